@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs everything the panel, its simulator, tests and benchmarks need, from Debian's packages.
+# Safe to run again: apt-get only installs what is missing.
+set -euo pipefail
+PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-serialport-dev
+    libbenchmark-dev
+    xvfb xauth fonts-dejavu-core fonts-liberation2
+)
+missing=()
+for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update
+    apt-get install -y "${missing[@]}"
+fi

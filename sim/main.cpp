@@ -1,0 +1,123 @@
+// vacuum-controller-sim: serves a simulated vacuum controller on a pseudo-terminal.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <csignal>
+#include <memory>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "sim/faults.h"
+#include "sim/simulated_controller.h"
+
+namespace {
+
+int g_signal_fd = -1;
+
+void OnSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(g_signal_fd, &byte, 1);
+}
+
+// SIGINT and SIGTERM reach the event loop through a socket pair, so the link is removed on
+// the way out.
+bool QuitOnSignals(QCoreApplication& app) {
+    int fds[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return false;
+    g_signal_fd = fds[0];
+    auto* notifier = new QSocketNotifier(fds[1], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
+        notifier->setEnabled(false);
+        QCoreApplication::quit();
+    });
+    struct sigaction action{};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    return true;
+}
+
+void ReadFaultsFrom(int fd, vp::sim::SimulatedController& sim, QCoreApplication& app) {
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, &app);
+    auto pending = std::make_shared<QByteArray>();
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier, pending, fd, &sim] {
+        char buffer[512];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            notifier->setEnabled(false);  // end of input: keep serving
+            return;
+        }
+        pending->append(buffer, n);
+        qsizetype nl;
+        while ((nl = pending->indexOf('\n')) >= 0) {
+            const QString spec = QString::fromLocal8Bit(pending->left(nl)).trimmed();
+            pending->remove(0, nl + 1);
+            if (spec.isEmpty()) continue;
+            QString error;
+            if (sim.InjectFault(spec, &error)) {
+                std::fprintf(stderr, "fault %s armed\n", qPrintable(spec));
+            } else {
+                std::fprintf(stderr, "%s\n", qPrintable(error));
+            }
+        }
+        if (pending->size() > 4096) pending->clear();
+    });
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vacuum-controller-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VP_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Simulated vacuum controller on a pseudo-terminal. Prints the device path, "
+                       "then serves it until interrupted.\n\n") +
+        vp::sim::Faults::Help());
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption link_option(QStringLiteral("link"),
+                                         QStringLiteral("Make PATH a symbolic link to the device."),
+                                         QStringLiteral("PATH"));
+    const QCommandLineOption fault_option(QStringLiteral("fault"),
+                                          QStringLiteral("Arm a fault (see below); repeatable."),
+                                          QStringLiteral("SPEC"));
+    const QCommandLineOption interactive_option(
+        QStringLiteral("interactive"), QStringLiteral("Read further faults from standard input, one per line."));
+    parser.addOption(link_option);
+    parser.addOption(fault_option);
+    parser.addOption(interactive_option);
+    parser.process(app);
+
+    vp::sim::SimulatedController sim;
+    QString error;
+    if (!sim.Start(&error)) {
+        std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    for (const QString& spec : parser.values(fault_option)) {
+        if (!sim.InjectFault(spec, &error)) {
+            std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
+    if (parser.isSet(link_option) && !sim.MakeLink(parser.value(link_option), &error)) {
+        std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (!QuitOnSignals(app)) {
+        std::fprintf(stderr, "vacuum-controller-sim: cannot watch for signals\n");
+        return 1;
+    }
+    if (parser.isSet(interactive_option)) ReadFaultsFrom(STDIN_FILENO, sim, app);
+
+    std::printf("%s\n", qPrintable(sim.DevicePath()));
+    std::fflush(stdout);
+    const int rc = QCoreApplication::exec();
+    sim.Stop();
+    return rc;
+}

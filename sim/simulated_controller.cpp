@@ -1,0 +1,178 @@
+#include "sim/simulated_controller.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <unistd.h>
+
+#include "sim/pty_bridge.h"
+#include "sim/replies.h"
+#include "sim/responder.h"
+
+namespace vp::sim {
+
+namespace {
+
+constexpr qsizetype kMaxBodies = 1000;
+// The panel's lines are a few characters long; a run this long without CR is garbage.
+constexpr qsizetype kMaxLine = 1024;
+constexpr std::uint8_t kWarningResult = 150;
+
+void Count(int& counter) {
+    if (counter < INT_MAX) ++counter;  // saturates: these only feed tests and a person's eye
+}
+
+bool IsStatusReport(const QByteArray& body) {
+    return body.startsWith("111") && body.size() > 4 && static_cast<std::uint8_t>(body[4]) == code::kOk;
+}
+
+}  // namespace
+
+SimulatedController::SimulatedController(QObject* parent)
+    : QObject(parent), bridge_(new PtyBridge(this)) {
+    connect(bridge_, &PtyBridge::BytesRead, this, &SimulatedController::OnBytes);
+}
+
+SimulatedController::~SimulatedController() { Stop(); }
+
+bool SimulatedController::Start(QString* error) {
+    if (bridge_->IsOpen()) return true;
+    if (!bridge_->Open(error)) return false;
+    if (!clock_.isValid()) {
+        clock_.start();
+        synced_ms_ = 0;
+    }
+    SyncClock();
+    rx_.clear();
+    if (!link_path_.isEmpty() && !MakeLink(link_path_, error)) return false;
+    return true;
+}
+
+void SimulatedController::Stop() {
+    RemoveLink();
+    bridge_->Close();
+    rx_.clear();
+}
+
+QString SimulatedController::DevicePath() const { return bridge_->SlavePath(); }
+
+bool SimulatedController::MakeLink(const QString& linkPath, QString* error) {
+    if (!bridge_->IsOpen()) {
+        if (error) *error = QStringLiteral("the simulator is not running");
+        return false;
+    }
+    // Build the new link beside the old one and rename it over: the path never goes missing.
+    const QByteArray target = QFile::encodeName(DevicePath());
+    const QByteArray path = QFile::encodeName(linkPath);
+    const QByteArray temp = path + ".new-" + QByteArray::number(::getpid());
+    ::unlink(temp.constData());
+    if (::symlink(target.constData(), temp.constData()) != 0 || ::rename(temp.constData(), path.constData()) != 0) {
+        if (error) *error = QStringLiteral("cannot link %1: %2").arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
+        ::unlink(temp.constData());
+        return false;
+    }
+    link_path_ = linkPath;
+    return true;
+}
+
+void SimulatedController::RemoveLink() {
+    // Only our own link goes: someone may have put something else there meanwhile.
+    if (link_path_.isEmpty() || DevicePath().isEmpty()) return;
+    const QFileInfo info(link_path_);
+    if (info.isSymLink() && info.symLinkTarget() == DevicePath()) QFile::remove(link_path_);
+}
+
+bool SimulatedController::InjectFault(const QString& spec, QString* error) {
+    SyncClock();
+    return faults_.Inject(spec, plant_.Time(), error);
+}
+
+Plant& SimulatedController::plant() { return plant_; }
+
+int SimulatedController::FramesReceived() const { return frames_received_; }
+
+int SimulatedController::BadFramesReceived() const { return bad_frames_; }
+
+int SimulatedController::StatusReportsSent() const { return status_reports_sent_; }
+
+QList<QByteArray> SimulatedController::ReceivedBodies() const { return bodies_; }
+
+void SimulatedController::SyncClock() {
+    if (!clock_.isValid()) return;
+    const qint64 now = clock_.elapsed();
+    plant_.Advance(static_cast<double>(now - synced_ms_) / 1000.0);
+    synced_ms_ = now;
+}
+
+void SimulatedController::OnBytes(const QByteArray& bytes) {
+    rx_.append(bytes);
+    qsizetype cr;
+    while ((cr = rx_.indexOf('\r')) >= 0) {
+        const QByteArray frame = rx_.left(cr);
+        rx_.remove(0, cr + 1);
+        HandleFrame(frame);
+    }
+    if (rx_.size() > kMaxLine) {
+        rx_.clear();
+        Count(bad_frames_);
+    }
+}
+
+void SimulatedController::HandleFrame(const QByteArray& frame) {
+    SyncClock();
+    Count(frames_received_);
+    const Reply reply = Respond(plant_, frame);
+    if (!reply.frame_ok) Count(bad_frames_);
+
+    if (!faults_.Silent(plant_.Time())) {
+        const NextReplyFaults fault = faults_.TakeNext();
+        QByteArray body = reply.body;
+        if (fault.error_code) body = ShortReply(body.left(3), static_cast<std::uint8_t>(*fault.error_code));
+        if (fault.length) {
+            const qsizetype size = *fault.length - 3;
+            body = body.size() > size ? body.left(size) : body.leftJustified(size, '0');
+        }
+        QByteArray out;
+        if (fault.noise) out += Noise();
+        out += fault.bad_checksum ? FrameWithChecksum(body, Checksum(body) + 1) : Frame(body);
+        if (IsStatusReport(body)) Count(status_reports_sent_);
+        if (fault.warning_kind) {
+            out += Frame(ShortReply(QByteArray::number(*fault.warning_kind), kWarningResult));
+        }
+        for (int i = 0; i < fault.flood; ++i) {
+            out += Frame(StatusReportBody(plant_));
+            Count(status_reports_sent_);
+        }
+        if (fault.split) {
+            for (qsizetype at = 0; at < out.size();) {
+                const qsizetype piece = 1 + static_cast<qsizetype>(noise_rng_() % 5);
+                bridge_->Write(out.mid(at, piece), true);
+                at += piece;
+            }
+        } else {
+            bridge_->Write(out);
+        }
+    }
+
+    if (frame.size() >= 3) {
+        const QByteArray body = frame.chopped(3);
+        bodies_.append(body);
+        if (bodies_.size() > kMaxBodies) bodies_.removeFirst();
+        emit BodyReceived(body);
+    }
+}
+
+QByteArray SimulatedController::Noise() {
+    const int size = 8 + static_cast<int>(noise_rng_() % 40);
+    QByteArray noise;
+    for (int i = 0; i < size; ++i) {
+        // About one byte in eight is a CR, so the noise also makes short bogus lines.
+        noise.append(noise_rng_() % 8 == 0 ? '\r' : static_cast<char>(noise_rng_() & 0xFF));
+    }
+    noise.append('\r');
+    return noise;
+}
+
+}  // namespace vp::sim

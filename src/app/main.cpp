@@ -1,0 +1,53 @@
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "panel/form1.h"
+#include "sim/simulated_controller.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vacuum-panel"));
+    QApplication::setApplicationVersion(QStringLiteral(VP_VERSION));
+
+    const vp::app::Options options = vp::app::ParseCommandLine(app.arguments());
+    if (options.exitCode) {
+        std::fputs(qPrintable(options.message), options.exitCode == 0 ? stdout : stderr);
+        return *options.exitCode;
+    }
+
+    vp::link::PortNames ports = options.ports;
+    vp::sim::SimulatedController* simulator = nullptr;
+    if (options.simulate) {
+        simulator = new vp::sim::SimulatedController(&app);
+        QString error;
+        if (!simulator->Start(&error)) {
+            std::fprintf(stderr, "vacuum-panel: cannot start the simulated controller: %s\n",
+                         qPrintable(error));
+            return 1;
+        }
+        // Port 3 is where the panel starts, so Connect reaches the simulated plant at once.
+        ports.insert(3, simulator->DevicePath());
+    }
+
+    vp::panel::Form1 window(ports);
+    window.show();
+
+    int status = 0;
+    if (!options.screenshot.isEmpty()) {
+        // The picture shows the window as it stands when the program ends.
+        QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] {
+            if (!window.grab().save(options.screenshot)) {
+                std::fprintf(stderr, "vacuum-panel: cannot write %s\n",
+                             qPrintable(options.screenshot));
+                status = 1;
+            }
+        });
+    }
+    if (options.quitAfterSeconds)
+        QTimer::singleShot(static_cast<int>(*options.quitAfterSeconds * 1000), &app,
+                           &QCoreApplication::quit);
+    const int code = app.exec();
+    return code != 0 ? code : status;
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace vp::link {
+
+// Port number -> device path, from the command line (--port N=DEVICE).
+using PortNames = QMap<int, QString>;
+
+// Device of port n when no mapping names one: COMn on Windows, /dev/ttyS(n-1) elsewhere.
+QString DefaultDeviceName(int port);
+
+// Settings text "speed,parity,data,stop" checked when the port opens.
+struct LineSettings {
+    qint32 baudRate = 0;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+};
+std::optional<LineSettings> ParseSettings(const QString& text);
+
+// What Input gives back: the waiting bytes, or the error number of a failed read.
+struct PortRead {
+    QByteArray text;
+    int error = 0;
+};
+
+// The serial port as the panel uses it: a property set over QSerialPort. Settings are free
+// text while the port is closed and checked only when it opens; failures come back as the
+// error numbers of port_errors.h, never as exceptions.
+class MSComm : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int comEvReceive = 2;
+
+    explicit MSComm(PortNames names = {}, QObject* parent = nullptr);
+
+    std::int16_t CommPort() const { return commPort_; }
+    void SetCommPort(std::int16_t port) { commPort_ = port; }
+
+    const QString& Settings() const { return settings_; }
+    void SetSettings(const QString& settings) { settings_ = settings; }
+
+    bool PortOpen() const { return port_.isOpen(); }
+    // Opening returns the error number of a failure (0 on success); closing cannot fail.
+    int SetPortOpen(bool open);
+
+    // Writes the whole text; 0 when the line took it, an error number when not.
+    int Output(const QByteArray& text);
+    PortRead Input();
+    int CommEvent() const { return commEvent_; }
+
+    QString DeviceName() const;
+
+signals:
+    void OnComm();
+
+private:
+    void OnReadyRead();
+    void OnError(QSerialPort::SerialPortError error);
+
+    PortNames names_;
+    std::int16_t commPort_ = 1;
+    QString settings_;
+    int commEvent_ = 0;
+    int pendingError_ = 0;
+    QSerialPort port_;
+};
+
+}  // namespace vp::link

@@ -1,0 +1,133 @@
+#include "panel/controls.h"
+
+#include "panel/units.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace vp::panel {
+
+Shape::Shape(Kind kind, ColourValue fill, QWidget* parent)
+    : QWidget(parent), kind_(kind), fill_(fill) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void Shape::SetFillColor(ColourValue value) {
+    if (value == fill_) return;
+    fill_ = value;
+    update();
+}
+
+void Shape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, kind_ != Kind::Rectangle);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(ScreenColour(fill_));
+    QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    switch (kind_) {
+        case Kind::Rectangle:
+            painter.drawRect(box);
+            break;
+        case Kind::Oval:
+            painter.drawEllipse(box);
+            break;
+        case Kind::Circle: {
+            // A circle keeps its roundness in a box that is not square: the largest one, centred.
+            const qreal d = std::min(box.width(), box.height());
+            painter.drawEllipse(QRectF(box.center().x() - d / 2, box.center().y() - d / 2, d, d));
+            break;
+        }
+    }
+}
+
+Line::Line(QPoint from, QPoint to, QWidget* parent) : QWidget(parent), from_(from), to_(to) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    const QRect box = QRect(from, to).normalized();
+    setGeometry(box.adjusted(0, 0, 1, 1));
+}
+
+void Line::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawLine(from_ - pos(), to_ - pos());
+}
+
+namespace {
+// Qt draws a lone LF as a break; a CR would show as a box.
+QString DisplayText(const QString& caption) {
+    QString text = caption;
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    return text;
+}
+}  // namespace
+
+Label::Label(const QString& caption, unsigned look, ColourValue background, QWidget* parent)
+    : QLabel(parent), caption_(caption), look_(look) {
+    setTextFormat(Qt::PlainText);
+    setText(DisplayText(caption));
+    setAlignment((look & Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+    // Without "fits" a caption breaks at blanks within the width; "fits" alone keeps one line.
+    setWordWrap(!(look & Fits) || (look & Wraps));
+    if (look & Bold) {
+        QFont f = font();
+        f.setBold(true);
+        setFont(f);
+    }
+    if (look & Transparent) {
+        setAttribute(Qt::WA_TranslucentBackground);
+        setAutoFillBackground(false);
+    } else if (background != 0) {
+        setAutoFillBackground(true);
+        QPalette p = palette();
+        p.setColor(QPalette::Window, ScreenColour(background));
+        setPalette(p);
+    }
+    // Opaque labels without a colour of their own stand on a surface of the window's colour,
+    // which the toolkit paints already (a frame's tinted panel included).
+}
+
+void Label::SetCaption(const QString& caption) {
+    if (caption == caption_) return;
+    caption_ = caption;
+    setText(DisplayText(caption));
+    if (look_ & Fits) FitToCaption();
+}
+
+void Label::GrowToCaption() {
+    if (!(look_ & Fits)) return;
+    if (look_ & Wraps) {
+        if (heightForWidth(width()) > height()) FitToCaption();
+    } else if (sizeHint().width() > width()) {
+        FitToCaption();
+    }
+}
+
+void Label::FitToCaption() {
+    if (look_ & Wraps) {
+        resize(width(), std::max(1, heightForWidth(width())));
+    } else {
+        resize(sizeHint());
+    }
+}
+
+void Label::mousePressEvent(QMouseEvent* event) {
+    emit MouseDown(event->button());
+    QLabel::mousePressEvent(event);
+}
+
+TextBox::TextBox(QWidget* parent) : QLineEdit(parent) { SetBackColor(kWhite); }
+
+void TextBox::SetBackColor(ColourValue value) {
+    back_ = value;
+    QPalette p = palette();
+    p.setColor(QPalette::Base, ScreenColour(value));
+    setPalette(p);
+}
+
+void Surface::mousePressEvent(QMouseEvent* event) {
+    const QPointF at = event->position();
+    emit MouseDown(event->button(), PixelsToTwips(at.x()), PixelsToTwips(at.y()));
+    QWidget::mousePressEvent(event);
+}
+
+}  // namespace vp::panel

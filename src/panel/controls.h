@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QWidget>
+
+#include "panel/colours.h"
+
+namespace vp::panel {
+
+// A filled shape of the diagram. It holds its fill as the colour value the system speaks in, so
+// tests read back the value, not pixels. Shapes take no mouse events: a press on one reaches
+// the window surface, which hit-tests the component shapes itself.
+class Shape : public QWidget {
+    Q_OBJECT
+public:
+    enum class Kind { Rectangle, Oval, Circle };
+
+    Shape(Kind kind, ColourValue fill, QWidget* parent);
+
+    Kind kind() const { return kind_; }
+    ColourValue FillColor() const { return fill_; }
+    void SetFillColor(ColourValue value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Kind kind_;
+    ColourValue fill_;
+};
+
+// A pipe of the diagram: one pixel wide, drawn between two points; no mouse events.
+class Line : public QWidget {
+    Q_OBJECT
+public:
+    Line(QPoint from, QPoint to, QWidget* parent);
+
+    QPoint From() const { return from_; }
+    QPoint To() const { return to_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QPoint from_;
+    QPoint to_;
+};
+
+// A caption on the window. Fits labels take the size of their caption whenever it changes,
+// keeping Left and Top (wrapping ones keep their width and grow in height).
+class Label : public QLabel {
+    Q_OBJECT
+public:
+    enum Look : unsigned {
+        Plain = 0,
+        Centred = 1u << 0,
+        Transparent = 1u << 1,
+        Fits = 1u << 2,
+        Wraps = 1u << 3,
+        Bold = 1u << 4,
+    };
+
+    Label(const QString& caption, unsigned look, ColourValue background, QWidget* parent);
+
+    // The caption as written, line breaks as CR LF.
+    const QString& Caption() const { return caption_; }
+    void SetCaption(const QString& caption);
+    unsigned look() const { return look_; }
+
+    // A fits label whose drawn box is too small for its caption in this font grows to hold it.
+    void GrowToCaption();
+
+signals:
+    void MouseDown(Qt::MouseButton button);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void FitToCaption();
+
+    QString caption_;
+    unsigned look_;
+};
+
+// A one-line text box whose background colour is the only feedback of a set-point.
+class TextBox : public QLineEdit {
+public:
+    explicit TextBox(QWidget* parent);
+
+    ColourValue BackColor() const { return back_; }
+    void SetBackColor(ColourValue value);
+
+private:
+    ColourValue back_ = kWhite;
+};
+
+// The window's client area: presses that no control takes arrive here, in twips.
+class Surface : public QWidget {
+    Q_OBJECT
+public:
+    using QWidget::QWidget;
+
+signals:
+    void MouseDown(Qt::MouseButton button, float xTwips, float yTwips);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+};
+
+using ListBox = QListWidget;
+using ComboBox = QComboBox;
+using Button = QPushButton;
+
+}  // namespace vp::panel

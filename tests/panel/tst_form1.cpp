@@ -1,0 +1,317 @@
+// The window as the operator first sees it: controls, captions, colours, menus, timers, and the
+// port settings the load leaves behind.
+#include <QMenuBar>
+#include <QtTest>
+
+#include "panel/form1.h"
+#include "support/pseudo_terminal.h"
+
+using vp::panel::Form1;
+using vp::panel::Label;
+using vp::panel::Shape;
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { form = std::make_unique<Form1>(); }
+    void cleanup() { form.reset(); }
+
+    void indicatorsGreyAtStart_data();
+    void indicatorsGreyAtStart();
+    void decorativeShapesKeepTheirFill_data();
+    void decorativeShapesKeepTheirFill();
+    void captionsAtStart_data();
+    void captionsAtStart();
+    void portSettingsAfterLoad();
+    void menusInOrder();
+    void timersAsDesigned_data();
+    void timersAsDesigned();
+    void listSelectionsSetThePort_data();
+    void listSelectionsSetThePort();
+    void choosingAPortClosesAnOpenOne();
+    void controlsLandWhereTheTwipsSay_data();
+    void controlsLandWhereTheTwipsSay();
+    void fitsLabelFollowsItsCaption();
+    void greyIndicatorsTouchesOnlyIndicators();
+    void shapesAndLinesLetPressesThrough();
+
+private:
+    template <class T>
+    T* find(const char* name) {
+        return form->findChild<T*>(QString::fromLatin1(name));
+    }
+    std::unique_ptr<Form1> form;
+};
+
+void TestForm1::indicatorsGreyAtStart_data() {
+    QTest::addColumn<QString>("name");
+    for (const char* n :
+         {"shpTG1", "shp1G1", "shp2G1", "shp1G3", "shp3V1", "shp1V1", "shp2V1", "shp1V2",
+          "shp2V2", "shp1V3", "shp2V3", "shp1V4", "shpTMP1", "shpTMP2", "shpRotary",
+          "shpCurrentMode", "shpRequestedMode", "shpPneumatics", "shpTMPCooling", "shpBranch1",
+          "shpBranch2", "shpTMP1OperatingHours", "shpTMP2OperatingHours"})
+        QTest::newRow(n) << QString::fromLatin1(n);
+}
+
+void TestForm1::indicatorsGreyAtStart() {
+    QFETCH(QString, name);
+    auto* shape = form->findChild<Shape*>(name);
+    QVERIFY(shape);
+    QCOMPARE(shape->FillColor(), 0x80000011u);
+    QVERIFY(std::find(form->Indicators().begin(), form->Indicators().end(), shape) !=
+            form->Indicators().end());
+}
+
+void TestForm1::decorativeShapesKeepTheirFill_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<uint>("fill");
+    QTest::newRow("vessel") << "shpVessel" << 0x00FFFFFFu;
+    QTest::newRow("window") << "Shape14" << 0x00FFFFFFu;
+    QTest::newRow("send lamp") << "shpSend" << 0x80000004u;
+    QTest::newRow("receive lamp") << "shpRecv" << 0x80000004u;
+    QTest::newRow("set-point box") << "Shape2" << 0x00C0BBBBu;
+    QTest::newRow("mode board") << "Shape7" << 0x0080FFFFu;
+    QTest::newRow("device states") << "Shape8" << 0x80000011u;
+    QTest::newRow("icpcon counts") << "Shape4" << 0x80000011u;
+}
+
+void TestForm1::decorativeShapesKeepTheirFill() {
+    QFETCH(QString, name);
+    QFETCH(uint, fill);
+    auto* shape = form->findChild<Shape*>(name);
+    QVERIFY(shape);
+    QCOMPARE(shape->FillColor(), fill);
+    QCOMPARE(form->Indicators().size(), 23u);
+    QVERIFY(std::find(form->Indicators().begin(), form->Indicators().end(), shape) ==
+            form->Indicators().end());
+}
+
+void TestForm1::captionsAtStart_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    const char* rows[][2] = {
+        {"lblTG1", "X.XXXE-X mBar"},
+        {"lbl1G3", "X.XXXE-X mBar"},
+        {"lbl1V1status", "---"},
+        {"lbl3V1status", "---"},
+        {"lblTMP1speed", "---/---"},
+        {"lblTMP2status", "---"},
+        {"Label15", "To turn on: P@TG1 < 0.5mBar"},
+        {"Label16", "Atention!"},
+        {"lblBranch1", "Branch 1: ---"},
+        {"lblTMP1OperatingHours", "TMP 1: ------"},
+        {"lblTMP2OperatingHours", "TMP 2: ------"},
+        {"lblTMP1State", "TMP1 state:"},
+        {"lbl1G3State", "1G3 state:"},
+        {"lblIcpcon5Errors", "Icpcon 5 errors: ---"},
+        {"lblTMP2Errors", "TMP2 errors: ---"},
+        {"lblCurrentMode", "---"},
+        {"lblRequestedMode", "---"},
+        {"lblStatus", "Disconnected"},
+        {"lblCrcErrors", "0 received crc errors"},
+        {"lblSentMessages", "0 sent messages"},
+        {"lblReceivedMessages", "0 received messages"},
+        {"lblOperationErrors", ""},
+        {"Label31", "TMP speed (glow discharge)"},
+        {"lblGlowDischargeSpeed", "---"},
+    };
+    for (const auto& row : rows) QTest::newRow(row[0]) << row[0] << row[1];
+}
+
+void TestForm1::captionsAtStart() {
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    auto* label = form->findChild<Label*>(name);
+    QVERIFY(label);
+    QCOMPARE(label->Caption(), caption);
+}
+
+void TestForm1::portSettingsAfterLoad() {
+    QCOMPARE(form->MSComm1->CommPort(), 3);
+    QCOMPARE(form->MSComm1->Settings(), QStringLiteral("115200,n,8,1"));
+    QVERIFY(!form->MSComm1->PortOpen());
+    QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com1,9600,N,8,1"));
+    QCOMPARE(form->Combo1->currentText(), QStringLiteral("115200"));
+    QCOMPARE(form->Combo2->currentText(), QStringLiteral("n"));
+    QCOMPARE(form->Combo3->currentText(), QStringLiteral("Com3"));
+    QCOMPARE(form->Combo1->count(), 6);
+    QCOMPARE(form->Combo2->count(), 5);
+    QCOMPARE(form->Combo3->count(), 10);
+    for (auto* list : {form->lstErrors, form->lstWarnings, form->lstMessages})
+        QCOMPARE(list->count(), 0);
+    QVERIFY(form->txtStatus->text().isEmpty());
+    QVERIFY(form->txtUptime->text().isEmpty());
+    QCOMPARE(form->windowTitle(), QStringLiteral("Merivax vacuum panel"));
+    QCOMPARE(form->surface()->size(), QSize(861, 678));
+}
+
+void TestForm1::menusInOrder() {
+    const QStringList expected = {
+        "TMP1|Switch on|Switch off",
+        "TMP2|Switch on|Switch off",
+        "Rotary|Switch on|Switch off",
+        "1V1|Open|Close",
+        "2V1|Open|Close",
+        "1V3|Open|Close",
+        "3V1|Open|Close",
+        "TG1|Switch on filament|Switch off filament|Degas",
+        "1G1|Switch on filament|Switch off filament|Degas",
+        "2G1|Switch on KK sensor|Switch off KK sensor",
+        "Chiller|Start|Stop",
+        "Branch 1|Activate|Deactivate",
+        "Branch 2|Activate|Deactivate",
+        "Mode|Idle|High vacuum|Glow Discharge|Primary vacuum|Unsafe mode|Stop",
+    };
+    QStringList actual;
+    for (QAction* top : form->menuBar()->actions()) {
+        QStringList parts{top->text()};
+        for (QAction* entry : top->menu()->actions()) {
+            QVERIFY(!entry->isSeparator());
+            QVERIFY(!entry->isCheckable());
+            QVERIFY(entry->shortcut().isEmpty());
+            parts << entry->text();
+        }
+        actual << parts.join('|');
+    }
+    QCOMPARE(actual, expected);
+    QCOMPARE(form->mnuMode->objectName(), QStringLiteral("mnuMode"));
+    QCOMPARE(form->mnuTG1_degas->objectName(), QStringLiteral("mnuTG1_degas"));
+}
+
+void TestForm1::timersAsDesigned_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<bool>("active");
+    QTest::newRow("Timer1") << "Timer1" << 100 << true;
+    QTest::newRow("Timer2") << "Timer2" << 500 << true;
+    QTest::newRow("Timer3") << "Timer3" << 100 << false;
+    QTest::newRow("Timer4") << "Timer4" << 100 << false;
+    QTest::newRow("Timer5") << "Timer5" << 3000 << true;
+    QTest::newRow("tmrTMPOperatingHours") << "tmrTMPOperatingHours" << 10000 << true;
+    QTest::newRow("tmrLogData") << "tmrLogData" << 60000 << true;
+}
+
+void TestForm1::timersAsDesigned() {
+    QFETCH(QString, name);
+    QFETCH(int, interval);
+    QFETCH(bool, active);
+    auto* timer = form->findChild<QTimer*>(name);
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), interval);
+    QCOMPARE(timer->isActive(), active);
+    QVERIFY(!timer->isSingleShot());
+}
+
+void TestForm1::listSelectionsSetThePort_data() {
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<int>("parity");
+    QTest::addColumn<int>("commPort");
+    QTest::addColumn<QString>("settings");
+    QTest::newRow("Com10") << 9 << 3 << 0 << 10 << "115200,n,8,1";
+    QTest::newRow("921600 even") << 2 << 5 << 1 << 3 << "921600,e,8,1";
+    QTest::newRow("2400 space on Com1") << 0 << 0 << 4 << 1 << "2400,s,8,1";
+}
+
+void TestForm1::listSelectionsSetThePort() {
+    QFETCH(int, port);
+    QFETCH(int, speed);
+    QFETCH(int, parity);
+    form->Combo3->setCurrentIndex(port);
+    form->Combo1->setCurrentIndex(speed);
+    form->Combo2->setCurrentIndex(parity);
+    QTEST(int(form->MSComm1->CommPort()), "commPort");
+    QTEST(form->MSComm1->Settings(), "settings");
+    // The lists never write the port summary: only the connection display does.
+    QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com1,9600,N,8,1"));
+}
+
+void TestForm1::choosingAPortClosesAnOpenOne() {
+    PseudoTerminal pty;
+    QVERIFY(pty.ok());
+    form = std::make_unique<Form1>(vp::link::PortNames{{3, pty.path()}});
+    QCOMPARE(form->MSComm1->SetPortOpen(true), 0);
+    QVERIFY(form->MSComm1->PortOpen());
+    form->Combo3->setCurrentIndex(4);
+    QVERIFY(!form->MSComm1->PortOpen());
+    QCOMPARE(form->MSComm1->CommPort(), 5);
+    QVERIFY(form->txtStatus->text().isEmpty());
+}
+
+void TestForm1::controlsLandWhereTheTwipsSay_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("pixels");
+    // Left, top, width, height in twips divided by 15, rounded.
+    QTest::newRow("shpTG1 circle") << "shpTG1" << QRect(312, 0, 65, 65);
+    QTest::newRow("shp3V1 oval") << "shp3V1" << QRect(552, 32, 33, 81);
+    QTest::newRow("Label12 odd twips") << "Label12" << QRect(333, 17, 22, 13);
+    QTest::newRow("lblTG1 pressure") << "lblTG1" << QRect(314, 32, 61, 26);
+    QTest::newRow("txtUptime") << "txtUptime" << QRect(16, 440, 89, 19);
+    QTest::newRow("lblTMP1State") << "lblTMP1State" << QRect(376, 344, 70, 13);
+    QTest::newRow("cmdIcpconErrorsReset") << "cmdIcpconErrorsReset" << QRect(800, 288, 41, 17);
+    QTest::newRow("txtHighVacuumSpeed") << "txtHighVacuumSpeed" << QRect(704, 120, 41, 19);
+    QTest::newRow("cmdPrimary") << "cmdPrimary" << QRect(704, 520, 65, 33);
+    QTest::newRow("Frame1") << "Frame1" << QRect(8, 472, 681, 193);
+    QTest::newRow("Combo3 in frame") << "Combo3" << QRect(344, 16, 65, 21);
+    QTest::newRow("shpRecv in frame") << "shpRecv" << QRect(616, 48, 57, 25);
+    QTest::newRow("lstMessages in frame") << "lstMessages" << QRect(456, 112, 217, 69);
+}
+
+void TestForm1::controlsLandWhereTheTwipsSay() {
+    QFETCH(QString, name);
+    QFETCH(QRect, pixels);
+    auto* widget = form->findChild<QWidget*>(name);
+    QVERIFY(widget);
+    QCOMPARE(widget->geometry(), pixels);
+}
+
+void TestForm1::fitsLabelFollowsItsCaption() {
+    Label* fits = form->lbl1V1status;
+    const QPoint corner = fits->pos();
+    const int narrow = fits->width();
+    fits->SetCaption(QStringLiteral("accelerating"));
+    QVERIFY(fits->width() > narrow);
+    QCOMPARE(fits->pos(), corner);
+    fits->SetCaption(QStringLiteral("---"));
+    QCOMPARE(fits->pos(), corner);
+    QVERIFY(fits->width() < fits->fontMetrics().horizontalAdvance("accelerating"));
+
+    // Fits and wraps: width kept, height grows to hold the broken caption.
+    Label* wraps = form->lblCrcErrors;
+    const int width = wraps->width();
+    wraps->SetCaption(QString("received crc errors ").repeated(8));
+    QCOMPARE(wraps->width(), width);
+    QVERIFY(wraps->height() > 13);
+
+    // Not fits: size never changes.
+    const QRect box = form->lblTG1->geometry();
+    form->lblTG1->SetCaption(QStringLiteral("1.013E 3\r\nmBar"));
+    QCOMPARE(form->lblTG1->geometry(), box);
+    QCOMPARE(form->lblTG1->text(), QStringLiteral("1.013E 3\nmBar"));
+}
+
+void TestForm1::greyIndicatorsTouchesOnlyIndicators() {
+    for (Shape* s : form->Indicators()) s->SetFillColor(0x0000FF00);
+    form->shpSend->SetFillColor(0x0000FFFF);
+    form->lbl1V1status->SetCaption(QStringLiteral("open"));
+    form->GreyIndicators();
+    for (Shape* s : form->Indicators()) QCOMPARE(s->FillColor(), 0x80000011u);
+    QCOMPARE(form->shpSend->FillColor(), 0x0000FFFFu);
+    QCOMPARE(form->shpVessel->FillColor(), 0x00FFFFFFu);
+    QCOMPARE(form->lbl1V1status->Caption(), QStringLiteral("open"));
+}
+
+void TestForm1::shapesAndLinesLetPressesThrough() {
+    QVERIFY(form->shpTMP1->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QVERIFY(form->Line4->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QVERIFY(!form->lblTmp1->testAttribute(Qt::WA_TransparentForMouseEvents));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    // A point inside TMP1 but on no label reaches the window surface.
+    const QPoint inTmp1(form->shpTMP1->x() + 2, form->shpTMP1->y() + form->shpTMP1->height() - 2);
+    QCOMPARE(form->surface()->childAt(inTmp1), nullptr);
+}
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
