@@ -32,10 +32,13 @@ bool Faults::Inject(QStringView spec, double now, QString* error) {
         return IntIn(value, low, high);
     };
     const auto bad_value = [&](const char* what) {
-        return Fail(error, QStringLiteral("fault \"%1\" needs %2").arg(name.toString(), QLatin1String(what)));
+        return Fail(
+            error,
+            QStringLiteral("fault \"%1\" needs %2").arg(name.toString(), QLatin1String(what)));
     };
     const auto no_value = [&]() {
-        return !has_value || Fail(error, QStringLiteral("fault \"%1\" takes no value").arg(name.toString()));
+        return !has_value ||
+               Fail(error, QStringLiteral("fault \"%1\" takes no value").arg(name.toString()));
     };
 
     if (name == u"bad-checksum") {
@@ -80,7 +83,9 @@ bool Faults::Inject(QStringView spec, double now, QString* error) {
     return true;
 }
 
-NextReplyFaults Faults::TakeNext() { return std::exchange(next_, NextReplyFaults{}); }
+NextReplyFaults Faults::TakeNext() {
+    return std::exchange(next_, NextReplyFaults{});
+}
 
 QString Faults::Help() {
     return QStringLiteral(

@@ -1,12 +1,13 @@
 // vacuum-controller-sim: serves a simulated vacuum controller on a pseudo-terminal.
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <csignal>
-#include <memory>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <memory>
 
 #include "sim/faults.h"
 #include "sim/simulated_controller.h"
@@ -31,7 +32,7 @@ bool QuitOnSignals(QCoreApplication& app) {
         notifier->setEnabled(false);
         QCoreApplication::quit();
     });
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
@@ -87,7 +88,8 @@ int main(int argc, char* argv[]) {
                                           QStringLiteral("Arm a fault (see below); repeatable."),
                                           QStringLiteral("SPEC"));
     const QCommandLineOption interactive_option(
-        QStringLiteral("interactive"), QStringLiteral("Read further faults from standard input, one per line."));
+        QStringLiteral("interactive"),
+        QStringLiteral("Read further faults from standard input, one per line."));
     parser.addOption(link_option);
     parser.addOption(fault_option);
     parser.addOption(interactive_option);

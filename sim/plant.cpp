@@ -15,14 +15,18 @@ constexpr double kAccelerationPercentPerSecond = 10;  // full speed in about ten
 constexpr double kDecelerationPercentPerSecond = 8;
 constexpr double kPumpDownSeconds = 4;  // time constants on the log scale
 constexpr double kRiseSeconds = 15;
-constexpr double kRoughingLog10 = -2.3;  // what the rotary pump alone reaches
-constexpr double kTmpDecades = 4.5;      // what a TMP at full speed adds below that
+constexpr double kRoughingLog10 = -2.3;          // what the rotary pump alone reaches
+constexpr double kTmpDecades = 4.5;              // what a TMP at full speed adds below that
 constexpr std::int64_t kMaxUptime = 9999999999;  // ten digits on the line
 constexpr int kMaxHours = 999999;
 
-int ClampPercent(double speed) { return static_cast<int>(std::lround(std::clamp(speed, 0.0, 100.0))); }
+int ClampPercent(double speed) {
+    return static_cast<int>(std::lround(std::clamp(speed, 0.0, 100.0)));
+}
 
-bool ValidSetPoint(int percent) { return percent >= 20 && percent <= 100; }
+bool ValidSetPoint(int percent) {
+    return percent >= 20 && percent <= 100;
+}
 
 }  // namespace
 
@@ -38,7 +42,8 @@ Plant::Plant() {
 void Plant::Advance(double seconds) {
     if (!std::isfinite(seconds) || seconds <= 0) return;
     seconds = std::min(seconds, kMaxAdvanceSeconds);
-    const int steps = static_cast<int>(std::min<double>(std::ceil(seconds / kStepSeconds), kMaxSteps));
+    const int steps =
+        static_cast<int>(std::min<double>(std::ceil(seconds / kStepSeconds), kMaxSteps));
     const double dt = seconds / steps;
     const double end = time_ + seconds;  // summed steps would drift below it
     for (int i = 0; i < steps; ++i) Step(dt);
@@ -62,9 +67,13 @@ void Plant::SetValve(Valve valve, bool open) {
     }
 }
 
-void Plant::SwitchTmp(int tmp, bool on) { tmps_[Clamp(tmp)].on = on; }
+void Plant::SwitchTmp(int tmp, bool on) {
+    tmps_[Clamp(tmp)].on = on;
+}
 
-int Plant::TmpSpeedPercent(int tmp) const { return ClampPercent(tmps_[Clamp(tmp)].speed); }
+int Plant::TmpSpeedPercent(int tmp) const {
+    return ClampPercent(tmps_[Clamp(tmp)].speed);
+}
 
 int Plant::TmpSetPercent() const {
     switch (current_mode_) {
@@ -140,7 +149,8 @@ void Plant::StepTmp(Tmp& tmp, double dt) const {
         } else {
             tmp.speed = std::max(target, tmp.speed - kDecelerationPercentPerSecond * dt);
         }
-        if (tmp.state == TmpState::kAccelerating && tmp.speed >= target) tmp.state = TmpState::kStarted;
+        if (tmp.state == TmpState::kAccelerating && tmp.speed >= target)
+            tmp.state = TmpState::kStarted;
     } else if (tmp.state != TmpState::kStopped) {
         tmp.state = TmpState::kStopping;
         tmp.speed = std::max(0.0, tmp.speed - kDecelerationPercentPerSecond * dt);
@@ -169,7 +179,8 @@ void Plant::StepGauges(double dt) {
 void Plant::StepCounters() {
     // Now and then a bus or device hiccups, so the panel's counters have something to show.
     while (time_ >= next_count_at_) {
-        const unsigned pick = static_cast<unsigned>(rng_() % (kTmpCount + kIcpconCount + kGaugeCount));
+        const unsigned pick =
+            static_cast<unsigned>(rng_() % (kTmpCount + kIcpconCount + kGaugeCount));
         int* counter = nullptr;
         if (pick < kTmpCount) {
             counter = &tmp_errors_[pick];

@@ -1,12 +1,13 @@
 #include "sim/pty_bridge.h"
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace vp::sim {
 
@@ -17,7 +18,8 @@ constexpr qsizetype kMaxQueuedBytes = 1 << 20;
 constexpr qsizetype kMaxReadPerEvent = 64 * 1024;
 
 QString ErrnoText(const char* what) {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
 }
 
 bool Fail(QString* error, const QString& text) {
@@ -39,14 +41,17 @@ PtyBridge::PtyBridge(QObject* parent) : QObject(parent) {
     });
 }
 
-PtyBridge::~PtyBridge() { Close(); }
+PtyBridge::~PtyBridge() {
+    Close();
+}
 
 bool PtyBridge::Open(QString* error) {
     if (IsOpen()) return true;
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0) return Fail(error, ErrnoText("posix_openpt"));
     char name[128] = {};
-    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname_r(master, name, sizeof name) != 0) {
+    if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
+        ::ptsname_r(master, name, sizeof name) != 0) {
         const QString text = ErrnoText("preparing the pseudo-terminal");
         ::close(master);
         return Fail(error, text);
@@ -129,7 +134,7 @@ void PtyBridge::Flush() {
         if (chunk.offset < chunk.data.size()) continue;
         const bool pause = chunk.pause_after;
         queue_.pop_front();
-        if (pause && !queue_.empty()) pause_timer_.start();
+        if (pause) pause_timer_.start();  // also holds back what is queued later
     }
     if (write_notifier_) write_notifier_->setEnabled(false);
 }

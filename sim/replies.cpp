@@ -24,7 +24,9 @@ QByteArray Header(const char* kind) {
     return body;
 }
 
-char Byte(std::uint8_t value) { return static_cast<char>(value); }
+char Byte(std::uint8_t value) {
+    return static_cast<char>(value);
+}
 
 std::uint8_t TmpCode(TmpState state) {
     switch (state) {
@@ -48,7 +50,9 @@ int Checksum(QByteArrayView body) {
     return static_cast<int>(sum);
 }
 
-QByteArray Frame(QByteArrayView body) { return FrameWithChecksum(body, Checksum(body)); }
+QByteArray Frame(QByteArrayView body) {
+    return FrameWithChecksum(body, Checksum(body));
+}
 
 QByteArray FrameWithChecksum(QByteArrayView body, int checksum) {
     QByteArray frame = body.toByteArray();
@@ -105,13 +109,15 @@ QByteArray StatusReportBody(const Plant& plant) {
     body.append(Byte(code::kFirstMode + static_cast<int>(plant.RequestedMode())));
     body.append(Byte(code::kPneumaticGood));
     body.append(Byte(plant.CoolingGood() ? code::kCoolingGood : code::kCoolingBad));
-    for (int b = 0; b < 2; ++b) body.append(Byte(plant.BranchActive(b) ? code::kActive : code::kInactive));
+    for (int b = 0; b < 2; ++b)
+        body.append(Byte(plant.BranchActive(b) ? code::kActive : code::kInactive));
     body.append(Digits(plant.UptimeSeconds(), 10));
     return body;
 }
 
 QByteArray OperatingHoursBody(const Plant& plant) {
-    return Header("040") + Digits(plant.TmpOperatingHours(0), 6) + Digits(plant.TmpOperatingHours(1), 6);
+    return Header("040") + Digits(plant.TmpOperatingHours(0), 6) +
+           Digits(plant.TmpOperatingHours(1), 6);
 }
 
 QByteArray TmpErrorsBody(const Plant& plant) {
@@ -126,7 +132,8 @@ QByteArray IcpconErrorsBody(const Plant& plant) {
 
 QByteArray GaugeErrorsBody(const Plant& plant) {
     QByteArray body = Header("090");
-    for (int g = 0; g < kGaugeCount; ++g) body.append(Digits(plant.GaugeErrors(static_cast<Gauge>(g)), 5));
+    for (int g = 0; g < kGaugeCount; ++g)
+        body.append(Digits(plant.GaugeErrors(static_cast<Gauge>(g)), 5));
     return body;
 }
 

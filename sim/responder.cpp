@@ -6,7 +6,9 @@ namespace vp::sim {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool AllDigits(QByteArrayView text) {
     for (char c : text) {
@@ -27,9 +29,13 @@ QByteArray KindOf(QByteArrayView body) {
     return QByteArrayLiteral("000");
 }
 
-Reply Error(QByteArrayView body, std::uint8_t result) { return {ShortReply(KindOf(body), result), false, true}; }
+Reply Error(QByteArrayView body, std::uint8_t result) {
+    return {ShortReply(KindOf(body), result), false, true};
+}
 
-Reply Ack(QByteArrayView kind) { return {ShortReply(kind, code::kOk), false, true}; }
+Reply Ack(QByteArrayView kind) {
+    return {ShortReply(kind, code::kOk), false, true};
+}
 
 Reply SetPoint(Plant& plant, QByteArrayView kind, int number, QByteArrayView argument) {
     if (argument.size() != 3) return Error(kind, code::kBadSize);
@@ -123,7 +129,8 @@ Reply Respond(Plant& plant, QByteArrayView frame) {
     const int number = ReadDigits(kind);
     const QByteArrayView argument = body.sliced(4);
 
-    if (number == 34 || number == 36 || number == 37) return SetPoint(plant, kind, number, argument);
+    if (number == 34 || number == 36 || number == 37)
+        return SetPoint(plant, kind, number, argument);
 
     QByteArray answer;
     switch (number) {

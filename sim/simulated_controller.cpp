@@ -1,11 +1,12 @@
 #include "sim/simulated_controller.h"
 
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <climits>
 #include <cstring>
-#include <unistd.h>
 
 #include "sim/pty_bridge.h"
 #include "sim/replies.h"
@@ -25,7 +26,8 @@ void Count(int& counter) {
 }
 
 bool IsStatusReport(const QByteArray& body) {
-    return body.startsWith("111") && body.size() > 4 && static_cast<std::uint8_t>(body[4]) == code::kOk;
+    return body.startsWith("111") && body.size() > 4 &&
+           static_cast<std::uint8_t>(body[4]) == code::kOk;
 }
 
 }  // namespace
@@ -35,7 +37,9 @@ SimulatedController::SimulatedController(QObject* parent)
     connect(bridge_, &PtyBridge::BytesRead, this, &SimulatedController::OnBytes);
 }
 
-SimulatedController::~SimulatedController() { Stop(); }
+SimulatedController::~SimulatedController() {
+    Stop();
+}
 
 bool SimulatedController::Start(QString* error) {
     if (bridge_->IsOpen()) return true;
@@ -46,7 +50,10 @@ bool SimulatedController::Start(QString* error) {
     }
     SyncClock();
     rx_.clear();
-    if (!link_path_.isEmpty() && !MakeLink(link_path_, error)) return false;
+    if (!link_path_.isEmpty() && !MakeLink(link_path_, error)) {
+        bridge_->Close();  // half started is not started
+        return false;
+    }
     return true;
 }
 
@@ -56,7 +63,9 @@ void SimulatedController::Stop() {
     rx_.clear();
 }
 
-QString SimulatedController::DevicePath() const { return bridge_->SlavePath(); }
+QString SimulatedController::DevicePath() const {
+    return bridge_->SlavePath();
+}
 
 bool SimulatedController::MakeLink(const QString& linkPath, QString* error) {
     if (!bridge_->IsOpen()) {
@@ -68,8 +77,11 @@ bool SimulatedController::MakeLink(const QString& linkPath, QString* error) {
     const QByteArray path = QFile::encodeName(linkPath);
     const QByteArray temp = path + ".new-" + QByteArray::number(::getpid());
     ::unlink(temp.constData());
-    if (::symlink(target.constData(), temp.constData()) != 0 || ::rename(temp.constData(), path.constData()) != 0) {
-        if (error) *error = QStringLiteral("cannot link %1: %2").arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
+    if (::symlink(target.constData(), temp.constData()) != 0 ||
+        ::rename(temp.constData(), path.constData()) != 0) {
+        if (error)
+            *error = QStringLiteral("cannot link %1: %2")
+                         .arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
         ::unlink(temp.constData());
         return false;
     }
@@ -89,15 +101,25 @@ bool SimulatedController::InjectFault(const QString& spec, QString* error) {
     return faults_.Inject(spec, plant_.Time(), error);
 }
 
-Plant& SimulatedController::plant() { return plant_; }
+Plant& SimulatedController::plant() {
+    return plant_;
+}
 
-int SimulatedController::FramesReceived() const { return frames_received_; }
+int SimulatedController::FramesReceived() const {
+    return frames_received_;
+}
 
-int SimulatedController::BadFramesReceived() const { return bad_frames_; }
+int SimulatedController::BadFramesReceived() const {
+    return bad_frames_;
+}
 
-int SimulatedController::StatusReportsSent() const { return status_reports_sent_; }
+int SimulatedController::StatusReportsSent() const {
+    return status_reports_sent_;
+}
 
-QList<QByteArray> SimulatedController::ReceivedBodies() const { return bodies_; }
+QList<QByteArray> SimulatedController::ReceivedBodies() const {
+    return bodies_;
+}
 
 void SimulatedController::SyncClock() {
     if (!clock_.isValid()) return;
@@ -129,7 +151,8 @@ void SimulatedController::HandleFrame(const QByteArray& frame) {
     if (!faults_.Silent(plant_.Time())) {
         const NextReplyFaults fault = faults_.TakeNext();
         QByteArray body = reply.body;
-        if (fault.error_code) body = ShortReply(body.left(3), static_cast<std::uint8_t>(*fault.error_code));
+        if (fault.error_code)
+            body = ShortReply(body.left(3), static_cast<std::uint8_t>(*fault.error_code));
         if (fault.length) {
             const qsizetype size = *fault.length - 3;
             body = body.size() > size ? body.left(size) : body.leftJustified(size, '0');

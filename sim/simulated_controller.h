@@ -22,16 +22,24 @@ public:
     explicit SimulatedController(QObject* parent = nullptr);
     ~SimulatedController() override;
 
-    bool Start(QString* error = nullptr);  // opens the pty, starts the plant clock
-    void Stop();                           // closes master and slave: the device vanishes for the panel
-    QString DevicePath() const;            // slave path, e.g. /dev/pts/5
-    bool MakeLink(const QString& linkPath, QString* error = nullptr);  // symlink to the device (replaced if it exists)
+    // Opens the pty and starts the plant clock; after Stop() it opens a new pty and re-points
+    // the link made before.
+    bool Start(QString* error = nullptr);
+    // Closes master and slave and removes our link: the device vanishes for the panel.
+    void Stop();
+    // The slave path, e.g. /dev/pts/5; empty while stopped.
+    QString DevicePath() const;
+    // A symlink to the device, replacing whatever is at linkPath.
+    bool MakeLink(const QString& linkPath, QString* error = nullptr);
+    // Faults by name; faults.h lists them.
     bool InjectFault(const QString& spec, QString* error = nullptr);
-    Plant& plant();  // for tests: read/advance the model
+    // For tests: read or advance the model.
+    Plant& plant();
     int FramesReceived() const;
-    int BadFramesReceived() const;
+    int BadFramesReceived() const;  // wrong or missing checksum, or an overlong line
     int StatusReportsSent() const;
-    QList<QByteArray> ReceivedBodies() const;  // bodies (without checksum/CR) in order; bounded (keep last 1000)
+    // Bodies of the frames received (without checksum and CR), in order; the last 1000.
+    QList<QByteArray> ReceivedBodies() const;
 
 signals:
     void BodyReceived(const QByteArray& body);

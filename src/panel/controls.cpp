@@ -18,6 +18,15 @@ void Shape::SetFillColor(ColourValue value) {
     update();
 }
 
+void Shape::SetTwipsGeometry(int left, int top, int width, int height) {
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    setGeometry(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width),
+                TwipsToPixels(height));
+}
+
 void Shape::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, kind_ != Kind::Rectangle);

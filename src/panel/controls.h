@@ -25,12 +25,20 @@ public:
     ColourValue FillColor() const { return fill_; }
     void SetFillColor(ColourValue value);
 
+    // Place and size in twips, as laid out; the pixel geometry follows from them.
+    void SetTwipsGeometry(int left, int top, int width, int height);
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     Kind kind_;
     ColourValue fill_;
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
 };
 
 // A pipe of the diagram: one pixel wide, drawn between two points; no mouse events.

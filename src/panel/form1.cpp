@@ -44,7 +44,8 @@ constexpr int kClientHeight = 10170;
 
 }  // namespace
 
-Form1::Form1(link::PortNames ports, QWidget* parent) : QMainWindow(parent) {
+Form1::Form1(link::PortNames ports, const logging::Clock* clock, QWidget* parent)
+    : QMainWindow(parent), log_(clock ? *clock : systemClock_) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Merivax vacuum panel"));
     setFont(WindowFont());
@@ -81,14 +82,35 @@ void Form1::ConnectHandlers() {
     connect(Combo1, &QComboBox::currentIndexChanged, this, &Form1::Combo1_Click);
     connect(Combo2, &QComboBox::currentIndexChanged, this, &Form1::Combo2_Click);
     connect(Combo3, &QComboBox::currentIndexChanged, this, &Form1::Combo3_Click);
+
+    connect(cmdConnect, &QPushButton::clicked, this, [this] { connection_.cmdConnect_Click(); });
+    connect(cmdDisconnect, &QPushButton::clicked, this,
+            [this] { connection_.cmdDisconnect_Click(); });
+    connect(MSComm1, &link::MSComm::OnComm, this, [this] { connection_.MSComm1_OnComm(); });
+    connect(cmdClearError, &QPushButton::clicked, this,
+            [this] { dispatcher_.cmdClearError_Click(); });
+
+    connect(Timer1, &QTimer::timeout, this, [this] { polls_.Timer1_Timer(); });
+    connect(Timer2, &QTimer::timeout, this, [this] { connection_.Timer2_Timer(); });
+    connect(Timer3, &QTimer::timeout, this, [this] { polls_.Timer3_Timer(); });
+    connect(Timer4, &QTimer::timeout, this, [this] { polls_.Timer4_Timer(); });
+    connect(Timer5, &QTimer::timeout, this, [this] { polls_.Timer5_Timer(); });
+    connect(tmrTMPOperatingHours, &QTimer::timeout, this,
+            [this] { polls_.tmrTMPOperatingHours_Timer(); });
+    connect(tmrLogData, &QTimer::timeout, this, &Form1::tmrLogData_Timer);
+
+    commands_.Connect();
+    setPoints_.Connect();
+    contextMenus_.Connect();
 }
 
 void Form1::Form_Load() {
-    // (The last pressure texts start empty with the plant display that owns them.)
+    display_.ClearLastPressures();
     lstErrors->clear();
     lstWarnings->clear();
     lstMessages->clear();
     GreyIndicators();
+    polls_.StatusSeen = 0;
     MSComm1->SetSettings(QStringLiteral("9600,N,8,1"));
     lblComStatus->SetCaption("Com" + QString::number(MSComm1->CommPort()) + "," +
                              MSComm1->Settings());
@@ -112,6 +134,14 @@ void Form1::Combo2_Click() { Combo1_Click(); }
 void Form1::Combo3_Click() {
     if (MSComm1->PortOpen()) MSComm1->SetPortOpen(false);
     MSComm1->SetCommPort(static_cast<std::int16_t>(Combo3->currentIndex() + 1));
+}
+
+}  // namespace vp::panel
+
+namespace vp::panel {
+
+void Form1::tmrLogData_Timer() {
+    if (const auto notice = log_.Tick(display_.LastPressures())) txtStatus->setText(*notice);
 }
 
 }  // namespace vp::panel

@@ -7,7 +7,17 @@
 #include <memory>
 
 #include "link/comm_port.h"
+#include "link/connection.h"
+#include "link/framing.h"
+#include "link/polls.h"
+#include "logging/clock.h"
+#include "logging/pressure_log.h"
+#include "messages/dispatcher.h"
+#include "panel/context_menus.h"
 #include "panel/controls.h"
+#include "panel/operator_commands.h"
+#include "panel/set_points.h"
+#include "status/plant_display.h"
 
 namespace vp::panel {
 
@@ -17,7 +27,9 @@ namespace vp::panel {
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit Form1(link::PortNames ports = {}, QWidget* parent = nullptr);
+    // clock: where the pressure log takes its date and time texts (the system's when null).
+    explicit Form1(link::PortNames ports = {}, const logging::Clock* clock = nullptr,
+                   QWidget* parent = nullptr);
     ~Form1() override;
 
     // --- start-up and port settings
@@ -26,6 +38,19 @@ public:
     void Combo1_Click();
     void Combo2_Click();
     void Combo3_Click();
+
+    // --- pressure log
+    void tmrLogData_Timer();
+
+    // --- the subsystems behind the controls
+    link::Framing& framing() { return framing_; }
+    link::Connection& connection() { return connection_; }
+    link::Polls& polls() { return polls_; }
+    messages::Dispatcher& dispatcher() { return dispatcher_; }
+    status::PlantDisplay& display() { return display_; }
+    OperatorCommands& commands() { return commands_; }
+    SetPoints& setPoints() { return setPoints_; }
+    ContextMenus& contextMenus() { return contextMenus_; }
 
     // The 23 indicators, in the order they are greyed.
     const std::vector<Shape*>& Indicators() const { return indicators_; }
@@ -289,6 +314,19 @@ private:
 
     Surface* surface_{};
     std::vector<Shape*> indicators_;
+
+    // Each holds its own state and writes the controls above; they only keep references to
+    // one another, so the order of construction does not matter.
+    status::PlantDisplay display_{*this};
+    link::Polls polls_{*this, framing_};
+    messages::Dispatcher dispatcher_{*this, display_, polls_};
+    link::Framing framing_{*this, dispatcher_};
+    link::Connection connection_{*this, framing_};
+    OperatorCommands commands_{*this};
+    SetPoints setPoints_{*this};
+    ContextMenus contextMenus_{*this};
+    logging::SystemClock systemClock_;
+    logging::PressureLog log_;
 };
 
 }  // namespace vp::panel

@@ -309,7 +309,10 @@ QWidget* Create(const Row& row, Form1& form, QWidget* parent) {
                 control->setCurrentIndex(-1);  // the window's load selects the defaults
             }
             control->setObjectName(QString::fromLatin1(row.name));
-            control->setGeometry(PixelRect(row.left, row.top, row.width, row.height));
+            if constexpr (std::is_same_v<T, Shape>)
+                control->SetTwipsGeometry(row.left, row.top, row.width, row.height);
+            else
+                control->setGeometry(PixelRect(row.left, row.top, row.width, row.height));
             if constexpr (std::is_same_v<T, Label>) control->GrowToCaption();
             form.*member = control;
             return control;

@@ -27,7 +27,9 @@ inline bool ChecksumOk(const QByteArray& line) {
     return ok && line.right(3).size() == 3 && given == sum % 256;
 }
 
-inline int Kind(const QByteArray& line) { return line.left(3).toInt(); }
+inline int Kind(const QByteArray& line) {
+    return line.left(3).toInt();
+}
 
 // Positions count from 1, as in the line layout.
 inline int CodeAt(const QByteArray& line, int position) {

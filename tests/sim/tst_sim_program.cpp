@@ -75,7 +75,8 @@ private slots:
         QVERIFY(panel.Open(device));
         process.write("flood=3\n");
         QByteArray said;
-        QTRY_VERIFY_WITH_TIMEOUT((said += process.readAllStandardError()).contains("flood=3 armed"), kWait);
+        QTRY_VERIFY_WITH_TIMEOUT((said += process.readAllStandardError()).contains("flood=3 armed"),
+                                 kWait);
         panel.Send("111_");
         QTRY_COMPARE_WITH_TIMEOUT(panel.LineCount(), 4, kWait);
         process.terminate();
@@ -85,7 +86,8 @@ private slots:
 
     void refusesABadFault() {
         QProcess process;
-        process.start(QStringLiteral(VP_SIM_PROGRAM), {QStringLiteral("--fault"), QStringLiteral("meltdown")});
+        process.start(QStringLiteral(VP_SIM_PROGRAM),
+                      {QStringLiteral("--fault"), QStringLiteral("meltdown")});
         QVERIFY(process.waitForFinished(kWait));
         QVERIFY(process.exitCode() != 0);
         QVERIFY(process.readAllStandardError().contains("meltdown"));
@@ -97,8 +99,8 @@ private slots:
         QVERIFY(process.waitForFinished(kWait));
         QCOMPARE(process.exitCode(), 0);
         const QByteArray help = process.readAllStandardOutput();
-        for (const char* name : {"bad-checksum", "error-report=", "warning=", "wrong-length=", "silence=",
-                                 "noise", "split", "flood=", "--link", "--fault"}) {
+        for (const char* name : {"bad-checksum", "error-report=", "warning=", "wrong-length=",
+                                 "silence=", "noise", "split", "flood=", "--link", "--fault"}) {
             QVERIFY2(help.contains(name), name);
         }
     }

@@ -25,25 +25,30 @@ QString StatusProblem(const QByteArray& line) {
     if (line.left(3) != "111" || CodeAt(line, 5) != 150) return QStringLiteral("header");
     for (int state : {6, 13, 20, 27}) {
         if (CodeAt(line, state) != 150) return QStringLiteral("gauge state at %1").arg(state);
-        if (!IsDigits(FieldAt(line, state + 1, 6))) return QStringLiteral("gauge value at %1").arg(state);
+        if (!IsDigits(FieldAt(line, state + 1, 6)))
+            return QStringLiteral("gauge value at %1").arg(state);
     }
     for (int p = 34; p <= 41; ++p) {
-        if (CodeAt(line, p) != 190 && CodeAt(line, p) != 191) return QStringLiteral("valve at %1").arg(p);
+        if (CodeAt(line, p) != 190 && CodeAt(line, p) != 191)
+            return QStringLiteral("valve at %1").arg(p);
     }
     for (int state : {42, 49}) {
-        if (CodeAt(line, state) < 193 || CodeAt(line, state) > 196) return QStringLiteral("TMP at %1").arg(state);
+        if (CodeAt(line, state) < 193 || CodeAt(line, state) > 196)
+            return QStringLiteral("TMP at %1").arg(state);
     }
     for (int speed : {43, 46, 50, 53, 56, 59}) {
         if (!IsDigits(FieldAt(line, speed, 3))) return QStringLiteral("speed at %1").arg(speed);
     }
     if (CodeAt(line, 62) != 193 && CodeAt(line, 62) != 196) return QStringLiteral("rotary");
     for (int mode : {63, 64}) {
-        if (CodeAt(line, mode) < 199 || CodeAt(line, mode) > 204) return QStringLiteral("mode at %1").arg(mode);
+        if (CodeAt(line, mode) < 199 || CodeAt(line, mode) > 204)
+            return QStringLiteral("mode at %1").arg(mode);
     }
     if (CodeAt(line, 65) != 207) return QStringLiteral("pneumatics");
     if (CodeAt(line, 66) != 208 && CodeAt(line, 66) != 209) return QStringLiteral("cooling");
     for (int branch : {67, 68}) {
-        if (CodeAt(line, branch) != 205 && CodeAt(line, branch) != 206) return QStringLiteral("branch");
+        if (CodeAt(line, branch) != 205 && CodeAt(line, branch) != 206)
+            return QStringLiteral("branch");
     }
     if (!IsDigits(FieldAt(line, 69, 10))) return QStringLiteral("uptime");
     return {};
@@ -158,14 +163,22 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("badFrames");
         QTest::newRow("wrong checksum") << QByteArray("111_243\r") << QByteArray("111") << 155 << 1;
-        QTest::newRow("checksum not digits") << QByteArray("111_2x2\r") << QByteArray("111") << 155 << 1;
-        QTest::newRow("unknown command") << simtest::FrameCommand("999_") << QByteArray("999") << 156 << 0;
-        QTest::newRow("gap in the gauge commands") << simtest::FrameCommand("108_") << QByteArray("108") << 156 << 0;
-        QTest::newRow("no underscore") << simtest::FrameCommand("1110") << QByteArray("111") << 156 << 0;
-        QTest::newRow("argument where none belongs") << simtest::FrameCommand("080_1") << QByteArray("080") << 152 << 0;
-        QTest::newRow("set-point too short") << simtest::FrameCommand("036_50") << QByteArray("036") << 152 << 0;
-        QTest::newRow("set-point above 100") << simtest::FrameCommand("037_101") << QByteArray("037") << 157 << 0;
-        QTest::newRow("set-point below 20") << simtest::FrameCommand("034_019") << QByteArray("034") << 157 << 0;
+        QTest::newRow("checksum not digits")
+            << QByteArray("111_2x2\r") << QByteArray("111") << 155 << 1;
+        QTest::newRow("unknown command")
+            << simtest::FrameCommand("999_") << QByteArray("999") << 156 << 0;
+        QTest::newRow("gap in the gauge commands")
+            << simtest::FrameCommand("108_") << QByteArray("108") << 156 << 0;
+        QTest::newRow("no underscore")
+            << simtest::FrameCommand("1110") << QByteArray("111") << 156 << 0;
+        QTest::newRow("argument where none belongs")
+            << simtest::FrameCommand("080_1") << QByteArray("080") << 152 << 0;
+        QTest::newRow("set-point too short")
+            << simtest::FrameCommand("036_50") << QByteArray("036") << 152 << 0;
+        QTest::newRow("set-point above 100")
+            << simtest::FrameCommand("037_101") << QByteArray("037") << 157 << 0;
+        QTest::newRow("set-point below 20")
+            << simtest::FrameCommand("034_019") << QByteArray("034") << 157 << 0;
     }
     void refusedFramesGetErrorReports() {
         QFETCH(QByteArray, frame);
@@ -181,6 +194,13 @@ private slots:
         QCOMPARE(CodeAt(line, 5), code);
         QCOMPARE(sim_->BadFramesReceived(), badFrames);
         QCOMPARE(sim_->FramesReceived(), 1);
+    }
+
+    void overlongGarbageCostsOneErrorReport() {
+        panel_->SendRaw(QByteArray(1500, 'A') + '\r' + simtest::FrameCommand("111_"));
+        QTRY_COMPARE_WITH_TIMEOUT(panel_->LineCount(), 2, kWait);
+        QCOMPARE(CodeAt(panel_->Lines()[0], 5), 155);
+        QCOMPARE(StatusProblem(panel_->Lines()[1]), QString());
     }
 
     void commandsAreAcknowledgedAndShowInTheReport_data() {

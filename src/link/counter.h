@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+
+namespace vp::link {
+
+// A signed 32-bit count of the panel's counters. At ten frames a second it takes about seven
+// years to reach the top; there it stays, rather than wrapping to a negative count, and
+// whatever is being counted goes on.
+class Counter {
+public:
+    std::int32_t value() const { return value_; }
+    void Increment() {
+        if (value_ < std::numeric_limits<std::int32_t>::max()) ++value_;
+    }
+    void Reset() { value_ = 0; }
+    void Set(std::int32_t value) { value_ = value; }  // tests start near the top
+
+private:
+    std::int32_t value_ = 0;
+};
+
+}  // namespace vp::link

@@ -1,0 +1,41 @@
+#include "link/framing.h"
+
+#include "link/frame.h"
+#include "messages/dispatcher.h"
+#include "panel/form1.h"
+
+namespace vp::link {
+
+Framing::Framing(panel::Form1& form, messages::Dispatcher& dispatcher)
+    : form_(form), dispatcher_(dispatcher) {}
+
+void Framing::SendCommand(std::string_view body) {
+    if (!form_.MSComm1->PortOpen()) {
+        form_.txtStatus->setText(QStringLiteral("Not connected!"));
+        return;
+    }
+    const std::string frame = Frame(body);
+    // A frame the line did not take is not shown or counted as sent.
+    if (form_.MSComm1->Output(QByteArray::fromStdString(frame)) != 0) return;
+    form_.shpSend->SetFillColor(panel::kYellow);
+    // Lighting a lit lamp leaves its timer running, so the lamp blinks at the poll rate.
+    if (!form_.Timer3->isActive()) form_.Timer3->start();
+    sent_.Increment();
+    form_.lblSentMessages->SetCaption(QString::number(sent_.value()) + " sent messages");
+}
+
+void Framing::ReceiveText(const QByteArray& text) {
+    rxBuffer_.Append(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                     [this](std::string_view message) { OnMessage(message); });
+}
+
+void Framing::OnMessage(std::string_view message) {
+    received_.Increment();
+    form_.lblReceivedMessages->SetCaption(QString::number(received_.value()) +
+                                          " received messages");
+    dispatcher_.HandleMessage(message);
+    form_.shpRecv->SetFillColor(panel::kGreen);
+    if (!form_.Timer4->isActive()) form_.Timer4->start();
+}
+
+}  // namespace vp::link
