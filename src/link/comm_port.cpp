@@ -80,6 +80,12 @@ int MSComm::SetPortOpen(bool open) {
 int MSComm::Output(const QByteArray& text) {
     if (!port_.isOpen()) return kCannotOpen;
     if (port_.write(text) != text.size()) return kWriteFailed;
+    // Hand the frame to the line now rather than on the next turn of the event loop, and learn
+    // at once when the line did not take it.
+    port_.flush();
+    if (!port_.isOpen()) return kWriteFailed;
+    const auto error = port_.error();
+    if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError) return kWriteFailed;
     return kNoError;
 }
 

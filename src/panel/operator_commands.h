@@ -12,6 +12,9 @@ public:
     // Connects every control of the catalogue to its handler; called once by the window.
     void Connect();
 
+    // One click of a catalogue control: "NNN_" for its fixed number, whatever the port says.
+    void Command_Click(int commandNumber);
+
 private:
     Form1& form_;
 };

@@ -1,0 +1,264 @@
+// Status reports through the dispatcher onto the synoptic diagram: which controls each field
+// writes, that its neighbours stay as they were, and the grey of a silent link.
+#include <QtTest>
+#include <memory>
+#include <utility>
+
+#include "status/form_state.h"
+
+using namespace vp::test;
+using vp::panel::Form1;
+
+namespace {
+
+// Where each field of the report starts, counted from 1.
+enum Pos {
+    kSeparator = 4,
+    kTG1 = 6, k1G1 = 13, k2G1 = 20, k1G3 = 27,
+    k3V1 = 34, k1V1, k2V1, k1V2, k2V2, k1V3, k2V3, k1V4,
+    kTMP1 = 42, kTMP1Speed, kTMP2 = 49, kTMP2Speed,
+    kGlowSpeed = 56, kHighSpeed = 59,
+    kRotary = 62, kCurrentMode, kRequestedMode, kPneumatics, kCooling, kBranch1, kBranch2, kUptime,
+};
+
+using Fields = QList<std::pair<int, QByteArray>>;
+
+// Gauge state, four mantissa characters, exponent field.
+QByteArray Gauge(int state, const char* reading) { return Byte(state) + reading; }
+
+// One report that shows every colour: TG1 and 1G3 in error, valves closed/open/error in turn,
+// TMP1 stopping, TMP2 accelerating, the rotary pump tripped, pneumatics bad, cooling good.
+const Fields kBaseline = {
+    {1, "111_" + Byte(150)},
+    {kTG1, Gauge(152, "100020")}, {k1G1, Gauge(150, "500017")},
+    {k2G1, Gauge(150, "101323")}, {k1G3, Gauge(155, "200010")},
+    {k3V1, Byte(190) + Byte(191) + Byte(192) + Byte(190) + Byte(191) + Byte(192) + Byte(190) + Byte(191)},
+    {kTMP1, Byte(195) + "050100"}, {kTMP2, Byte(194) + "075080"},
+    {kGlowSpeed, "060"}, {kHighSpeed, "090"},
+    {kRotary, Byte(198) + Byte(199) + Byte(200) + Byte(208) + Byte(209) + Byte(205) + Byte(206)},
+    {kUptime, "0000012345"},
+};
+
+QByteArray Report(const Fields& changes = {}, int length = 81) {
+    QByteArray body(length - 3, '?');
+    for (const Fields* fields : {&kBaseline, &changes})
+        for (const auto& [pos, bytes] : *fields)
+            if (pos - 1 + bytes.size() <= body.size()) body.replace(pos - 1, bytes.size(), bytes);
+    return Framed(body);
+}
+
+const QString kRed = Fill(vp::panel::kRed), kWhite = Fill(vp::panel::kWhite),
+              kGreen = Fill(vp::panel::kGreen), kYellow = Fill(vp::panel::kYellow),
+              kCyan = Fill(vp::panel::kCyan), kMagenta = Fill(vp::panel::kMagenta),
+              kBlue = Fill(vp::panel::kBlue), kGrey = Fill(vp::panel::kGreyText);
+
+}  // namespace
+
+class TestPlantDisplay : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { form = std::make_unique<Form1>(); }
+    void cleanup() { form.reset(); }
+
+    void reportShowsEveryField();
+    void fieldWritesOnlyItsControls_data();
+    void fieldWritesOnlyItsControls();
+    void greyedShapesComeBack_data();
+    void greyedShapesComeBack();
+    void wrongLengthChangesNothing_data();
+    void wrongLengthChangesNothing();
+    void watchdogGreysAfterASilentTick_data();
+    void watchdogGreysAfterASilentTick();
+
+private:
+    void send(const QByteArray& message) { form->dispatcher().HandleMessage(message.toStdString()); }
+    bool greyed() const {
+        for (auto* shape : form->Indicators())
+            if (shape->FillColor() != vp::panel::kGreyText) return false;
+        return true;
+    }
+    std::unique_ptr<Form1> form;
+};
+
+void TestPlantDisplay::reportShowsEveryField() {
+    const FormState before = StateOf(*form);
+    send(Report());
+    const FormState expected{
+        {"lblTG1", "---"}, {"shpTG1", kRed}, {"lblTG1State", "TG1 state: bad size"},
+        {"lbl1G1", "5.000E-3\r\nmBar"}, {"shp1G1", kWhite}, {"lbl1G1State", "1G1 state: OK"},
+        {"LastPressure1G1", "5.000E-3"},
+        {"lbl2G1", "1.013E 3\r\nmBar"}, {"shp2G1", kWhite}, {"lbl2G1State", "2G1 state: OK"},
+        {"LastPressure2G1", "1.013E 3"},
+        {"lbl1G3", "---"}, {"shp1G3", kRed}, {"lbl1G3State", "1G3 state: crc error"},
+        {"shp3V1", kYellow}, {"lbl3V1status", "closed"}, {"shp1V1", kGreen}, {"lbl1V1status", "open"},
+        {"shp2V1", kRed}, {"lbl2V1status", "error"}, {"shp1V2", kYellow}, {"lbl1V2status", "closed"},
+        {"shp2V2", kGreen}, {"lbl2V2status", "open"}, {"shp1V3", kRed}, {"lbl1V3status", "error"},
+        {"shp2V3", kYellow}, {"lbl2V3status", "closed"}, {"shp1V4", kGreen}, {"lbl1V4status", "open"},
+        {"shpTMP1", kMagenta}, {"lblTMP1status", "stopping"}, {"lblTMP1State", "TMP1 state: OK"},
+        {"lblTMP1speed", "050/100"},
+        {"shpTMP2", kCyan}, {"lblTMP2status", "accelerating"}, {"lblTMP2State", "TMP2 state: OK"},
+        {"lblTMP2speed", "075/080"},
+        {"lblGlowDischargeSpeed", "060"}, {"lblHighVacuumSpeed", "090"},
+        {"shpRotary", kBlue}, {"lblRotaryStatus", "tripped"},
+        {"lblCurrentMode", "Idle mode"}, {"shpCurrentMode", kWhite},
+        {"lblRequestedMode", "High vacuum"}, {"shpRequestedMode", kWhite},
+        {"shpPneumatics", kRed}, {"shpTMPCooling", kGreen},
+        {"lblBranch1", "Branch1: active"}, {"lblBranch2", "Branch2: inactive"},
+        {"shpBranch1", kWhite}, {"shpBranch2", kWhite},
+        {"txtUptime", "12345s"}, {"StatusSeen", "1"}};
+    QCOMPARE(Changes(before, StateOf(*form)), expected);
+}
+
+void TestPlantDisplay::fieldWritesOnlyItsControls_data() {
+    QTest::addColumn<Fields>("fields");
+    QTest::addColumn<FormState>("changes");
+    const auto row = [](const char* name, Fields fields, FormState changes) {
+        QTest::newRow(name) << fields << changes;
+    };
+    const auto pressure = [](const char* field, const QString& text) {
+        return FormState{{"lbl1G1", text + "\r\nmBar"}, {"LastPressure1G1", text}};
+    };
+
+    row("TG1 OK", {{kTG1, Gauge(150, "250018")}},
+        {{"lblTG1", "2.500E-2\r\nmBar"}, {"shpTG1", kWhite}, {"lblTG1State", "TG1 state: OK"},
+         {"LastPressureTG1", "2.500E-2"}});
+    row("1G1 error keeps its last pressure", {{k1G1, Gauge(152, "250018")}},
+        {{"lbl1G1", "---"}, {"shp1G1", kRed}, {"lbl1G1State", "1G1 state: bad size"}});
+    row("2G1 crc error", {{k2G1, Gauge(155, "250018")}},
+        {{"lbl2G1", "---"}, {"shp2G1", kRed}, {"lbl2G1State", "2G1 state: crc error"}});
+    row("1G3 code without text", {{k1G3, Gauge(151, "250018")}}, {{"lbl1G3State", "1G3 state: "}});
+    row("1G3 OK", {{k1G3, Gauge(150, "999999")}},
+        {{"lbl1G3", "9.999E 79\r\nmBar"}, {"shp1G3", kWhite}, {"lbl1G3State", "1G3 state: OK"},
+         {"LastPressure1G3", "9.999E 79"}});
+    row("exponent 17", {{k1G1, Gauge(150, "123417")}}, pressure("17", "1.234E-3"));
+    row("exponent 23", {{k1G1, Gauge(150, "101323")}}, {});
+    row("exponent 20", {{k1G1, Gauge(150, "101320")}}, pressure("20", "1.013E 0"));
+    row("exponent 05", {{k1G1, Gauge(150, "500005")}}, pressure("05", "5.000E-15"));
+    row("exponent 99", {{k1G1, Gauge(150, "500099")}}, pressure("99", "5.000E 79"));
+    row("exponent blank", {{k1G1, Gauge(150, "5000  ")}}, pressure("  ", "5.000E-20"));
+
+    row("3V1 open", {{k3V1, Byte(191)}}, {{"shp3V1", kGreen}, {"lbl3V1status", "open"}});
+    row("1V1 closed", {{k1V1, Byte(190)}}, {{"shp1V1", kYellow}, {"lbl1V1status", "closed"}});
+    row("2V1 closed", {{k2V1, Byte(190)}}, {{"shp2V1", kYellow}, {"lbl2V1status", "closed"}});
+    row("1V2 192", {{k1V2, Byte(192)}}, {{"shp1V2", kRed}, {"lbl1V2status", "error"}});
+    row("2V2 0", {{k2V2, Byte(0)}}, {{"shp2V2", kRed}, {"lbl2V2status", "error"}});
+    row("1V3 open", {{k1V3, Byte(191)}}, {{"shp1V3", kGreen}, {"lbl1V3status", "open"}});
+    row("2V3 255", {{k2V3, Byte(255)}}, {{"shp2V3", kRed}, {"lbl2V3status", "error"}});
+    row("1V4 closed", {{k1V4, Byte(190)}}, {{"shp1V4", kYellow}, {"lbl1V4status", "closed"}});
+
+    row("TMP1 stopped", {{kTMP1, Byte(193)}}, {{"shpTMP1", kYellow}, {"lblTMP1status", "stopped"}});
+    row("TMP1 started", {{kTMP1, Byte(196)}}, {{"shpTMP1", kGreen}, {"lblTMP1status", "started"}});
+    row("TMP1 accelerating", {{kTMP1, Byte(194)}},
+        {{"shpTMP1", kCyan}, {"lblTMP1status", "accelerating"}});
+    row("TMP1 197", {{kTMP1, Byte(197)}},
+        {{"shpTMP1", kRed}, {"lblTMP1status", "error"}, {"lblTMP1State", "TMP1 state: "}});
+    row("TMP2 stopping", {{kTMP2, Byte(195)}},
+        {{"shpTMP2", kMagenta}, {"lblTMP2status", "stopping"}});
+    row("TMP2 bad size", {{kTMP2, Byte(152)}},
+        {{"shpTMP2", kRed}, {"lblTMP2status", "error"}, {"lblTMP2State", "TMP2 state: bad size"}});
+    row("TMP1 speed", {{kTMP1Speed, "abcdef"}}, {{"lblTMP1speed", "abc/def"}});
+    row("TMP2 speed", {{kTMP2Speed, "1 2xyz"}}, {{"lblTMP2speed", "1 2/xyz"}});
+    row("glow discharge speed", {{kGlowSpeed, "ab "}}, {{"lblGlowDischargeSpeed", "ab "}});
+    row("high vacuum speed", {{kHighSpeed, "123"}}, {{"lblHighVacuumSpeed", "123"}});
+
+    row("rotary stopped", {{kRotary, Byte(193)}}, {{"shpRotary", kYellow}, {"lblRotaryStatus", "stopped"}});
+    row("rotary started", {{kRotary, Byte(196)}}, {{"shpRotary", kGreen}, {"lblRotaryStatus", "started"}});
+    row("rotary 194", {{kRotary, Byte(194)}}, {{"shpRotary", kRed}, {"lblRotaryStatus", "error"}});
+
+    row("current 200", {{kCurrentMode, Byte(200)}}, {{"lblCurrentMode", "High vacuum"}});
+    row("current 201", {{kCurrentMode, Byte(201)}}, {{"lblCurrentMode", "Primary vacuum"}});
+    row("current 202", {{kCurrentMode, Byte(202)}}, {{"lblCurrentMode", "Unsafe mode"}});
+    row("current 203", {{kCurrentMode, Byte(203)}}, {{"lblCurrentMode", "Stop"}});
+    row("current 204", {{kCurrentMode, Byte(204)}}, {{"lblCurrentMode", "Glow discharge"}});
+    row("current 205 leaves caption", {{kCurrentMode, Byte(205)}}, {});
+    row("requested 199", {{kRequestedMode, Byte(199)}}, {{"lblRequestedMode", "Idle mode"}});
+    row("requested 0 leaves caption", {{kRequestedMode, Byte(0)}}, {});
+
+    row("pneumatics good", {{kPneumatics, Byte(207)}}, {{"shpPneumatics", kGreen}});
+    row("pneumatics 209", {{kPneumatics, Byte(209)}}, {});
+    row("cooling 208", {{kCooling, Byte(208)}}, {{"shpTMPCooling", kRed}});
+    row("cooling 210", {{kCooling, Byte(210)}}, {{"shpTMPCooling", kRed}});
+    row("cooling 207", {{kCooling, Byte(207)}}, {{"shpTMPCooling", kRed}});
+
+    row("branch 1 inactive", {{kBranch1, Byte(206)}}, {{"lblBranch1", "Branch1: inactive"}});
+    row("branch 2 active", {{kBranch2, Byte(205)}}, {{"lblBranch2", "Branch2: active"}});
+    row("branch 1 207 leaves caption", {{kBranch1, Byte(207)}}, {});
+    row("branch 2 207 leaves caption", {{kBranch2, Byte(207)}}, {});
+
+    row("uptime 0", {{kUptime, "0000000000"}}, {{"txtUptime", "0s"}});
+    row("uptime 7", {{kUptime, "0000000007"}}, {{"txtUptime", "7s"}});
+    row("uptime 3600", {{kUptime, "0000003600"}}, {{"txtUptime", "3600s"}});
+
+    row("position 4 not examined", {{kSeparator, Byte(0)}}, {});
+}
+
+// Each row starts from the baseline report, so a field written to a neighbour's control shows
+// up as an unexpected change.
+void TestPlantDisplay::fieldWritesOnlyItsControls() {
+    QFETCH(Fields, fields);
+    QFETCH(FormState, changes);
+    send(Report());
+    const FormState before = StateOf(*form);
+    send(Report(fields));
+    QCOMPARE(Changes(before, StateOf(*form)), changes);
+}
+
+void TestPlantDisplay::greyedShapesComeBack_data() {
+    QTest::addColumn<Fields>("fields");
+    QTest::newRow("baseline") << Fields{};
+    QTest::newRow("codes outside every table")
+        << Fields{{k3V1, Byte(0)},      {kTMP1, Byte(197)},        {kRotary, Byte(194)},
+                  {kCurrentMode, Byte(205)}, {kRequestedMode, Byte(0)}, {kPneumatics, Byte(0)},
+                  {kCooling, Byte(0)}, {kBranch1, Byte(207)},        {kBranch2, Byte(0)}};
+}
+
+void TestPlantDisplay::greyedShapesComeBack() {
+    QFETCH(Fields, fields);
+    send(Report(fields));
+    const FormState shown = StateOf(*form);
+    form->GreyIndicators();
+    send(Report(fields));
+    QCOMPARE(StateOf(*form), shown);
+    // The operating-hours shapes come back with their own message.
+    for (auto* shape : form->Indicators())
+        QVERIFY2((shape->FillColor() == vp::panel::kGreyText) ==
+                     shape->objectName().endsWith("OperatingHours"),
+                 qPrintable(shape->objectName()));
+}
+
+void TestPlantDisplay::wrongLengthChangesNothing_data() {
+    QTest::addColumn<int>("length");
+    QTest::newRow("80 bytes") << 80;
+    QTest::newRow("82 bytes") << 82;
+}
+
+void TestPlantDisplay::wrongLengthChangesNothing() {
+    QFETCH(int, length);
+    const FormState before = StateOf(*form);
+    send(Report({}, length));
+    QCOMPARE(Changes(before, StateOf(*form)), FormState{});
+}
+
+void TestPlantDisplay::watchdogGreysAfterASilentTick_data() {
+    QTest::addColumn<QList<QByteArray>>("between");
+    QTest::addColumn<bool>("grey");
+    QTest::newRow("report") << QList{Report()} << false;
+    QTest::newRow("nothing") << QList<QByteArray>{} << true;
+    QTest::newRow("report of 80 bytes") << QList{Report({}, 80)} << true;
+    QTest::newRow("error report") << QList{Report({{5, Byte(170)}})} << true;
+}
+
+void TestPlantDisplay::watchdogGreysAfterASilentTick() {
+    QFETCH(QList<QByteArray>, between);
+    QFETCH(bool, grey);
+    send(Report());
+    form->polls().Timer5_Timer();
+    QVERIFY(!greyed() && form->polls().StatusSeen == 0);
+    for (const QByteArray& message : between) send(message);
+    form->polls().Timer5_Timer();
+    QCOMPARE(greyed(), grey);
+}
+
+QTEST_MAIN(TestPlantDisplay)
+#include "tst_plant_display.moc"
