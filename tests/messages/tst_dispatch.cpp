@@ -14,9 +14,13 @@ namespace {
 const QByteArray kOk = Byte(150);
 
 // A status report of the right length; its fields do not matter here.
-QByteArray StatusReport(int code) { return Framed("111_" + Byte(code) + QByteArray(73, '0')); }
+QByteArray StatusReport(int code) {
+    return Framed("111_" + Byte(code) + QByteArray(73, '0'));
+}
 
-QString Latin1(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
+QString Latin1(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes);
+}
 
 }  // namespace
 
@@ -36,7 +40,9 @@ private slots:
     void everyResultCodeByte();
 
 private:
-    void send(const QByteArray& message) { form->dispatcher().HandleMessage(message.toStdString()); }
+    void send(const QByteArray& message) {
+        form->dispatcher().HandleMessage(message.toStdString());
+    }
     std::unique_ptr<Form1> form;
 };
 
@@ -55,32 +61,32 @@ void TestDispatch::messageWritesOnlyItsControls_data() {
     QTest::newRow("crc failure") << QList{badReport} << FormState{{"lblCrcErrors", crc1}};
     QTest::newRow("crc failures add up")
         << QList{badReport, badReport} << FormState{{"lblCrcErrors", " 2 received crc errors"}};
-    QTest::newRow("empty is a crc failure") << QList{QByteArray()} << FormState{{"lblCrcErrors", crc1}};
+    QTest::newRow("empty is a crc failure")
+        << QList{QByteArray()} << FormState{{"lblCrcErrors", crc1}};
     QTest::newRow("two bytes are a crc failure")
         << QList{QByteArray("00")} << FormState{{"lblCrcErrors", crc1}};
     QTest::newRow("error report on a status report")
-        << QList{StatusReport(170)} << FormState{{"lstErrors", icpcon}, {"lblOperationErrors", op1}};
+        << QList{StatusReport(170)}
+        << FormState{{"lstErrors", icpcon}, {"lblOperationErrors", op1}};
     QTest::newRow("error code without text")
         << QList{Framed("090_" + Byte(151) + "00003")}
         << FormState{{"lstErrors", "151 ()"}, {"lblOperationErrors", op1}};
-    QTest::newRow("hours")
-        << QList{Framed("040_" + kOk + "001234000010")}
-        << FormState{{"lblTMP1OperatingHours", "TMP1: 1234 hours"},
-                     {"lblTMP2OperatingHours", "TMP2: 10 hours"},
-                     {"shpTMP1OperatingHours", Fill(vp::panel::kWhite)},
-                     {"shpTMP2OperatingHours", Fill(vp::panel::kWhite)}};
+    QTest::newRow("hours") << QList{Framed("040_" + kOk + "001234000010")}
+                           << FormState{{"lblTMP1OperatingHours", "TMP1: 1234 hours"},
+                                        {"lblTMP2OperatingHours", "TMP2: 10 hours"},
+                                        {"shpTMP1OperatingHours", Fill(vp::panel::kWhite)},
+                                        {"shpTMP2OperatingHours", Fill(vp::panel::kWhite)}};
     QTest::newRow("zero hours show no number")
         << QList{Framed("040_" + kOk + "000000000000")}
         << FormState{{"lblTMP1OperatingHours", "TMP1:  hours"},
                      {"lblTMP2OperatingHours", "TMP2:  hours"},
                      {"shpTMP1OperatingHours", Fill(vp::panel::kWhite)},
                      {"shpTMP2OperatingHours", Fill(vp::panel::kWhite)}};
-    QTest::newRow("hours not OK")
-        << QList{Framed("040_" + Byte(149) + "001234000010")}
-        << FormState{{"lblTMP1OperatingHours", "TMP1: ------"},
-                     {"lblTMP2OperatingHours", "TMP2: ------"},
-                     {"shpTMP1OperatingHours", Fill(vp::panel::kRed)},
-                     {"shpTMP2OperatingHours", Fill(vp::panel::kRed)}};
+    QTest::newRow("hours not OK") << QList{Framed("040_" + Byte(149) + "001234000010")}
+                                  << FormState{{"lblTMP1OperatingHours", "TMP1: ------"},
+                                               {"lblTMP2OperatingHours", "TMP2: ------"},
+                                               {"shpTMP1OperatingHours", Fill(vp::panel::kRed)},
+                                               {"shpTMP2OperatingHours", Fill(vp::panel::kRed)}};
     QTest::newRow("hours error report")
         << QList{Framed("040_" + Byte(170) + "001234000010")}
         << FormState{{"lstErrors", icpcon}, {"lblOperationErrors", op1}};
@@ -92,13 +98,12 @@ void TestDispatch::messageWritesOnlyItsControls_data() {
                                                {"lbl1G1Errors", "1G1 errors: 0"},
                                                {"lbl2G1Errors", "2G1 errors: 12"},
                                                {"lbl1G3Errors", "1G3 errors: 1"}};
-    QTest::newRow("icpcon counts")
-        << QList{Framed("092_" + kOk + "0000300000000120000000001")}
-        << FormState{{"lblIcpcon1Errors", "Icpcon 1 errors: 3"},
-                     {"lblIcpcon2Errors", "Icpcon 2 errors: 0"},
-                     {"lblIcpcon3Errors", "Icpcon 3 errors: 12"},
-                     {"lblIcpcon4Errors", "Icpcon 4 errors: 0"},
-                     {"lblIcpcon5Errors", "Icpcon 5 errors: 1"}};
+    QTest::newRow("icpcon counts") << QList{Framed("092_" + kOk + "0000300000000120000000001")}
+                                   << FormState{{"lblIcpcon1Errors", "Icpcon 1 errors: 3"},
+                                                {"lblIcpcon2Errors", "Icpcon 2 errors: 0"},
+                                                {"lblIcpcon3Errors", "Icpcon 3 errors: 12"},
+                                                {"lblIcpcon4Errors", "Icpcon 4 errors: 0"},
+                                                {"lblIcpcon5Errors", "Icpcon 5 errors: 1"}};
     // The second message ends after its checksum digits, which TMP1's field then reads:
     // "038_" and byte 150 sum to 144.
     QTest::newRow("count beyond the end reads 0")
@@ -106,14 +111,15 @@ void TestDispatch::messageWritesOnlyItsControls_data() {
         << FormState{{"lblTMP1Errors", "TMP1 errors: 144"}, {"lblTMP2Errors", "TMP2 errors: 0"}};
     QTest::newRow("warning 220") << QList{Framed("220_" + kOk)}
                                  << FormState{{"lstWarnings", " 220 (OP_ERR_PNEUMATIC_PRESSURE)"}};
-    QTest::newRow("warning 234")
-        << QList{Framed("234_" + kOk)}
-        << FormState{{"lstWarnings", " 234 (OP_MANUAL_INTERVENTION_NEEDED)"}};
+    QTest::newRow("warning 234") << QList{Framed("234_" + kOk)}
+                                 << FormState{
+                                        {"lstWarnings", " 234 (OP_MANUAL_INTERVENTION_NEEDED)"}};
     QTest::newRow("warning 235") << QList{Framed("235_" + kOk)}
                                  << FormState{{"lstWarnings", " 235 (OP_ROTARY_PUMP_TRIP)"}};
     QTest::newRow("237 is no warning")
         << QList{Framed("237_" + kOk)} << FormState{{"lstMessages", Latin1(Framed("237_" + kOk))}};
-    QTest::newRow("reply listed whole") << QList{reply091} << FormState{{"lstMessages", Latin1(reply091)}};
+    QTest::newRow("reply listed whole")
+        << QList{reply091} << FormState{{"lstMessages", Latin1(reply091)}};
     QTest::newRow("kind not a number") << QList{abc} << FormState{{"lstMessages", Latin1(abc)}};
     QTest::newRow("three bytes, then more")
         << QList{QByteArray("000"), reply091}

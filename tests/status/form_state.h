@@ -21,7 +21,9 @@ inline QByteArray Framed(const QByteArray& body) {
     return body + QByteArray::number(sum % 256).rightJustified(3, '0');
 }
 
-inline QByteArray Byte(int code) { return QByteArray(1, static_cast<char>(code)); }
+inline QByteArray Byte(int code) {
+    return QByteArray(1, static_cast<char>(code));
+}
 
 inline QString Fill(panel::ColourValue value) {
     return QStringLiteral("0x%1").arg(value, 8, 16, QLatin1Char('0'));

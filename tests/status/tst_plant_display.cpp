@@ -14,27 +14,55 @@ namespace {
 // Where each field of the report starts, counted from 1.
 enum Pos {
     kSeparator = 4,
-    kTG1 = 6, k1G1 = 13, k2G1 = 20, k1G3 = 27,
-    k3V1 = 34, k1V1, k2V1, k1V2, k2V2, k1V3, k2V3, k1V4,
-    kTMP1 = 42, kTMP1Speed, kTMP2 = 49, kTMP2Speed,
-    kGlowSpeed = 56, kHighSpeed = 59,
-    kRotary = 62, kCurrentMode, kRequestedMode, kPneumatics, kCooling, kBranch1, kBranch2, kUptime,
+    kTG1 = 6,
+    k1G1 = 13,
+    k2G1 = 20,
+    k1G3 = 27,
+    k3V1 = 34,
+    k1V1,
+    k2V1,
+    k1V2,
+    k2V2,
+    k1V3,
+    k2V3,
+    k1V4,
+    kTMP1 = 42,
+    kTMP1Speed,
+    kTMP2 = 49,
+    kTMP2Speed,
+    kGlowSpeed = 56,
+    kHighSpeed = 59,
+    kRotary = 62,
+    kCurrentMode,
+    kRequestedMode,
+    kPneumatics,
+    kCooling,
+    kBranch1,
+    kBranch2,
+    kUptime,
 };
 
 using Fields = QList<std::pair<int, QByteArray>>;
 
 // Gauge state, four mantissa characters, exponent field.
-QByteArray Gauge(int state, const char* reading) { return Byte(state) + reading; }
+QByteArray Gauge(int state, const char* reading) {
+    return Byte(state) + reading;
+}
 
 // One report that shows every colour: TG1 and 1G3 in error, valves closed/open/error in turn,
 // TMP1 stopping, TMP2 accelerating, the rotary pump tripped, pneumatics bad, cooling good.
 const Fields kBaseline = {
     {1, "111_" + Byte(150)},
-    {kTG1, Gauge(152, "100020")}, {k1G1, Gauge(150, "500017")},
-    {k2G1, Gauge(150, "101323")}, {k1G3, Gauge(155, "200010")},
-    {k3V1, Byte(190) + Byte(191) + Byte(192) + Byte(190) + Byte(191) + Byte(192) + Byte(190) + Byte(191)},
-    {kTMP1, Byte(195) + "050100"}, {kTMP2, Byte(194) + "075080"},
-    {kGlowSpeed, "060"}, {kHighSpeed, "090"},
+    {kTG1, Gauge(152, "100020")},
+    {k1G1, Gauge(150, "500017")},
+    {k2G1, Gauge(150, "101323")},
+    {k1G3, Gauge(155, "200010")},
+    {k3V1,
+     Byte(190) + Byte(191) + Byte(192) + Byte(190) + Byte(191) + Byte(192) + Byte(190) + Byte(191)},
+    {kTMP1, Byte(195) + "050100"},
+    {kTMP2, Byte(194) + "075080"},
+    {kGlowSpeed, "060"},
+    {kHighSpeed, "090"},
     {kRotary, Byte(198) + Byte(199) + Byte(200) + Byte(208) + Byte(209) + Byte(205) + Byte(206)},
     {kUptime, "0000012345"},
 };
@@ -72,7 +100,9 @@ private slots:
     void watchdogGreysAfterASilentTick();
 
 private:
-    void send(const QByteArray& message) { form->dispatcher().HandleMessage(message.toStdString()); }
+    void send(const QByteArray& message) {
+        form->dispatcher().HandleMessage(message.toStdString());
+    }
     bool greyed() const {
         for (auto* shape : form->Indicators())
             if (shape->FillColor() != vp::panel::kGreyText) return false;
@@ -84,29 +114,60 @@ private:
 void TestPlantDisplay::reportShowsEveryField() {
     const FormState before = StateOf(*form);
     send(Report());
-    const FormState expected{
-        {"lblTG1", "---"}, {"shpTG1", kRed}, {"lblTG1State", "TG1 state: bad size"},
-        {"lbl1G1", "5.000E-3\r\nmBar"}, {"shp1G1", kWhite}, {"lbl1G1State", "1G1 state: OK"},
-        {"LastPressure1G1", "5.000E-3"},
-        {"lbl2G1", "1.013E 3\r\nmBar"}, {"shp2G1", kWhite}, {"lbl2G1State", "2G1 state: OK"},
-        {"LastPressure2G1", "1.013E 3"},
-        {"lbl1G3", "---"}, {"shp1G3", kRed}, {"lbl1G3State", "1G3 state: crc error"},
-        {"shp3V1", kYellow}, {"lbl3V1status", "closed"}, {"shp1V1", kGreen}, {"lbl1V1status", "open"},
-        {"shp2V1", kRed}, {"lbl2V1status", "error"}, {"shp1V2", kYellow}, {"lbl1V2status", "closed"},
-        {"shp2V2", kGreen}, {"lbl2V2status", "open"}, {"shp1V3", kRed}, {"lbl1V3status", "error"},
-        {"shp2V3", kYellow}, {"lbl2V3status", "closed"}, {"shp1V4", kGreen}, {"lbl1V4status", "open"},
-        {"shpTMP1", kMagenta}, {"lblTMP1status", "stopping"}, {"lblTMP1State", "TMP1 state: OK"},
-        {"lblTMP1speed", "050/100"},
-        {"shpTMP2", kCyan}, {"lblTMP2status", "accelerating"}, {"lblTMP2State", "TMP2 state: OK"},
-        {"lblTMP2speed", "075/080"},
-        {"lblGlowDischargeSpeed", "060"}, {"lblHighVacuumSpeed", "090"},
-        {"shpRotary", kBlue}, {"lblRotaryStatus", "tripped"},
-        {"lblCurrentMode", "Idle mode"}, {"shpCurrentMode", kWhite},
-        {"lblRequestedMode", "High vacuum"}, {"shpRequestedMode", kWhite},
-        {"shpPneumatics", kRed}, {"shpTMPCooling", kGreen},
-        {"lblBranch1", "Branch1: active"}, {"lblBranch2", "Branch2: inactive"},
-        {"shpBranch1", kWhite}, {"shpBranch2", kWhite},
-        {"txtUptime", "12345s"}, {"StatusSeen", "1"}};
+    const FormState expected{{"lblTG1", "---"},
+                             {"shpTG1", kRed},
+                             {"lblTG1State", "TG1 state: bad size"},
+                             {"lbl1G1", "5.000E-3\r\nmBar"},
+                             {"shp1G1", kWhite},
+                             {"lbl1G1State", "1G1 state: OK"},
+                             {"LastPressure1G1", "5.000E-3"},
+                             {"lbl2G1", "1.013E 3\r\nmBar"},
+                             {"shp2G1", kWhite},
+                             {"lbl2G1State", "2G1 state: OK"},
+                             {"LastPressure2G1", "1.013E 3"},
+                             {"lbl1G3", "---"},
+                             {"shp1G3", kRed},
+                             {"lbl1G3State", "1G3 state: crc error"},
+                             {"shp3V1", kYellow},
+                             {"lbl3V1status", "closed"},
+                             {"shp1V1", kGreen},
+                             {"lbl1V1status", "open"},
+                             {"shp2V1", kRed},
+                             {"lbl2V1status", "error"},
+                             {"shp1V2", kYellow},
+                             {"lbl1V2status", "closed"},
+                             {"shp2V2", kGreen},
+                             {"lbl2V2status", "open"},
+                             {"shp1V3", kRed},
+                             {"lbl1V3status", "error"},
+                             {"shp2V3", kYellow},
+                             {"lbl2V3status", "closed"},
+                             {"shp1V4", kGreen},
+                             {"lbl1V4status", "open"},
+                             {"shpTMP1", kMagenta},
+                             {"lblTMP1status", "stopping"},
+                             {"lblTMP1State", "TMP1 state: OK"},
+                             {"lblTMP1speed", "050/100"},
+                             {"shpTMP2", kCyan},
+                             {"lblTMP2status", "accelerating"},
+                             {"lblTMP2State", "TMP2 state: OK"},
+                             {"lblTMP2speed", "075/080"},
+                             {"lblGlowDischargeSpeed", "060"},
+                             {"lblHighVacuumSpeed", "090"},
+                             {"shpRotary", kBlue},
+                             {"lblRotaryStatus", "tripped"},
+                             {"lblCurrentMode", "Idle mode"},
+                             {"shpCurrentMode", kWhite},
+                             {"lblRequestedMode", "High vacuum"},
+                             {"shpRequestedMode", kWhite},
+                             {"shpPneumatics", kRed},
+                             {"shpTMPCooling", kGreen},
+                             {"lblBranch1", "Branch1: active"},
+                             {"lblBranch2", "Branch2: inactive"},
+                             {"shpBranch1", kWhite},
+                             {"shpBranch2", kWhite},
+                             {"txtUptime", "12345s"},
+                             {"StatusSeen", "1"}};
     QCOMPARE(Changes(before, StateOf(*form)), expected);
 }
 
@@ -116,12 +177,14 @@ void TestPlantDisplay::fieldWritesOnlyItsControls_data() {
     const auto row = [](const char* name, Fields fields, FormState changes) {
         QTest::newRow(name) << fields << changes;
     };
-    const auto pressure = [](const char* field, const QString& text) {
+    const auto pressure = [](const QString& text) {
         return FormState{{"lbl1G1", text + "\r\nmBar"}, {"LastPressure1G1", text}};
     };
 
     row("TG1 OK", {{kTG1, Gauge(150, "250018")}},
-        {{"lblTG1", "2.500E-2\r\nmBar"}, {"shpTG1", kWhite}, {"lblTG1State", "TG1 state: OK"},
+        {{"lblTG1", "2.500E-2\r\nmBar"},
+         {"shpTG1", kWhite},
+         {"lblTG1State", "TG1 state: OK"},
          {"LastPressureTG1", "2.500E-2"}});
     row("1G1 error keeps its last pressure", {{k1G1, Gauge(152, "250018")}},
         {{"lbl1G1", "---"}, {"shp1G1", kRed}, {"lbl1G1State", "1G1 state: bad size"}});
@@ -129,14 +192,16 @@ void TestPlantDisplay::fieldWritesOnlyItsControls_data() {
         {{"lbl2G1", "---"}, {"shp2G1", kRed}, {"lbl2G1State", "2G1 state: crc error"}});
     row("1G3 code without text", {{k1G3, Gauge(151, "250018")}}, {{"lbl1G3State", "1G3 state: "}});
     row("1G3 OK", {{k1G3, Gauge(150, "999999")}},
-        {{"lbl1G3", "9.999E 79\r\nmBar"}, {"shp1G3", kWhite}, {"lbl1G3State", "1G3 state: OK"},
+        {{"lbl1G3", "9.999E 79\r\nmBar"},
+         {"shp1G3", kWhite},
+         {"lbl1G3State", "1G3 state: OK"},
          {"LastPressure1G3", "9.999E 79"}});
-    row("exponent 17", {{k1G1, Gauge(150, "123417")}}, pressure("17", "1.234E-3"));
-    row("exponent 23", {{k1G1, Gauge(150, "101323")}}, {});
-    row("exponent 20", {{k1G1, Gauge(150, "101320")}}, pressure("20", "1.013E 0"));
-    row("exponent 05", {{k1G1, Gauge(150, "500005")}}, pressure("05", "5.000E-15"));
-    row("exponent 99", {{k1G1, Gauge(150, "500099")}}, pressure("99", "5.000E 79"));
-    row("exponent blank", {{k1G1, Gauge(150, "5000  ")}}, pressure("  ", "5.000E-20"));
+    row("exponent 17", {{k1G1, Gauge(150, "123417")}}, pressure("1.234E-3"));
+    row("exponent 23", {{k1G1, Gauge(150, "101323")}}, pressure("1.013E 3"));
+    row("exponent 20", {{k1G1, Gauge(150, "101320")}}, pressure("1.013E 0"));
+    row("exponent 05", {{k1G1, Gauge(150, "500005")}}, pressure("5.000E-15"));
+    row("exponent 99", {{k1G1, Gauge(150, "500099")}}, pressure("5.000E 79"));
+    row("exponent blank", {{k1G1, Gauge(150, "5000  ")}}, pressure("5.000E-20"));
 
     row("3V1 open", {{k3V1, Byte(191)}}, {{"shp3V1", kGreen}, {"lbl3V1status", "open"}});
     row("1V1 closed", {{k1V1, Byte(190)}}, {{"shp1V1", kYellow}, {"lbl1V1status", "closed"}});
@@ -162,8 +227,10 @@ void TestPlantDisplay::fieldWritesOnlyItsControls_data() {
     row("glow discharge speed", {{kGlowSpeed, "ab "}}, {{"lblGlowDischargeSpeed", "ab "}});
     row("high vacuum speed", {{kHighSpeed, "123"}}, {{"lblHighVacuumSpeed", "123"}});
 
-    row("rotary stopped", {{kRotary, Byte(193)}}, {{"shpRotary", kYellow}, {"lblRotaryStatus", "stopped"}});
-    row("rotary started", {{kRotary, Byte(196)}}, {{"shpRotary", kGreen}, {"lblRotaryStatus", "started"}});
+    row("rotary stopped", {{kRotary, Byte(193)}},
+        {{"shpRotary", kYellow}, {"lblRotaryStatus", "stopped"}});
+    row("rotary started", {{kRotary, Byte(196)}},
+        {{"shpRotary", kGreen}, {"lblRotaryStatus", "started"}});
     row("rotary 194", {{kRotary, Byte(194)}}, {{"shpRotary", kRed}, {"lblRotaryStatus", "error"}});
 
     row("current 200", {{kCurrentMode, Byte(200)}}, {{"lblCurrentMode", "High vacuum"}});
@@ -208,9 +275,9 @@ void TestPlantDisplay::greyedShapesComeBack_data() {
     QTest::addColumn<Fields>("fields");
     QTest::newRow("baseline") << Fields{};
     QTest::newRow("codes outside every table")
-        << Fields{{k3V1, Byte(0)},      {kTMP1, Byte(197)},        {kRotary, Byte(194)},
+        << Fields{{k3V1, Byte(0)},           {kTMP1, Byte(197)},        {kRotary, Byte(194)},
                   {kCurrentMode, Byte(205)}, {kRequestedMode, Byte(0)}, {kPneumatics, Byte(0)},
-                  {kCooling, Byte(0)}, {kBranch1, Byte(207)},        {kBranch2, Byte(0)}};
+                  {kCooling, Byte(0)},       {kBranch1, Byte(207)},     {kBranch2, Byte(0)}};
 }
 
 void TestPlantDisplay::greyedShapesComeBack() {

@@ -1,0 +1,112 @@
+// The window's log tick: the four last pressure texts of real status reports, written through
+// the real pressure log into a real folder.
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "logging/clock.h"
+#include "panel/form1.h"
+
+namespace {
+
+class FixedClock final : public vp::logging::Clock {
+public:
+    QString ShortDateText() const override { return date; }
+    QString LongTimeText() const override { return time; }
+    QString date = QStringLiteral("2026-12-06");
+    QString time = QStringLiteral("10:00:00");
+};
+
+// An 81-byte status report with the four gauges' states and pressures given (state, four
+// mantissa characters, two exponent characters), everything else in a plausible state.
+QByteArray Report(const std::array<std::pair<int, QByteArray>, 4>& gauges) {
+    QByteArray body = "111_";
+    body += char(150);
+    for (const auto& [state, pressure] : gauges) body += char(state) + pressure;
+    body += QByteArray(8, char(190));                     // valves closed
+    body += char(193) + QByteArray("000000");             // TMP1
+    body += char(193) + QByteArray("000000");             // TMP2
+    body += "050100";                                     // mode speeds
+    body += char(193);                                    // rotary
+    body += char(199) + QByteArray(1, char(199));         // modes
+    body += char(207) + QByteArray(1, char(209));         // pneumatics, cooling
+    body += char(206) + QByteArray(1, char(206));         // branches
+    body += "0000000042";                                 // uptime
+    unsigned sum = 0;
+    for (char c : body) sum += static_cast<unsigned char>(c);
+    return body + QByteArray::number(sum % 256).rightJustified(3, '0');
+}
+
+QByteArray Day(const QString& folder, const QString& date) {
+    QFile file(QDir(folder).filePath("log/" + date + ".dat"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+class TestLogWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void recordsBeforeAnyReportHoldNoPressures();
+    void aGaugeInErrorRepeatsItsLastGoodValue();
+    void missingFolderIsShownAndLoggingResumes();
+
+private:
+    QTemporaryDir dir;
+    QString previous;
+    FixedClock clock;
+    std::unique_ptr<vp::panel::Form1> form;
+};
+
+void TestLogWindow::init() {
+    previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QDir(dir.path()).mkpath("log");
+    form = std::make_unique<vp::panel::Form1>(vp::link::PortNames{}, &clock);
+}
+
+void TestLogWindow::cleanup() {
+    form.reset();
+    QDir::setCurrent(previous);
+    QDir(dir.filePath("log")).removeRecursively();
+}
+
+void TestLogWindow::recordsBeforeAnyReportHoldNoPressures() {
+    form->tmrLogData_Timer();
+    QCOMPARE(Day(dir.path(), clock.date),
+             QByteArray("Merivax vacuum (all pressures in milibars)\r\n"
+                        "2026-12-06\tTG1\t1G1\t2G1\t1G3\r\n\r\n"
+                        "10:00:00\t\t\t\t\r\n"));
+}
+
+void TestLogWindow::aGaugeInErrorRepeatsItsLastGoodValue() {
+    auto& dispatcher = form->dispatcher();
+    dispatcher.HandleMessage(Report({{{150, "100017"}, {150, "200018"}, {150, "300019"},
+                                      {150, "400020"}}}).toStdString());
+    form->tmrLogData_Timer();
+    // 1G1 fails; the others move on.
+    dispatcher.HandleMessage(Report({{{150, "110017"}, {152, "999999"}, {150, "310019"},
+                                      {150, "410021"}}}).toStdString());
+    clock.time = "10:01:00";
+    form->tmrLogData_Timer();
+    const QList<QByteArray> lines = Day(dir.path(), clock.date).split('\n');
+    QCOMPARE(lines.value(3), QByteArray("10:00:00\t1.000E-3\t2.000E-2\t3.000E-1\t4.000E 0\r"));
+    QCOMPARE(lines.value(4), QByteArray("10:01:00\t1.100E-3\t2.000E-2\t3.100E-1\t4.100E 1\r"));
+    QCOMPARE(form->lbl1G1->Caption(), QStringLiteral("---"));
+}
+
+void TestLogWindow::missingFolderIsShownAndLoggingResumes() {
+    QVERIFY(QDir(dir.filePath("log")).removeRecursively());
+    form->tmrLogData_Timer();
+    QVERIFY(form->txtStatus->text().startsWith("Could not open log file for writing: "));
+    QVERIFY(!QDir(dir.filePath("log")).exists());
+    QVERIFY(QDir(dir.path()).mkpath("log"));
+    form->tmrLogData_Timer();
+    QVERIFY(Day(dir.path(), clock.date).startsWith("Merivax vacuum"));
+}
+
+QTEST_MAIN(TestLogWindow)
+#include "tst_log_window.moc"
