@@ -4,7 +4,7 @@
 set -euo pipefail
 PACKAGES=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-serialport-dev
+    qt6-base-dev qt6-serialport-dev qt6-charts-dev
     libbenchmark-dev
     xvfb xauth fonts-dejavu-core fonts-liberation2
 )

@@ -90,6 +90,16 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption interactive_option(
         QStringLiteral("interactive"),
         QStringLiteral("Read further faults from standard input, one per line."));
+    const QCommandLineOption replay_option(
+        QStringLiteral("replay"),
+        QStringLiteral("Answer with the controller messages of a traffic record made by "
+                       "vacuum-panel --record, at their recorded pace, from the panel's first "
+                       "frame on."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption fast_option(
+        QStringLiteral("fast"), QStringLiteral("With --replay: send every message at once."));
+    parser.addOption(replay_option);
+    parser.addOption(fast_option);
     parser.addOption(link_option);
     parser.addOption(fault_option);
     parser.addOption(interactive_option);
@@ -97,6 +107,14 @@ int main(int argc, char* argv[]) {
 
     vp::sim::SimulatedController sim;
     QString error;
+    if (parser.isSet(replay_option)) {
+        auto messages = vp::sim::LoadReplay(parser.value(replay_option), &error);
+        if (!messages) {
+            std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
+            return 2;
+        }
+        sim.Replay(std::move(*messages), parser.isSet(fast_option));
+    }
     if (!sim.Start(&error)) {
         std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
         return 1;

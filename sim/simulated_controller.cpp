@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTimer>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -142,9 +143,46 @@ void SimulatedController::OnBytes(const QByteArray& bytes) {
     }
 }
 
+void SimulatedController::Replay(QList<ReplayMessage> messages, bool fast) {
+    replay_ = std::move(messages);
+    replayFast_ = fast;
+    replayed_ = 0;
+    replayClock_.invalidate();
+}
+
+void SimulatedController::PlayDue() {
+    if (!replay_ || replayed_ >= replay_->size()) return;
+    const qint64 start = replay_->front().ms;
+    QByteArray out;
+    while (replayed_ < replay_->size()) {
+        const ReplayMessage& next = (*replay_)[replayed_];
+        const qint64 due = next.ms - start;
+        if (!replayFast_ && due > replayClock_.elapsed()) {
+            QTimer::singleShot(std::max<qint64>(0, due - replayClock_.elapsed()), this,
+                               &SimulatedController::PlayDue);
+            break;
+        }
+        out += next.message + '\r';
+        ++replayed_;
+    }
+    if (!out.isEmpty() && bridge_->IsOpen()) bridge_->Write(out);
+}
+
 void SimulatedController::HandleFrame(const QByteArray& frame) {
     SyncClock();
     Count(frames_received_);
+    if (replay_) {
+        if (!replayClock_.isValid()) {
+            replayClock_.start();
+            PlayDue();
+        }
+        if (frame.size() >= 3) {
+            bodies_.append(frame.chopped(3));
+            if (bodies_.size() > kMaxBodies) bodies_.removeFirst();
+            emit BodyReceived(bodies_.back());
+        }
+        return;
+    }
     const Reply reply = Respond(plant_, frame);
     if (!reply.frame_ok) Count(bad_frames_);
 

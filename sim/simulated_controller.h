@@ -5,10 +5,12 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <optional>
 #include <random>
 
 #include "sim/faults.h"
 #include "sim/plant.h"
+#include "sim/replay.h"
 
 namespace vp::sim {
 
@@ -33,6 +35,11 @@ public:
     bool MakeLink(const QString& linkPath, QString* error = nullptr);
     // Faults by name; faults.h lists them.
     bool InjectFault(const QString& spec, QString* error = nullptr);
+    // Plays a recorded session instead of the plant: from the first frame the panel sends, the
+    // recorded controller messages go out at their recorded pace (or all at once when fast);
+    // the panel's frames are still read and counted, but the plant no longer answers them.
+    void Replay(QList<ReplayMessage> messages, bool fast);
+    int ReplayedMessages() const { return replayed_; }
     // For tests: read or advance the model.
     Plant& plant();
     int FramesReceived() const;
@@ -50,6 +57,7 @@ private:
     void SyncClock();
     QByteArray Noise();
     void RemoveLink();
+    void PlayDue();
 
     PtyBridge* bridge_;
     Plant plant_;
@@ -63,6 +71,10 @@ private:
     QList<QByteArray> bodies_;
     QString link_path_;
     std::minstd_rand noise_rng_{7};
+    std::optional<QList<ReplayMessage>> replay_;
+    bool replayFast_ = false;
+    QElapsedTimer replayClock_;
+    int replayed_ = 0;
 };
 
 }  // namespace vp::sim

@@ -35,7 +35,11 @@ Options ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Start the built-in simulated controller and serve port 3 from it."));
-    parser.addOptions({port, screenshot, quitAfter, simulate});
+    const QCommandLineOption record(
+        QStringLiteral("record"),
+        QStringLiteral("Append every frame sent and every message received to FILE."),
+        QStringLiteral("FILE"));
+    parser.addOptions({port, screenshot, quitAfter, simulate, record});
 
     if (!parser.parse(arguments)) return Fail(parser.errorText());
     if (parser.isSet(help)) {
@@ -76,6 +80,10 @@ Options ParseCommandLine(const QStringList& arguments) {
         options.quitAfterSeconds = seconds;
     }
     options.simulate = parser.isSet(simulate);
+    if (parser.isSet(record)) {
+        options.record = parser.value(record);
+        if (options.record.isEmpty()) return Fail("--record wants a file name");
+    }
     return options;
 }
 

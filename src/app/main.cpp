@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "link/traffic_recorder.h"
 #include "panel/form1.h"
 #include "sim/simulated_controller.h"
 
@@ -31,7 +32,17 @@ int main(int argc, char* argv[]) {
         ports.insert(3, simulator->DevicePath());
     }
 
+    vp::link::TrafficRecorder recorder;  // outlives the window that writes to it
     vp::panel::Form1 window(ports);
+    if (!options.record.isEmpty()) {
+        if (const auto notice = recorder.Open(options.record)) {
+            // The panel works as well without a record: say so once and go on.
+            std::fprintf(stderr, "vacuum-panel: %s\n", qPrintable(*notice));
+            window.txtStatus->setText(*notice);
+        } else {
+            window.framing().SetRecorder(&recorder);
+        }
+    }
     window.show();
 
     int status = 0;

@@ -1,6 +1,7 @@
 #include "link/framing.h"
 
 #include "link/frame.h"
+#include "link/traffic_recorder.h"
 #include "messages/dispatcher.h"
 #include "panel/form1.h"
 
@@ -17,6 +18,7 @@ void Framing::SendCommand(std::string_view body) {
     const std::string frame = Frame(body);
     // A frame the line did not take is not shown or counted as sent.
     if (form_.MSComm1->Output(QByteArray::fromStdString(frame)) != 0) return;
+    if (recorder_) ShowNotice(recorder_->Sent(frame));
     form_.shpSend->SetFillColor(panel::kYellow);
     // Lighting a lit lamp leaves its timer running, so the lamp blinks at the poll rate.
     if (!form_.Timer3->isActive()) form_.Timer3->start();
@@ -33,9 +35,14 @@ void Framing::OnMessage(std::string_view message) {
     received_.Increment();
     form_.lblReceivedMessages->SetCaption(QString::number(received_.value()) +
                                           " received messages");
+    if (recorder_) ShowNotice(recorder_->Received(message, !ChecksumMismatch(message)));
     dispatcher_.HandleMessage(message);
     form_.shpRecv->SetFillColor(panel::kGreen);
     if (!form_.Timer4->isActive()) form_.Timer4->start();
+}
+
+void Framing::ShowNotice(const std::optional<QString>& notice) {
+    if (notice) form_.txtStatus->setText(*notice);
 }
 
 }  // namespace vp::link

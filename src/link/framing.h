@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
+#include <optional>
 #include <string_view>
 
 #include "link/counter.h"
@@ -15,6 +17,8 @@ class Dispatcher;
 
 namespace vp::link {
 
+class TrafficRecorder;
+
 // Frames go out through SendCommand and come in through ReceiveText; both count what they move
 // and light their lamp.
 class Framing {
@@ -28,15 +32,20 @@ public:
     // Takes whatever the port delivered and hands each complete message to the dispatcher.
     void ReceiveText(const QByteArray& text);
 
+    // Every frame written and every message cut is also given to the recorder, if any.
+    void SetRecorder(TrafficRecorder* recorder) { recorder_ = recorder; }
+
     const RxBuffer& rxBuffer() const { return rxBuffer_; }
     Counter& SentMessageCount() { return sent_; }
     Counter& ReceivedMessageCount() { return received_; }
 
 private:
     void OnMessage(std::string_view message);
+    void ShowNotice(const std::optional<QString>& notice);
 
     panel::Form1& form_;
     messages::Dispatcher& dispatcher_;
+    TrafficRecorder* recorder_ = nullptr;
     RxBuffer rxBuffer_;
     Counter sent_;
     Counter received_;

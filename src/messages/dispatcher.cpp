@@ -143,7 +143,7 @@ void Dispatcher::cmdClearError_Click() {
     form_.lstErrors->clear();
     form_.lstWarnings->clear();
     form_.lstMessages->clear();
-    
+    form_.lblOperationErrors->SetCaption(QString());
     operationErrors_.Reset();
 }
 

@@ -16,11 +16,16 @@ struct HitRow {
 // The components with a menu, in the order they are tried. Valves 1V2, 2V2, 2V3 and 1V4, gauge
 // 1G3 and the pneumatics have none: the controller takes no command for them.
 const HitRow kHitOrder[] = {
-    {&Form1::shpTMP1, &Form1::mnuTmp1},       {&Form1::shpTMP2, &Form1::mnuTmp2},
-    {&Form1::shpRotary, &Form1::mnuRotary},   {&Form1::shp1V1, &Form1::mnu1V1},
-    {&Form1::shp2V1, &Form1::mnu2V1},         {&Form1::shp3V1, &Form1::mnu3V1},
-    {&Form1::shp1V3, &Form1::mnu1V3},         {&Form1::shpTG1, &Form1::mnuTG1},
-    {&Form1::shp1G1, &Form1::mnu1G1},         {&Form1::shp2G1, &Form1::mnu2G1},
+    {&Form1::shpTMP1, &Form1::mnuTmp1},
+    {&Form1::shpTMP2, &Form1::mnuTmp2},
+    {&Form1::shpRotary, &Form1::mnuRotary},
+    {&Form1::shp1V1, &Form1::mnu1V1},
+    {&Form1::shp2V1, &Form1::mnu2V1},
+    {&Form1::shp3V1, &Form1::mnu3V1},
+    {&Form1::shp1V3, &Form1::mnu1V3},
+    {&Form1::shpTG1, &Form1::mnuTG1},
+    {&Form1::shp1G1, &Form1::mnu1G1},
+    {&Form1::shp2G1, &Form1::mnu2G1},
     {&Form1::shpTMPCooling, &Form1::mnuChiller},
 };
 
@@ -32,30 +37,18 @@ struct LabelRow {
 // Labels standing on a component open its menu themselves. lbl3V1status is not here: it only
 // grazes the 3V1 valve and has never opened anything.
 const LabelRow kComponentLabels[] = {
-    {&Form1::lblTmp1, &Form1::mnuTmp1},
-    {&Form1::Label15, &Form1::mnuTmp1},
-    {&Form1::Label16, &Form1::mnuTmp1},
-    {&Form1::lblTmp2, &Form1::mnuTmp2},
-    {&Form1::Label14, &Form1::mnuTmp2},
-    {&Form1::Label17, &Form1::mnuTmp2},
-    {&Form1::lblRotary, &Form1::mnuRotary},
-    {&Form1::lblRotaryStatus, &Form1::mnuRotary},
-    {&Form1::lbl1V1, &Form1::mnu1V1},
-    {&Form1::lbl1V1status, &Form1::mnu1V1},
-    {&Form1::lbl2V1, &Form1::mnu2V1},
-    {&Form1::lbl2V1status, &Form1::mnu2V1},
-    {&Form1::lbl3V1, &Form1::mnu3V1},
-    {&Form1::lbl1V3, &Form1::mnu1V3},
-    {&Form1::lbl1V3status, &Form1::mnu1V3},
-    {&Form1::Label11, &Form1::mnuTG1},
-    {&Form1::Label12, &Form1::mnuTG1},
-    {&Form1::lblTG1, &Form1::mnuTG1},
-    {&Form1::Label4, &Form1::mnu1G1},
-    {&Form1::Label26, &Form1::mnu1G1},
-    {&Form1::lbl1G1, &Form1::mnu1G1},
-    {&Form1::Label9, &Form1::mnu2G1},
-    {&Form1::Label27, &Form1::mnu2G1},
-    {&Form1::lbl2G1, &Form1::mnu2G1},
+    {&Form1::lblTmp1, &Form1::mnuTmp1},     {&Form1::Label15, &Form1::mnuTmp1},
+    {&Form1::Label16, &Form1::mnuTmp1},     {&Form1::lblTmp2, &Form1::mnuTmp2},
+    {&Form1::Label14, &Form1::mnuTmp2},     {&Form1::Label17, &Form1::mnuTmp2},
+    {&Form1::lblRotary, &Form1::mnuRotary}, {&Form1::lblRotaryStatus, &Form1::mnuRotary},
+    {&Form1::lbl1V1, &Form1::mnu1V1},       {&Form1::lbl1V1status, &Form1::mnu1V1},
+    {&Form1::lbl2V1, &Form1::mnu2V1},       {&Form1::lbl2V1status, &Form1::mnu2V1},
+    {&Form1::lbl3V1, &Form1::mnu3V1},       {&Form1::lbl1V3, &Form1::mnu1V3},
+    {&Form1::lbl1V3status, &Form1::mnu1V3}, {&Form1::Label11, &Form1::mnuTG1},
+    {&Form1::Label12, &Form1::mnuTG1},      {&Form1::lblTG1, &Form1::mnuTG1},
+    {&Form1::Label4, &Form1::mnu1G1},       {&Form1::Label26, &Form1::mnu1G1},
+    {&Form1::lbl1G1, &Form1::mnu1G1},       {&Form1::Label9, &Form1::mnu2G1},
+    {&Form1::Label27, &Form1::mnu2G1},      {&Form1::lbl2G1, &Form1::mnu2G1},
     {&Form1::Label13, &Form1::mnuChiller},
 };
 
@@ -75,19 +68,14 @@ ContextMenus::ContextMenus(Form1& form)
     : PopupMenu([](QMenu* menu) { menu->exec(QCursor::pos()); }), form_(form) {}
 
 void ContextMenus::Connect() {
-    QObject::connect(form_.surface(), &Surface::MouseDown, &form_,
-                     [this](Qt::MouseButton button, float x, float y) {
-                         Form_MouseDown(button, x, y);
-                     });
+    QObject::connect(
+        form_.surface(), &Surface::MouseDown, &form_,
+        [this](Qt::MouseButton button, float x, float y) { Form_MouseDown(button, x, y); });
     for (const LabelRow& row : kComponentLabels) {
         QMenu* menu = form_.*row.menu;
         QObject::connect(form_.*row.label, &Label::MouseDown, &form_,
                          [this, menu](Qt::MouseButton button) { Label_MouseDown(menu, button); });
     }
-    // A press on any caption belongs to the caption alone. Letting it fall through to the
-    // surface would open a component's menu a second time, or open one from a label that grazes
-    // a shape (lbl3V1status over the edge of 3V1).
-    for (Label* label : form_.findChildren<Label*>()) label->setAttribute(Qt::WA_NoMousePropagation);
 }
 
 void ContextMenus::Form_MouseDown(Qt::MouseButton button, float x, float y) {

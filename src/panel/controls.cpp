@@ -74,6 +74,10 @@ Label::Label(const QString& caption, unsigned look, ColourValue background, QWid
     : QLabel(parent), caption_(caption), look_(look) {
     setTextFormat(Qt::PlainText);
     setText(DisplayText(caption));
+    // A press on a caption belongs to the caption alone: falling through to the window surface
+    // would open a component's menu a second time, or open one from a label that grazes a shape
+    // (lbl3V1status over the edge of 3V1).
+    setAttribute(Qt::WA_NoMousePropagation);
     setAlignment((look & Centred ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
     // Without "fits" a caption breaks at blanks within the width; "fits" alone keeps one line.
     setWordWrap(!(look & Fits) || (look & Wraps));

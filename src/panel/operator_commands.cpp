@@ -10,7 +10,7 @@ namespace vp::panel {
 
 namespace {
 
-using Control = std::variant<Button* Form1::*, QAction* Form1::*>;
+using Control = std::variant<Button * Form1::*, QAction * Form1::*>;
 
 struct CommandRow {
     Control control;
@@ -72,10 +72,10 @@ void OperatorCommands::Connect() {
     for (const CommandRow& row : kCatalogue) {
         const int number = row.number;
         auto send = [this, number] { Command_Click(number); };
-        if (const auto* button = std::get_if<Button* Form1::*>(&row.control)) {
+        if (const auto* button = std::get_if<Button * Form1::*>(&row.control)) {
             QObject::connect(form_.*(*button), &QPushButton::clicked, &form_, send);
         } else {
-            QObject::connect(form_.*std::get<QAction* Form1::*>(row.control), &QAction::triggered,
+            QObject::connect(form_.*std::get<QAction * Form1::*>(row.control), &QAction::triggered,
                              &form_, send);
         }
     }

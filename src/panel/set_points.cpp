@@ -29,7 +29,9 @@ void SetPoints::Connect() {
                      [this] { cmdHighVacuumSpeed_Click(); });
 }
 
-void SetPoints::cmdTMPspeed_Click() { SendSetPoint(*form_.txtTMPspeed, kTMPspeed); }
+void SetPoints::cmdTMPspeed_Click() {
+    SendSetPoint(*form_.txtTMPspeed, kTMPspeed);
+}
 
 void SetPoints::cmdGlowDischargeSpeed_Click() {
     SendSetPoint(*form_.txtGlowDischargeSpeed, kGlowDischargeSpeed);
@@ -48,8 +50,9 @@ void SetPoints::SendSetPoint(TextBox& box, int commandNumber) {
         return;
     }
     const QByteArray bytes = text.toLatin1();
-    const double read = text::LeadingNumber(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                                            {.ignoreWhitespaceAnywhere = true});
+    const double read = text::LeadingNumber(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        {.ignoreWhitespaceAnywhere = true});
     // Three characters can still spell a value beyond 16 bits (4e4, 9e9): refused like any other.
     const std::optional<std::int16_t> value = text::ToInt16(read);
     if (!value || *value < kLowestSpeed || *value > kHighestSpeed) {

@@ -19,11 +19,16 @@ struct Component {
 };
 
 const Component kComponents[] = {
-    {"shpTMP1", "mnuTmp1", "TMP1"},          {"shpTMP2", "mnuTmp2", "TMP2"},
-    {"shpRotary", "mnuRotary", "Rotary"},    {"shp1V1", "mnu1V1", "1V1"},
-    {"shp2V1", "mnu2V1", "2V1"},             {"shp3V1", "mnu3V1", "3V1"},
-    {"shp1V3", "mnu1V3", "1V3"},             {"shpTG1", "mnuTG1", "TG1"},
-    {"shp1G1", "mnu1G1", "1G1"},             {"shp2G1", "mnu2G1", "2G1"},
+    {"shpTMP1", "mnuTmp1", "TMP1"},
+    {"shpTMP2", "mnuTmp2", "TMP2"},
+    {"shpRotary", "mnuRotary", "Rotary"},
+    {"shp1V1", "mnu1V1", "1V1"},
+    {"shp2V1", "mnu2V1", "2V1"},
+    {"shp3V1", "mnu3V1", "3V1"},
+    {"shp1V3", "mnu1V3", "1V3"},
+    {"shpTG1", "mnuTG1", "TG1"},
+    {"shp1G1", "mnu1G1", "1G1"},
+    {"shp2G1", "mnu2G1", "2G1"},
     {"shpTMPCooling", "mnuChiller", "Chiller"},
 };
 
@@ -33,14 +38,18 @@ struct LabelMenu {
 };
 
 const LabelMenu kLabels[] = {
-    {"lblTmp1", "mnuTmp1"},     {"Label15", "mnuTmp1"},      {"Label16", "mnuTmp1"},
-    {"lblTmp2", "mnuTmp2"},     {"Label14", "mnuTmp2"},      {"Label17", "mnuTmp2"},
-    {"lblRotary", "mnuRotary"}, {"lblRotaryStatus", "mnuRotary"}, {"lbl1V1", "mnu1V1"},
-    {"lbl1V1status", "mnu1V1"}, {"lbl2V1", "mnu2V1"},        {"lbl2V1status", "mnu2V1"},
-    {"lbl3V1", "mnu3V1"},       {"lbl1V3", "mnu1V3"},        {"lbl1V3status", "mnu1V3"},
-    {"Label11", "mnuTG1"},      {"Label12", "mnuTG1"},       {"lblTG1", "mnuTG1"},
-    {"Label4", "mnu1G1"},       {"Label26", "mnu1G1"},       {"lbl1G1", "mnu1G1"},
-    {"Label9", "mnu2G1"},       {"Label27", "mnu2G1"},       {"lbl2G1", "mnu2G1"},
+    {"lblTmp1", "mnuTmp1"},     {"Label15", "mnuTmp1"},
+    {"Label16", "mnuTmp1"},     {"lblTmp2", "mnuTmp2"},
+    {"Label14", "mnuTmp2"},     {"Label17", "mnuTmp2"},
+    {"lblRotary", "mnuRotary"}, {"lblRotaryStatus", "mnuRotary"},
+    {"lbl1V1", "mnu1V1"},       {"lbl1V1status", "mnu1V1"},
+    {"lbl2V1", "mnu2V1"},       {"lbl2V1status", "mnu2V1"},
+    {"lbl3V1", "mnu3V1"},       {"lbl1V3", "mnu1V3"},
+    {"lbl1V3status", "mnu1V3"}, {"Label11", "mnuTG1"},
+    {"Label12", "mnuTG1"},      {"lblTG1", "mnuTG1"},
+    {"Label4", "mnu1G1"},       {"Label26", "mnu1G1"},
+    {"lbl1G1", "mnu1G1"},       {"Label9", "mnu2G1"},
+    {"Label27", "mnu2G1"},      {"lbl2G1", "mnu2G1"},
     {"Label13", "mnuChiller"},
 };
 
@@ -280,14 +289,14 @@ void TestContextMenus::chosenEntrySendsItsFrame_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("menu");
     QTest::addColumn<QByteArray>("frame");
-    QTest::newRow("TMP2 switched off") << "" << 7440 << 3700 << "mnuTmp2Off" << "mnuTmp2"
-                                       << QByteArray("083_250\r");
-    QTest::newRow("TG1 degassed") << "" << 4800 << 900 << "mnuTG1_degas" << "mnuTG1"
-                                  << QByteArray("101_241\r");
-    QTest::newRow("chiller started from its label")
-        << "Label13" << 0 << 0 << "mnuChillerStart" << "mnuChiller" << QByteArray("084_251\r");
-    QTest::newRow("3V1 opened from its label")
-        << "lbl3V1" << 0 << 0 << "mnu3V1Open" << "mnu3V1" << QByteArray("060_245\r");
+    QTest::newRow("TMP2 switched off") << "" << 7440 << 3700 << "mnuTmp2Off"
+                                       << "mnuTmp2" << QByteArray("083_250\r");
+    QTest::newRow("TG1 degassed") << "" << 4800 << 900 << "mnuTG1_degas"
+                                  << "mnuTG1" << QByteArray("101_241\r");
+    QTest::newRow("chiller started from its label") << "Label13" << 0 << 0 << "mnuChillerStart"
+                                                    << "mnuChiller" << QByteArray("084_251\r");
+    QTest::newRow("3V1 opened from its label") << "lbl3V1" << 0 << 0 << "mnu3V1Open"
+                                               << "mnu3V1" << QByteArray("060_245\r");
 }
 
 void TestContextMenus::chosenEntrySendsItsFrame() {

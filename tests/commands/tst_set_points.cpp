@@ -70,18 +70,24 @@ void TestSetPoints::typedValue_data() {
     row("40000 characters", QString(40000, QLatin1Char('5')), "");
     row("50 and 39998 blanks", QStringLiteral("50") + QString(39998, QLatin1Char(' ')), "");
 
-    QTest::newRow("glow discharge 50") << "cmdGlowDischargeSpeed" << "txtGlowDischargeSpeed"
+    QTest::newRow("glow discharge 50") << "cmdGlowDischargeSpeed"
+                                       << "txtGlowDischargeSpeed"
                                        << "50" << QByteArray("036_050141\r");
-    QTest::newRow("glow discharge 100") << "cmdGlowDischargeSpeed" << "txtGlowDischargeSpeed"
+    QTest::newRow("glow discharge 100") << "cmdGlowDischargeSpeed"
+                                        << "txtGlowDischargeSpeed"
                                         << "100" << QByteArray("036_100137\r");
-    QTest::newRow("glow discharge 1e999") << "cmdGlowDischargeSpeed" << "txtGlowDischargeSpeed"
+    QTest::newRow("glow discharge 1e999") << "cmdGlowDischargeSpeed"
+                                          << "txtGlowDischargeSpeed"
                                           << "1e999" << QByteArray();
-    QTest::newRow("high vacuum 75") << "cmdHighVacuumSpeed" << "txtHighVacuumSpeed" << "75"
-                                    << QByteArray("037_075149\r");
-    QTest::newRow("high vacuum 20") << "cmdHighVacuumSpeed" << "txtHighVacuumSpeed" << "20"
-                                    << QByteArray("037_020139\r");
-    QTest::newRow("high vacuum 101") << "cmdHighVacuumSpeed" << "txtHighVacuumSpeed" << "101"
-                                     << QByteArray();
+    QTest::newRow("high vacuum 75") << "cmdHighVacuumSpeed"
+                                    << "txtHighVacuumSpeed"
+                                    << "75" << QByteArray("037_075149\r");
+    QTest::newRow("high vacuum 20") << "cmdHighVacuumSpeed"
+                                    << "txtHighVacuumSpeed"
+                                    << "20" << QByteArray("037_020139\r");
+    QTest::newRow("high vacuum 101") << "cmdHighVacuumSpeed"
+                                     << "txtHighVacuumSpeed"
+                                     << "101" << QByteArray();
 }
 
 void TestSetPoints::typedValue() {
@@ -154,8 +160,7 @@ void TestSetPoints::boxesAreIndependent() {
     Box("txtGlowDischargeSpeed")->setText("20");
     Send("cmdGlowDischargeSpeed");
     QCOMPARE(Box("txtGlowDischargeSpeed")->BackColor(), kWhite);
-    QTRY_COMPARE_WITH_TIMEOUT(panel->pty.Received(), QByteArray("037_050142\r036_020138\r"),
-                              2000);
+    QTRY_COMPARE_WITH_TIMEOUT(panel->pty.Received(), QByteArray("037_050142\r036_020138\r"), 2000);
 }
 
 void TestSetPoints::acceptedStaysWhiteWhenNotConnected() {

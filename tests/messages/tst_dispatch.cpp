@@ -50,83 +50,65 @@ void TestDispatch::messageWritesOnlyItsControls_data() {
     QTest::addColumn<QList<QByteArray>>("messages");
     QTest::addColumn<FormState>("changes");
 
+    const auto row = [](const char* name, QList<QByteArray> messages, FormState changes) {
+        QTest::newRow(name) << messages << changes;
+    };
+    const auto hours = [](const QString& tmp1, const QString& tmp2, vp::panel::ColourValue fill) {
+        return FormState{{"lblTMP1OperatingHours", tmp1},
+                         {"lblTMP2OperatingHours", tmp2},
+                         {"shpTMP1OperatingHours", Fill(fill)},
+                         {"shpTMP2OperatingHours", Fill(fill)}};
+    };
     QByteArray badReport = StatusReport(150);
     badReport[80] = badReport[80] == '9' ? '0' : '9';
-    const QString crc1 = " 1 received crc errors";
-    const QString op1 = "1 operation errors";
+    const QString crc1 = " 1 received crc errors", op1 = "1 operation errors";
     const QString icpcon = "170 (no response from icpcon)";
-    const QByteArray reply091 = Framed("091_" + kOk);
-    const QByteArray abc = Framed("ABC_" + kOk);
+    const QString pneumatic = " 220 (OP_ERR_PNEUMATIC_PRESSURE)";
+    const QByteArray reply091 = Framed("091_" + kOk + Byte(0) + Byte(255));
+    const QByteArray abc = Framed("ABC_" + kOk), kind237 = Framed("237_" + kOk);
 
-    QTest::newRow("crc failure") << QList{badReport} << FormState{{"lblCrcErrors", crc1}};
-    QTest::newRow("crc failures add up")
-        << QList{badReport, badReport} << FormState{{"lblCrcErrors", " 2 received crc errors"}};
-    QTest::newRow("empty is a crc failure")
-        << QList{QByteArray()} << FormState{{"lblCrcErrors", crc1}};
-    QTest::newRow("two bytes are a crc failure")
-        << QList{QByteArray("00")} << FormState{{"lblCrcErrors", crc1}};
-    QTest::newRow("error report on a status report")
-        << QList{StatusReport(170)}
-        << FormState{{"lstErrors", icpcon}, {"lblOperationErrors", op1}};
-    QTest::newRow("error code without text")
-        << QList{Framed("090_" + Byte(151) + "00003")}
-        << FormState{{"lstErrors", "151 ()"}, {"lblOperationErrors", op1}};
-    QTest::newRow("hours") << QList{Framed("040_" + kOk + "001234000010")}
-                           << FormState{{"lblTMP1OperatingHours", "TMP1: 1234 hours"},
-                                        {"lblTMP2OperatingHours", "TMP2: 10 hours"},
-                                        {"shpTMP1OperatingHours", Fill(vp::panel::kWhite)},
-                                        {"shpTMP2OperatingHours", Fill(vp::panel::kWhite)}};
-    QTest::newRow("zero hours show no number")
-        << QList{Framed("040_" + kOk + "000000000000")}
-        << FormState{{"lblTMP1OperatingHours", "TMP1:  hours"},
-                     {"lblTMP2OperatingHours", "TMP2:  hours"},
-                     {"shpTMP1OperatingHours", Fill(vp::panel::kWhite)},
-                     {"shpTMP2OperatingHours", Fill(vp::panel::kWhite)}};
-    QTest::newRow("hours not OK") << QList{Framed("040_" + Byte(149) + "001234000010")}
-                                  << FormState{{"lblTMP1OperatingHours", "TMP1: ------"},
-                                               {"lblTMP2OperatingHours", "TMP2: ------"},
-                                               {"shpTMP1OperatingHours", Fill(vp::panel::kRed)},
-                                               {"shpTMP2OperatingHours", Fill(vp::panel::kRed)}};
-    QTest::newRow("hours error report")
-        << QList{Framed("040_" + Byte(170) + "001234000010")}
-        << FormState{{"lstErrors", icpcon}, {"lblOperationErrors", op1}};
-    QTest::newRow("TMP counts") << QList{Framed("038_" + kOk + "0000300012")}
-                                << FormState{{"lblTMP1Errors", "TMP1 errors: 3"},
-                                             {"lblTMP2Errors", "TMP2 errors: 12"}};
-    QTest::newRow("gauge counts") << QList{Framed("090_" + kOk + "00003000000001200001")}
-                                  << FormState{{"lblTG1Errors", "TG1 errors: 3"},
-                                               {"lbl1G1Errors", "1G1 errors: 0"},
-                                               {"lbl2G1Errors", "2G1 errors: 12"},
-                                               {"lbl1G3Errors", "1G3 errors: 1"}};
-    QTest::newRow("icpcon counts") << QList{Framed("092_" + kOk + "0000300000000120000000001")}
-                                   << FormState{{"lblIcpcon1Errors", "Icpcon 1 errors: 3"},
-                                                {"lblIcpcon2Errors", "Icpcon 2 errors: 0"},
-                                                {"lblIcpcon3Errors", "Icpcon 3 errors: 12"},
-                                                {"lblIcpcon4Errors", "Icpcon 4 errors: 0"},
-                                                {"lblIcpcon5Errors", "Icpcon 5 errors: 1"}};
-    // The second message ends after its checksum digits, which TMP1's field then reads:
-    // "038_" and byte 150 sum to 144.
-    QTest::newRow("count beyond the end reads 0")
-        << QList{Framed("038_" + kOk + "0000500005"), Framed("038_" + kOk)}
-        << FormState{{"lblTMP1Errors", "TMP1 errors: 144"}, {"lblTMP2Errors", "TMP2 errors: 0"}};
-    QTest::newRow("warning 220") << QList{Framed("220_" + kOk)}
-                                 << FormState{{"lstWarnings", " 220 (OP_ERR_PNEUMATIC_PRESSURE)"}};
-    QTest::newRow("warning 234") << QList{Framed("234_" + kOk)}
-                                 << FormState{
-                                        {"lstWarnings", " 234 (OP_MANUAL_INTERVENTION_NEEDED)"}};
-    QTest::newRow("warning 235") << QList{Framed("235_" + kOk)}
-                                 << FormState{{"lstWarnings", " 235 (OP_ROTARY_PUMP_TRIP)"}};
-    QTest::newRow("237 is no warning")
-        << QList{Framed("237_" + kOk)} << FormState{{"lstMessages", Latin1(Framed("237_" + kOk))}};
-    QTest::newRow("reply listed whole")
-        << QList{reply091} << FormState{{"lstMessages", Latin1(reply091)}};
-    QTest::newRow("kind not a number") << QList{abc} << FormState{{"lstMessages", Latin1(abc)}};
-    QTest::newRow("three bytes, then more")
-        << QList{QByteArray("000"), reply091}
-        << FormState{{"lstMessages", Latin1(reply091) + "\n000"}};
-    QTest::newRow("four bytes, then more")
-        << QList{QByteArray("A065"), Framed("220_" + kOk)}
-        << FormState{{"lstMessages", "A065"}, {"lstWarnings", " 220 (OP_ERR_PNEUMATIC_PRESSURE)"}};
+    // clang-format off
+    row("crc failure", {badReport}, {{"lblCrcErrors", crc1}});
+    row("crc failures add up", {badReport, badReport},
+        {{"lblCrcErrors", " 2 received crc errors"}});
+    row("empty is a crc failure", {""}, {{"lblCrcErrors", crc1}});
+    row("two bytes are a crc failure", {"00"}, {{"lblCrcErrors", crc1}});
+    row("error report on a status report", {StatusReport(170)},
+        {{"lstErrors", icpcon}, {"lblOperationErrors", op1}});
+    row("error code without text", {Framed("090_" + Byte(151) + "00003")},
+        {{"lstErrors", "151 ()"}, {"lblOperationErrors", op1}});
+    row("hours", {Framed("040_" + kOk + "001234000010")},
+        hours("TMP1: 1234 hours", "TMP2: 10 hours", vp::panel::kWhite));
+    row("zero hours show no number", {Framed("040_" + kOk + "000000000000")},
+        hours("TMP1:  hours", "TMP2:  hours", vp::panel::kWhite));
+    row("hours not OK", {Framed("040_" + Byte(149) + "001234000010")},
+        hours("TMP1: ------", "TMP2: ------", vp::panel::kRed));
+    row("hours error report", {Framed("040_" + Byte(170) + "001234000010")},
+        {{"lstErrors", icpcon}, {"lblOperationErrors", op1}});
+    row("TMP counts", {Framed("038_" + kOk + "0000300012")},
+        {{"lblTMP1Errors", "TMP1 errors: 3"}, {"lblTMP2Errors", "TMP2 errors: 12"}});
+    row("gauge counts", {Framed("090_" + kOk + "00003000000001200001")},
+        {{"lblTG1Errors", "TG1 errors: 3"}, {"lbl1G1Errors", "1G1 errors: 0"},
+         {"lbl2G1Errors", "2G1 errors: 12"}, {"lbl1G3Errors", "1G3 errors: 1"}});
+    row("icpcon counts", {Framed("092_" + kOk + "0000300000000120000000001")},
+        {{"lblIcpcon1Errors", "Icpcon 1 errors: 3"}, {"lblIcpcon2Errors", "Icpcon 2 errors: 0"},
+         {"lblIcpcon3Errors", "Icpcon 3 errors: 12"}, {"lblIcpcon4Errors", "Icpcon 4 errors: 0"},
+         {"lblIcpcon5Errors", "Icpcon 5 errors: 1"}});
+    // The second message ends with its checksum digits, which TMP1's field reads ("038_" and
+    // byte 150 sum to 144); TMP2's field lies beyond the end.
+    row("count beyond the end reads 0", {Framed("038_" + kOk + "0000500005"), Framed("038_" + kOk)},
+        {{"lblTMP1Errors", "TMP1 errors: 144"}, {"lblTMP2Errors", "TMP2 errors: 0"}});
+    row("warning 220", {Framed("220_" + kOk)}, {{"lstWarnings", pneumatic}});
+    row("warning 234", {Framed("234_" + kOk)},
+        {{"lstWarnings", " 234 (OP_MANUAL_INTERVENTION_NEEDED)"}});
+    row("warning 235", {Framed("235_" + kOk)}, {{"lstWarnings", " 235 (OP_ROTARY_PUMP_TRIP)"}});
+    row("237 is no warning", {kind237}, {{"lstMessages", Latin1(kind237)}});
+    row("reply listed whole", {reply091}, {{"lstMessages", Latin1(reply091)}});
+    row("kind not a number", {abc}, {{"lstMessages", Latin1(abc)}});
+    row("three bytes, then more", {"000", reply091}, {{"lstMessages", Latin1(reply091) + "\n000"}});
+    row("four bytes, then more", {"A065", Framed("220_" + kOk)},
+        {{"lstMessages", "A065"}, {"lstWarnings", pneumatic}});
+    // clang-format on
 }
 
 void TestDispatch::messageWritesOnlyItsControls() {

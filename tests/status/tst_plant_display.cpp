@@ -12,37 +12,22 @@ using vp::panel::Form1;
 namespace {
 
 // Where each field of the report starts, counted from 1.
+// clang-format off
 enum Pos {
-    kSeparator = 4,
-    kTG1 = 6,
-    k1G1 = 13,
-    k2G1 = 20,
-    k1G3 = 27,
-    k3V1 = 34,
-    k1V1,
-    k2V1,
-    k1V2,
-    k2V2,
-    k1V3,
-    k2V3,
-    k1V4,
-    kTMP1 = 42,
-    kTMP1Speed,
-    kTMP2 = 49,
-    kTMP2Speed,
-    kGlowSpeed = 56,
-    kHighSpeed = 59,
-    kRotary = 62,
-    kCurrentMode,
-    kRequestedMode,
-    kPneumatics,
-    kCooling,
-    kBranch1,
-    kBranch2,
-    kUptime,
+    kSeparator = 4, kTG1 = 6, k1G1 = 13, k2G1 = 20, k1G3 = 27,
+    k3V1 = 34, k1V1, k2V1, k1V2, k2V2, k1V3, k2V3, k1V4,
+    kTMP1 = 42, kTMP1Speed, kTMP2 = 49, kTMP2Speed, kGlowSpeed = 56, kHighSpeed = 59,
+    kRotary = 62, kCurrentMode, kRequestedMode, kPneumatics, kCooling, kBranch1, kBranch2, kUptime
 };
+// clang-format on
 
 using Fields = QList<std::pair<int, QByteArray>>;
+
+QByteArray Codes(std::initializer_list<int> codes) {
+    QByteArray bytes;
+    for (int code : codes) bytes += Byte(code);
+    return bytes;
+}
 
 // Gauge state, four mantissa characters, exponent field.
 QByteArray Gauge(int state, const char* reading) {
@@ -51,21 +36,18 @@ QByteArray Gauge(int state, const char* reading) {
 
 // One report that shows every colour: TG1 and 1G3 in error, valves closed/open/error in turn,
 // TMP1 stopping, TMP2 accelerating, the rotary pump tripped, pneumatics bad, cooling good.
+// clang-format off
 const Fields kBaseline = {
     {1, "111_" + Byte(150)},
-    {kTG1, Gauge(152, "100020")},
-    {k1G1, Gauge(150, "500017")},
-    {k2G1, Gauge(150, "101323")},
-    {k1G3, Gauge(155, "200010")},
-    {k3V1,
-     Byte(190) + Byte(191) + Byte(192) + Byte(190) + Byte(191) + Byte(192) + Byte(190) + Byte(191)},
-    {kTMP1, Byte(195) + "050100"},
-    {kTMP2, Byte(194) + "075080"},
-    {kGlowSpeed, "060"},
-    {kHighSpeed, "090"},
-    {kRotary, Byte(198) + Byte(199) + Byte(200) + Byte(208) + Byte(209) + Byte(205) + Byte(206)},
-    {kUptime, "0000012345"},
-};
+    {kTG1, Gauge(152, "100020")}, {k1G1, Gauge(150, "500017")},
+    {k2G1, Gauge(150, "101323")}, {k1G3, Gauge(155, "200010")},
+    {k3V1, Codes({190, 191, 192, 190, 191, 192, 190, 191})},
+    {kTMP1, Byte(195) + "050100"}, {kTMP2, Byte(194) + "075080"},
+    {kGlowSpeed, "060"}, {kHighSpeed, "090"},
+    // rotary, current and requested mode, pneumatics, cooling, branch 1, branch 2
+    {kRotary, Codes({198, 199, 200, 208, 209, 205, 206})},
+    {kUptime, "0000012345"}};
+// clang-format on
 
 QByteArray Report(const Fields& changes = {}, int length = 81) {
     QByteArray body(length - 3, '?');
@@ -78,7 +60,7 @@ QByteArray Report(const Fields& changes = {}, int length = 81) {
 const QString kRed = Fill(vp::panel::kRed), kWhite = Fill(vp::panel::kWhite),
               kGreen = Fill(vp::panel::kGreen), kYellow = Fill(vp::panel::kYellow),
               kCyan = Fill(vp::panel::kCyan), kMagenta = Fill(vp::panel::kMagenta),
-              kBlue = Fill(vp::panel::kBlue), kGrey = Fill(vp::panel::kGreyText);
+              kBlue = Fill(vp::panel::kBlue);
 
 }  // namespace
 
@@ -114,60 +96,31 @@ private:
 void TestPlantDisplay::reportShowsEveryField() {
     const FormState before = StateOf(*form);
     send(Report());
-    const FormState expected{{"lblTG1", "---"},
-                             {"shpTG1", kRed},
-                             {"lblTG1State", "TG1 state: bad size"},
-                             {"lbl1G1", "5.000E-3\r\nmBar"},
-                             {"shp1G1", kWhite},
-                             {"lbl1G1State", "1G1 state: OK"},
-                             {"LastPressure1G1", "5.000E-3"},
-                             {"lbl2G1", "1.013E 3\r\nmBar"},
-                             {"shp2G1", kWhite},
-                             {"lbl2G1State", "2G1 state: OK"},
-                             {"LastPressure2G1", "1.013E 3"},
-                             {"lbl1G3", "---"},
-                             {"shp1G3", kRed},
-                             {"lbl1G3State", "1G3 state: crc error"},
-                             {"shp3V1", kYellow},
-                             {"lbl3V1status", "closed"},
-                             {"shp1V1", kGreen},
-                             {"lbl1V1status", "open"},
-                             {"shp2V1", kRed},
-                             {"lbl2V1status", "error"},
-                             {"shp1V2", kYellow},
-                             {"lbl1V2status", "closed"},
-                             {"shp2V2", kGreen},
-                             {"lbl2V2status", "open"},
-                             {"shp1V3", kRed},
-                             {"lbl1V3status", "error"},
-                             {"shp2V3", kYellow},
-                             {"lbl2V3status", "closed"},
-                             {"shp1V4", kGreen},
-                             {"lbl1V4status", "open"},
-                             {"shpTMP1", kMagenta},
-                             {"lblTMP1status", "stopping"},
-                             {"lblTMP1State", "TMP1 state: OK"},
-                             {"lblTMP1speed", "050/100"},
-                             {"shpTMP2", kCyan},
-                             {"lblTMP2status", "accelerating"},
-                             {"lblTMP2State", "TMP2 state: OK"},
-                             {"lblTMP2speed", "075/080"},
-                             {"lblGlowDischargeSpeed", "060"},
-                             {"lblHighVacuumSpeed", "090"},
-                             {"shpRotary", kBlue},
-                             {"lblRotaryStatus", "tripped"},
-                             {"lblCurrentMode", "Idle mode"},
-                             {"shpCurrentMode", kWhite},
-                             {"lblRequestedMode", "High vacuum"},
-                             {"shpRequestedMode", kWhite},
-                             {"shpPneumatics", kRed},
-                             {"shpTMPCooling", kGreen},
-                             {"lblBranch1", "Branch1: active"},
-                             {"lblBranch2", "Branch2: inactive"},
-                             {"shpBranch1", kWhite},
-                             {"shpBranch2", kWhite},
-                             {"txtUptime", "12345s"},
-                             {"StatusSeen", "1"}};
+    // clang-format off
+    const FormState expected{
+        {"lblTG1", "---"}, {"shpTG1", kRed}, {"lblTG1State", "TG1 state: bad size"},
+        {"lbl1G1", "5.000E-3\r\nmBar"}, {"shp1G1", kWhite}, {"lbl1G1State", "1G1 state: OK"},
+        {"lbl2G1", "1.013E 3\r\nmBar"}, {"shp2G1", kWhite}, {"lbl2G1State", "2G1 state: OK"},
+        {"lbl1G3", "---"}, {"shp1G3", kRed}, {"lbl1G3State", "1G3 state: crc error"},
+        {"LastPressure1G1", "5.000E-3"}, {"LastPressure2G1", "1.013E 3"},
+        {"shp3V1", kYellow}, {"lbl3V1status", "closed"}, {"shp1V1", kGreen},
+        {"lbl1V1status", "open"}, {"shp2V1", kRed}, {"lbl2V1status", "error"},
+        {"shp1V2", kYellow}, {"lbl1V2status", "closed"},
+        {"shp2V2", kGreen}, {"lbl2V2status", "open"}, {"shp1V3", kRed}, {"lbl1V3status", "error"},
+        {"shp2V3", kYellow}, {"lbl2V3status", "closed"}, {"shp1V4", kGreen},
+        {"lbl1V4status", "open"},
+        {"shpTMP1", kMagenta}, {"lblTMP1status", "stopping"}, {"lblTMP1State", "TMP1 state: OK"},
+        {"shpTMP2", kCyan}, {"lblTMP2status", "accelerating"}, {"lblTMP2State", "TMP2 state: OK"},
+        {"lblTMP1speed", "050/100"}, {"lblTMP2speed", "075/080"},
+        {"lblGlowDischargeSpeed", "060"}, {"lblHighVacuumSpeed", "090"},
+        {"shpRotary", kBlue}, {"lblRotaryStatus", "tripped"},
+        {"lblCurrentMode", "Idle mode"}, {"shpCurrentMode", kWhite},
+        {"lblRequestedMode", "High vacuum"}, {"shpRequestedMode", kWhite},
+        {"shpPneumatics", kRed}, {"shpTMPCooling", kGreen},
+        {"lblBranch1", "Branch1: active"}, {"shpBranch1", kWhite},
+        {"lblBranch2", "Branch2: inactive"}, {"shpBranch2", kWhite},
+        {"txtUptime", "12345s"}, {"StatusSeen", "1"}};
+    // clang-format on
     QCOMPARE(Changes(before, StateOf(*form)), expected);
 }
 
@@ -180,11 +133,16 @@ void TestPlantDisplay::fieldWritesOnlyItsControls_data() {
     const auto pressure = [](const QString& text) {
         return FormState{{"lbl1G1", text + "\r\nmBar"}, {"LastPressure1G1", text}};
     };
+    const auto pump = [](const QString& name, const QString& fill, const QString& caption) {
+        return FormState{{"shp" + name, fill}, {"lbl" + name + "status", caption}};
+    };
+    const auto rotary = [](const QString& fill, const QString& caption) {
+        return FormState{{"shpRotary", fill}, {"lblRotaryStatus", caption}};
+    };
 
+    // clang-format off
     row("TG1 OK", {{kTG1, Gauge(150, "250018")}},
-        {{"lblTG1", "2.500E-2\r\nmBar"},
-         {"shpTG1", kWhite},
-         {"lblTG1State", "TG1 state: OK"},
+        {{"lblTG1", "2.500E-2\r\nmBar"}, {"shpTG1", kWhite}, {"lblTG1State", "TG1 state: OK"},
          {"LastPressureTG1", "2.500E-2"}});
     row("1G1 error keeps its last pressure", {{k1G1, Gauge(152, "250018")}},
         {{"lbl1G1", "---"}, {"shp1G1", kRed}, {"lbl1G1State", "1G1 state: bad size"}});
@@ -192,9 +150,7 @@ void TestPlantDisplay::fieldWritesOnlyItsControls_data() {
         {{"lbl2G1", "---"}, {"shp2G1", kRed}, {"lbl2G1State", "2G1 state: crc error"}});
     row("1G3 code without text", {{k1G3, Gauge(151, "250018")}}, {{"lbl1G3State", "1G3 state: "}});
     row("1G3 OK", {{k1G3, Gauge(150, "999999")}},
-        {{"lbl1G3", "9.999E 79\r\nmBar"},
-         {"shp1G3", kWhite},
-         {"lbl1G3State", "1G3 state: OK"},
+        {{"lbl1G3", "9.999E 79\r\nmBar"}, {"shp1G3", kWhite}, {"lbl1G3State", "1G3 state: OK"},
          {"LastPressure1G3", "9.999E 79"}});
     row("exponent 17", {{k1G1, Gauge(150, "123417")}}, pressure("1.234E-3"));
     row("exponent 23", {{k1G1, Gauge(150, "101323")}}, pressure("1.013E 3"));
@@ -203,23 +159,21 @@ void TestPlantDisplay::fieldWritesOnlyItsControls_data() {
     row("exponent 99", {{k1G1, Gauge(150, "500099")}}, pressure("5.000E 79"));
     row("exponent blank", {{k1G1, Gauge(150, "5000  ")}}, pressure("5.000E-20"));
 
-    row("3V1 open", {{k3V1, Byte(191)}}, {{"shp3V1", kGreen}, {"lbl3V1status", "open"}});
+    row("3V1 open",   {{k3V1, Byte(191)}}, {{"shp3V1", kGreen},  {"lbl3V1status", "open"}});
     row("1V1 closed", {{k1V1, Byte(190)}}, {{"shp1V1", kYellow}, {"lbl1V1status", "closed"}});
     row("2V1 closed", {{k2V1, Byte(190)}}, {{"shp2V1", kYellow}, {"lbl2V1status", "closed"}});
-    row("1V2 192", {{k1V2, Byte(192)}}, {{"shp1V2", kRed}, {"lbl1V2status", "error"}});
-    row("2V2 0", {{k2V2, Byte(0)}}, {{"shp2V2", kRed}, {"lbl2V2status", "error"}});
-    row("1V3 open", {{k1V3, Byte(191)}}, {{"shp1V3", kGreen}, {"lbl1V3status", "open"}});
-    row("2V3 255", {{k2V3, Byte(255)}}, {{"shp2V3", kRed}, {"lbl2V3status", "error"}});
+    row("1V2 192",    {{k1V2, Byte(192)}}, {{"shp1V2", kRed},    {"lbl1V2status", "error"}});
+    row("2V2 0",      {{k2V2, Byte(0)}},   {{"shp2V2", kRed},    {"lbl2V2status", "error"}});
+    row("1V3 open",   {{k1V3, Byte(191)}}, {{"shp1V3", kGreen},  {"lbl1V3status", "open"}});
+    row("2V3 255",    {{k2V3, Byte(255)}}, {{"shp2V3", kRed},    {"lbl2V3status", "error"}});
     row("1V4 closed", {{k1V4, Byte(190)}}, {{"shp1V4", kYellow}, {"lbl1V4status", "closed"}});
 
-    row("TMP1 stopped", {{kTMP1, Byte(193)}}, {{"shpTMP1", kYellow}, {"lblTMP1status", "stopped"}});
-    row("TMP1 started", {{kTMP1, Byte(196)}}, {{"shpTMP1", kGreen}, {"lblTMP1status", "started"}});
-    row("TMP1 accelerating", {{kTMP1, Byte(194)}},
-        {{"shpTMP1", kCyan}, {"lblTMP1status", "accelerating"}});
+    row("TMP1 stopped", {{kTMP1, Byte(193)}}, pump("TMP1", kYellow, "stopped"));
+    row("TMP1 started", {{kTMP1, Byte(196)}}, pump("TMP1", kGreen, "started"));
+    row("TMP1 accelerating", {{kTMP1, Byte(194)}}, pump("TMP1", kCyan, "accelerating"));
     row("TMP1 197", {{kTMP1, Byte(197)}},
         {{"shpTMP1", kRed}, {"lblTMP1status", "error"}, {"lblTMP1State", "TMP1 state: "}});
-    row("TMP2 stopping", {{kTMP2, Byte(195)}},
-        {{"shpTMP2", kMagenta}, {"lblTMP2status", "stopping"}});
+    row("TMP2 stopping", {{kTMP2, Byte(195)}}, pump("TMP2", kMagenta, "stopping"));
     row("TMP2 bad size", {{kTMP2, Byte(152)}},
         {{"shpTMP2", kRed}, {"lblTMP2status", "error"}, {"lblTMP2State", "TMP2 state: bad size"}});
     row("TMP1 speed", {{kTMP1Speed, "abcdef"}}, {{"lblTMP1speed", "abc/def"}});
@@ -227,11 +181,9 @@ void TestPlantDisplay::fieldWritesOnlyItsControls_data() {
     row("glow discharge speed", {{kGlowSpeed, "ab "}}, {{"lblGlowDischargeSpeed", "ab "}});
     row("high vacuum speed", {{kHighSpeed, "123"}}, {{"lblHighVacuumSpeed", "123"}});
 
-    row("rotary stopped", {{kRotary, Byte(193)}},
-        {{"shpRotary", kYellow}, {"lblRotaryStatus", "stopped"}});
-    row("rotary started", {{kRotary, Byte(196)}},
-        {{"shpRotary", kGreen}, {"lblRotaryStatus", "started"}});
-    row("rotary 194", {{kRotary, Byte(194)}}, {{"shpRotary", kRed}, {"lblRotaryStatus", "error"}});
+    row("rotary stopped", {{kRotary, Byte(193)}}, rotary(kYellow, "stopped"));
+    row("rotary started", {{kRotary, Byte(196)}}, rotary(kGreen, "started"));
+    row("rotary 194",     {{kRotary, Byte(194)}}, rotary(kRed, "error"));
 
     row("current 200", {{kCurrentMode, Byte(200)}}, {{"lblCurrentMode", "High vacuum"}});
     row("current 201", {{kCurrentMode, Byte(201)}}, {{"lblCurrentMode", "Primary vacuum"}});
@@ -243,21 +195,22 @@ void TestPlantDisplay::fieldWritesOnlyItsControls_data() {
     row("requested 0 leaves caption", {{kRequestedMode, Byte(0)}}, {});
 
     row("pneumatics good", {{kPneumatics, Byte(207)}}, {{"shpPneumatics", kGreen}});
-    row("pneumatics 209", {{kPneumatics, Byte(209)}}, {});
-    row("cooling 208", {{kCooling, Byte(208)}}, {{"shpTMPCooling", kRed}});
-    row("cooling 210", {{kCooling, Byte(210)}}, {{"shpTMPCooling", kRed}});
-    row("cooling 207", {{kCooling, Byte(207)}}, {{"shpTMPCooling", kRed}});
+    row("pneumatics 209",  {{kPneumatics, Byte(209)}}, {});
+    row("cooling 208",     {{kCooling, Byte(208)}}, {{"shpTMPCooling", kRed}});
+    row("cooling 210",     {{kCooling, Byte(210)}}, {{"shpTMPCooling", kRed}});
+    row("cooling 207",     {{kCooling, Byte(207)}}, {{"shpTMPCooling", kRed}});
 
     row("branch 1 inactive", {{kBranch1, Byte(206)}}, {{"lblBranch1", "Branch1: inactive"}});
-    row("branch 2 active", {{kBranch2, Byte(205)}}, {{"lblBranch2", "Branch2: active"}});
+    row("branch 2 active",   {{kBranch2, Byte(205)}}, {{"lblBranch2", "Branch2: active"}});
     row("branch 1 207 leaves caption", {{kBranch1, Byte(207)}}, {});
     row("branch 2 207 leaves caption", {{kBranch2, Byte(207)}}, {});
 
-    row("uptime 0", {{kUptime, "0000000000"}}, {{"txtUptime", "0s"}});
-    row("uptime 7", {{kUptime, "0000000007"}}, {{"txtUptime", "7s"}});
+    row("uptime 0",    {{kUptime, "0000000000"}}, {{"txtUptime", "0s"}});
+    row("uptime 7",    {{kUptime, "0000000007"}}, {{"txtUptime", "7s"}});
     row("uptime 3600", {{kUptime, "0000003600"}}, {{"txtUptime", "3600s"}});
 
     row("position 4 not examined", {{kSeparator, Byte(0)}}, {});
+    // clang-format on
 }
 
 // Each row starts from the baseline report, so a field written to a neighbour's control shows

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vp::link {
+
+// Records the traffic of the line for a service engineer: every frame the panel writes and
+// every message it cuts from the line, one line each:
+//
+//   <ms since 1970-01-01 UTC> TAB TX|RX TAB <bytes> [TAB ok|crc-error]
+//
+// Bytes are escaped so that a line stays one line and every byte survives: \\ \r \n \t, and
+// \xHH for anything outside printable ASCII. Only received messages carry a checksum verdict.
+// Each line is written at once (no buffer to lose on a crash); the first failure ends the
+// recording and is reported once.
+class TrafficRecorder {
+public:
+    static constexpr std::string_view kHeader = "# vacuum-panel traffic record 1";
+
+    // Opens (appending) the record file; the failure's description when it cannot.
+    std::optional<QString> Open(const QString& path);
+
+    // Each returns the operator's notice the first time writing fails, nothing otherwise.
+    std::optional<QString> Sent(std::string_view frame);
+    std::optional<QString> Received(std::string_view message, bool checksumOk);
+
+    bool IsRecording() const { return file_.isOpen(); }
+
+    static std::string Escape(std::string_view bytes);
+    // The inverse of Escape; nullopt for a malformed escape.
+    static std::optional<std::string> Unescape(std::string_view text);
+
+private:
+    std::optional<QString> Write(std::string_view direction, std::string_view bytes,
+                                 std::string_view verdict);
+
+    QFile file_;
+};
+
+}  // namespace vp::link

@@ -1,0 +1,161 @@
+// A session against the simulated controller, recorded by the panel and played back into a
+// second panel, leaves both windows showing the same thing.
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
+#include <QtTest>
+
+#include "link/traffic_recorder.h"
+#include "panel/form1.h"
+#include "sim/replay.h"
+#include "sim/simulated_controller.h"
+
+using vp::link::TrafficRecorder;
+using vp::panel::Form1;
+using vp::panel::Label;
+using vp::panel::Shape;
+using vp::sim::SimulatedController;
+
+namespace {
+
+constexpr int kWait = 15000;
+
+// What the operator sees: every caption, every fill, every list entry and text box.
+QStringList Shown(const Form1& form) {
+    QStringList seen;
+    for (const Label* label : form.findChildren<Label*>())
+        if (label->objectName() != "lblStatus" && label->objectName() != "lblComStatus" &&
+            label->objectName() != "lblSentMessages")
+            seen << label->objectName() + "=" + label->Caption();
+    for (const Shape* shape : form.findChildren<Shape*>())
+        if (shape != form.shpSend && shape != form.shpRecv)
+            seen << shape->objectName() + "=" + QString::number(shape->FillColor(), 16);
+    for (const auto* list : {form.lstErrors, form.lstWarnings, form.lstMessages})
+        for (int i = 0; i < list->count(); ++i) seen << list->objectName() + ":" + list->item(i)->text();
+    seen << "uptime=" + form.txtUptime->text();
+    seen.sort();
+    return seen;
+}
+
+void Quiet(Form1& form) {
+    // The watchdog would grey the two windows at different moments; it is not under test.
+    form.Timer5->stop();
+    form.tmrLogData->stop();
+}
+
+}  // namespace
+
+class TestRecordReplay : public QObject {
+    Q_OBJECT
+
+private slots:
+    void escapesRoundTripEveryByte();
+    void replayedSessionShowsTheSame();
+    void recordFileThatFailsIsReportedOnce();
+};
+
+void TestRecordReplay::escapesRoundTripEveryByte() {
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += char(b);
+    const std::string escaped = TrafficRecorder::Escape(all);
+    QVERIFY(escaped.find('\n') == std::string::npos);
+    QVERIFY(escaped.find('\t') == std::string::npos);
+    QCOMPARE(TrafficRecorder::Unescape(escaped).value_or(""), all);
+    QVERIFY(!TrafficRecorder::Unescape("\\x4").has_value());
+    QVERIFY(!TrafficRecorder::Unescape("\\q").has_value());
+    QVERIFY(!TrafficRecorder::Unescape("ends\\").has_value());
+}
+
+void TestRecordReplay::replayedSessionShowsTheSame() {
+    QTemporaryDir dir;
+    const QString record = dir.filePath("session.rec");
+
+    // The session: a live plant, a command, a few controller faults.
+    SimulatedController live;
+    QVERIFY(live.Start());
+    TrafficRecorder recorder;
+    QVERIFY(!recorder.Open(record).has_value());
+    {
+        Form1 first(vp::link::PortNames{{3, live.DevicePath()}});
+        Quiet(first);
+        first.framing().SetRecorder(&recorder);
+        first.cmdConnect->click();
+        QTRY_VERIFY_WITH_TIMEOUT(first.shpTG1->FillColor() != 0x80000011u, kWait);
+        first.mnuRotaryOn->trigger();
+        live.InjectFault("bad-checksum");
+        live.InjectFault("warning=221");
+        first.polls().tmrTMPOperatingHours_Timer();
+        QTRY_COMPARE_WITH_TIMEOUT(first.lstWarnings->count(), 1, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(first.lblRotaryStatus->Caption() == "started", kWait);
+        first.cmdDisconnect->click();
+        // Let what was on the wire arrive, so the record holds everything the window shows.
+        for (int i = 0; i < 50; ++i) QCoreApplication::processEvents();
+        first.framing().SetRecorder(nullptr);
+        const QStringList shown = Shown(first);
+
+        // The replay: a second panel, a controller that only plays the record back.
+        QString error;
+        auto messages = vp::sim::LoadReplay(record, &error);
+        QVERIFY2(messages, qPrintable(error));
+        QCOMPARE(messages->size(), first.framing().ReceivedMessageCount().value());
+        SimulatedController player;
+        QVERIFY(player.Start());
+        player.Replay(*messages, /*fast=*/true);
+        Form1 second(vp::link::PortNames{{3, player.DevicePath()}});
+        Quiet(second);
+        second.cmdConnect->click();
+        QTRY_COMPARE_WITH_TIMEOUT(second.framing().ReceivedMessageCount().value(),
+                                  int(messages->size()), kWait);
+        QCOMPARE(Shown(second), shown);
+        QCOMPARE(second.dispatcher().CrcErrorCount().value(), 1);
+    }
+
+    // The record itself: one line per frame and message, every byte escaped.
+    QFile file(record);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.first(), QByteArray(TrafficRecorder::kHeader.data()));
+    QVERIFY(lines.value(1).contains("\tTX\t111_242\\r"));
+    bool crcLine = false;
+    for (const QByteArray& line : lines) crcLine |= line.endsWith("\tcrc-error");
+    QVERIFY(crcLine);
+}
+
+void TestRecordReplay::recordFileThatFailsIsReportedOnce() {
+    if (QFile::exists("/dev/full")) {
+        TrafficRecorder full;
+        QVERIFY(full.Open("/dev/full").value_or("").startsWith("Could not write traffic record: "));
+    }
+    QTemporaryDir dir;
+    SimulatedController live;
+    QVERIFY(live.Start());
+    TrafficRecorder recorder;
+    QVERIFY(!recorder.Open(dir.filePath("r.rec")).has_value());
+    Form1 form(vp::link::PortNames{{3, live.DevicePath()}});
+    Quiet(form);
+    form.framing().SetRecorder(&recorder);
+    form.cmdConnect->click();
+    QVERIFY(form.MSComm1->PortOpen());
+    // From here on (the port and its lock file are in place) the record file cannot grow: the next write fails (EFBIG, not a signal).
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit tight = old;
+    tight.rlim_cur = QFileInfo(dir.filePath("r.rec")).size();
+    setrlimit(RLIMIT_FSIZE, &tight);
+    const auto restore = qScopeGuard([&] {
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    });
+    form.framing().SendCommand("111_");
+    QVERIFY2(form.txtStatus->text().startsWith("Could not write traffic record: "), qPrintable(form.txtStatus->text()));
+    QVERIFY(!recorder.IsRecording());
+    form.txtStatus->clear();
+    // The panel goes on: the answer arrives and is shown, and nothing more is said.
+    QTRY_VERIFY_WITH_TIMEOUT(form.shpTG1->FillColor() != 0x80000011u, kWait);
+    QVERIFY(form.txtStatus->text().isEmpty());
+    QCOMPARE(form.framing().SentMessageCount().value() >= 1, true);
+}
+
+QTEST_MAIN(TestRecordReplay)
+#include "tst_record_replay.moc"

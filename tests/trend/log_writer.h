@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDir>
+#include <QString>
+#include <array>
+
+#include "logging/pressure_log.h"
+
+// Writes logs through the panel's own writer, with the date and time the test sets.
+class FakeClock final : public vp::logging::Clock {
+public:
+    QString ShortDateText() const override { return date; }
+    QString LongTimeText() const override { return time; }
+
+    QString date = QStringLiteral("2026-12-05");
+    QString time = QStringLiteral("14:03:27");
+};
+
+using Pressures = std::array<QByteArray, 4>;
+
+class LogWriter {
+public:
+    explicit LogWriter(const QString& folder) : log_(clock_, folder) {
+        QDir(folder).mkpath(QStringLiteral("log"));
+    }
+
+    // One record at date and time; returns the file it went to.
+    QString Tick(const QString& date, const QString& time, const Pressures& pressures) {
+        clock_.date = date;
+        clock_.time = time;
+        log_.Tick(pressures);
+        return log_.FilePath();
+    }
+
+private:
+    FakeClock clock_;
+    vp::logging::PressureLog log_;
+};
+
+inline const Pressures kHighVacuum = {"1.585E-7", "4.467E-7", "4.467E-7", "5.012E-3"};

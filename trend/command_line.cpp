@@ -1,0 +1,126 @@
+#include "trend/command_line.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+#include "trend/regional_time.h"
+
+namespace vp::trend {
+
+namespace {
+
+// Big enough for a poster, small enough that the picture fits in memory.
+constexpr int kMinSide = 100;
+constexpr int kMaxSide = 8000;
+
+const char kDescription[] =
+    "Plots the pressures of the panel's daily log files (TG1, 1G1, 2G1, 1G3) against time on a\n"
+    "logarithmic axis.\n"
+    "\n"
+    "FILE is one daily log. FOLDER is a log folder (or a folder holding one named \"log\"): its\n"
+    "*.dat files are taken by the date in their second line, or by their name when that line\n"
+    "gives none. Without --from and --to a folder stands for its newest day only; with them, for\n"
+    "every day from --from to --to, both included (either may be left out for an open end).\n"
+    "The range also applies to named files. With no FILE or FOLDER, ./log is read.\n"
+    "DATE is yyyy-MM-dd, the regional short date, \"today\" or \"yesterday\".\n"
+    "\n"
+    "Readings more than 3 minutes apart, a time set back, or an empty field break a line.\n"
+    "Bad lines are reported on stderr as FILE:LINE: and skipped; the rest is still plotted.\n"
+    "Exit codes: 0 plotted, 1 nothing could be plotted (or the picture not written), 2 bad\n"
+    "command line.";
+
+Options Fail(const QString& why) {
+    Options o;
+    o.exitCode = 2;
+    o.message = QStringLiteral("vacuum-trend: ") + why + u'\n';
+    return o;
+}
+
+std::optional<QDate> ReadDateArgument(const QString& text, QDate today, const QLocale& regional) {
+    if (text == QStringLiteral("today")) return today;
+    if (text == QStringLiteral("yesterday")) return today.addDays(-1);
+    return ReadDateText(text, regional);
+}
+
+}  // namespace
+
+Options ParseCommandLine(const QStringList& arguments, QDate today, const QLocale& regional) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption from(QStringLiteral("from"),
+                                  QStringLiteral("First day to plot (file date)."),
+                                  QStringLiteral("DATE"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Last day to plot."),
+                                QStringLiteral("DATE"));
+    const QCommandLineOption follow(
+        QStringLiteral("follow"),
+        QStringLiteral("Keep reading as the panel appends, and take up new days' files of a "
+                       "folder. The window waits for a first reading if there is none yet."));
+    const QCommandLineOption png(QStringLiteral("png"),
+                                 QStringLiteral("Write the plot to FILE without opening a window, "
+                                                "and quit (--follow is then ignored)."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption size(QStringLiteral("size"),
+                                  QStringLiteral("Picture or window size, default 1000x600."),
+                                  QStringLiteral("WxH"));
+    parser.addOptions({from, to, follow, png, size});
+    parser.addPositionalArgument(QStringLiteral("FILE|FOLDER"),
+                                 QStringLiteral("Daily log files or log folders."),
+                                 QStringLiteral("[FILE|FOLDER...]"));
+
+    if (!parser.parse(arguments)) return Fail(parser.errorText());
+    if (parser.isSet(help)) {
+        Options o;
+        o.exitCode = 0;
+        o.message = parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                              QStringLiteral("vacuum-trend"));
+        return o;
+    }
+    if (parser.isSet(version)) {
+        Options o;
+        o.exitCode = 0;
+        o.message = QStringLiteral("vacuum-trend %1\n").arg(QStringLiteral(VP_VERSION));
+        return o;
+    }
+
+    Options options;
+    options.inputs = parser.positionalArguments();
+    if (options.inputs.isEmpty()) options.inputs << QStringLiteral("log");
+    for (const auto& [option, end] :
+         {std::pair{&from, &options.range.from}, std::pair{&to, &options.range.to}}) {
+        if (!parser.isSet(*option)) continue;
+        const QString text = parser.value(*option);
+        *end = ReadDateArgument(text, today, regional);
+        if (!*end)
+            return Fail(QStringLiteral("--%1 wants a date (yyyy-MM-dd, %2, today or yesterday), "
+                                       "not \"%3\"")
+                            .arg(option->names().constFirst(),
+                                 regional.dateFormat(QLocale::ShortFormat), text));
+    }
+    if (options.range.from && options.range.to && *options.range.from > *options.range.to)
+        return Fail(QStringLiteral("--from %1 is after --to %2")
+                        .arg(options.range.from->toString(Qt::ISODate),
+                             options.range.to->toString(Qt::ISODate)));
+    options.follow = parser.isSet(follow);
+    if (parser.isSet(png)) {
+        options.png = parser.value(png);
+        if (options.png.isEmpty()) return Fail(QStringLiteral("--png wants a file name"));
+    }
+    if (parser.isSet(size)) {
+        static const QRegularExpression form(QStringLiteral(R"(^(\d{1,5})[xX](\d{1,5})$)"));
+        const QRegularExpressionMatch m = form.match(parser.value(size));
+        const int w = m.hasMatch() ? m.captured(1).toInt() : 0;
+        const int h = m.hasMatch() ? m.captured(2).toInt() : 0;
+        if (w < kMinSide || w > kMaxSide || h < kMinSide || h > kMaxSide)
+            return Fail(QStringLiteral("--size wants WxH, each from %1 to %2, not \"%3\"")
+                            .arg(kMinSide)
+                            .arg(kMaxSide)
+                            .arg(parser.value(size)));
+        options.size = QSize(w, h);
+    }
+    return options;
+}
+
+}  // namespace vp::trend

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QPointF>
+#include <array>
+#include <vector>
+
+#include "trend/log_reader.h"
+
+namespace vp::trend {
+
+// One unbroken run of readings: x is milliseconds since the epoch, y is mbar.
+using Segment = std::vector<QPointF>;
+// Per gauge, in the column order of the log, its segments in time order.
+using Traces = std::array<std::vector<Segment>, kGaugeCount>;
+
+// The panel writes a record a minute; readings further apart than this were not logged in
+// between, and a line across the gap would invent them.
+inline constexpr qint64 kGapMsecs = 3 * 60 * 1000;
+
+// Cuts the records of the files into segments. A gauge's line breaks at a gap in time, at a time
+// earlier than the one before it (the clock was set back), and at a record without a reading of
+// that gauge. Files are taken in date order, so the records of midnight pairs join up.
+Traces BuildTraces(const std::vector<LogFile>& files);
+
+int PointCount(const Traces& traces);
+
+}  // namespace vp::trend

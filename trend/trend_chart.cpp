@@ -1,0 +1,146 @@
+#include "trend/trend_chart.h"
+
+#include <QDateTime>
+#include <QDateTimeAxis>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QPen>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace vp::trend {
+
+namespace {
+
+const std::array<QColor, kGaugeCount> kGaugeColours = {
+    QColor(0x1f, 0x4e, 0xb4), QColor(0xd6, 0x27, 0x28), QColor(0x2c, 0xa0, 0x2c),
+    QColor(0xe0, 0x8a, 0x0b)};
+
+// Shown when there is nothing yet (a followed day before its first reading): high vacuum up to
+// atmosphere.
+constexpr DecadeSpan kEmptySpan{-9, 4};
+
+// Steps a reader counts in; the axis takes the first that needs no more than kMaxTicks ticks.
+constexpr std::array<qint64, 14> kStepMinutes = {1,   2,   5,   10,  15,   30,   60,
+                                                 120, 180, 360, 720, 1440, 2880, 10080};
+constexpr qint64 kMaxTicks = 13;
+
+struct TimeTicks {
+    QDateTime from;
+    QDateTime to;
+    int count = 2;
+    qint64 stepMinutes = 1;
+};
+
+// Round times at the ticks ("08:00", "10:00") instead of wherever the first reading fell.
+TimeTicks TimeTicksFor(qint64 first, qint64 last) {
+    const QDateTime start = QDateTime::fromMSecsSinceEpoch(first);
+    const QDateTime midnight = start.date().startOfDay();
+    TimeTicks ticks;
+    for (const qint64 minutes : kStepMinutes) {
+        const qint64 step = minutes * 60'000;
+        const qint64 base = midnight.toMSecsSinceEpoch();
+        const qint64 from = base + (first - base) / step * step;
+        const qint64 steps = (last - from + step - 1) / step;
+        ticks = {QDateTime::fromMSecsSinceEpoch(from),
+                 QDateTime::fromMSecsSinceEpoch(from + std::max<qint64>(steps, 1) * step),
+                 static_cast<int>(std::clamp<qint64>(steps + 1, 2, kMaxTicks)), minutes};
+        if (steps + 1 <= kMaxTicks) break;
+    }
+    return ticks;
+}
+
+}  // namespace
+
+std::optional<DecadeSpan> DecadesOf(const Traces& traces) {
+    double low = std::numeric_limits<double>::infinity();
+    double high = 0;
+    for (const auto& segments : traces) {
+        for (const Segment& segment : segments) {
+            for (const QPointF& p : segment) {
+                low = std::min(low, p.y());
+                high = std::max(high, p.y());
+            }
+        }
+    }
+    if (!(high > 0)) return std::nullopt;
+    DecadeSpan span{static_cast<int>(std::floor(std::log10(low))),
+                    static_cast<int>(std::ceil(std::log10(high)))};
+    if (span.high <= span.low) span.high = span.low + 1;
+    return span;
+}
+
+void FillChart(QChart& chart, const Traces& traces, const QString& title) {
+    chart.removeAllSeries();
+    for (QAbstractAxis* axis : chart.axes()) {
+        chart.removeAxis(axis);
+        delete axis;
+    }
+    chart.setTitle(title);
+    chart.legend()->setAlignment(Qt::AlignTop);
+
+    auto* time = new QDateTimeAxis;
+    time->setTitleText(QStringLiteral("Time"));
+    auto* pressure = new QLogValueAxis;
+    pressure->setBase(10);
+    pressure->setTitleText(QStringLiteral("Pressure (mbar)"));
+    pressure->setLabelFormat(QStringLiteral("%.0E"));
+    pressure->setMinorTickCount(8);  // 2..9 of each decade
+    pressure->setMinorGridLineColor(QColor(0xee, 0xee, 0xee));
+    chart.addAxis(time, Qt::AlignBottom);
+    chart.addAxis(pressure, Qt::AlignLeft);
+
+    qreal first = std::numeric_limits<qreal>::max();
+    qreal last = std::numeric_limits<qreal>::lowest();
+    for (int g = 0; g < kGaugeCount; ++g) {
+        bool named = false;
+        for (const Segment& segment : traces[g]) {
+            if (segment.empty()) continue;
+            auto* series = new QLineSeries;
+            series->setName(kGaugeNames[g]);
+            QPen pen(kGaugeColours[g]);
+            pen.setWidthF(1.5);
+            series->setPen(pen);
+            series->replace(QList<QPointF>(segment.begin(), segment.end()));
+            // A lone reading between two gaps has no line to show it.
+            if (segment.size() == 1) {
+                series->setPointsVisible(true);
+                series->setMarkerSize(4);
+            }
+            chart.addSeries(series);
+            series->attachAxis(time);
+            series->attachAxis(pressure);
+            for (QLegendMarker* marker : chart.legend()->markers(series))
+                marker->setVisible(!named);
+            named = true;
+            for (const QPointF& p : segment) {
+                first = std::min(first, p.x());
+                last = std::max(last, p.x());
+            }
+        }
+    }
+
+    if (first > last) {
+        const QDateTime midnight = QDate::currentDate().startOfDay();
+        first = static_cast<qreal>(midnight.toMSecsSinceEpoch());
+        last = static_cast<qreal>(midnight.addDays(1).toMSecsSinceEpoch());
+    } else if (first == last) {
+        first -= 60'000;
+        last += 60'000;
+    }
+    const TimeTicks ticks = TimeTicksFor(static_cast<qint64>(first), static_cast<qint64>(last));
+    time->setRange(ticks.from, ticks.to);
+    time->setTickCount(ticks.count);
+    time->setFormat(ticks.from.date() == ticks.to.addMSecs(-1).date()
+                        ? QStringLiteral("HH:mm")
+                        : (ticks.stepMinutes >= 24 * 60 ? QStringLiteral("yyyy-MM-dd")
+                                                        : QStringLiteral("MM-dd HH:mm")));
+
+    const DecadeSpan span = DecadesOf(traces).value_or(kEmptySpan);
+    pressure->setRange(std::pow(10.0, span.low), std::pow(10.0, span.high));
+}
+
+}  // namespace vp::trend
