@@ -21,11 +21,11 @@ std::optional<int> IntIn(QStringView value, int low, int high) {
 
 }  // namespace
 
-bool Faults::Inject(QStringView spec, double now, QString* error) {
-    spec = spec.trimmed();
-    const qsizetype eq = spec.indexOf(u'=');
-    const QStringView name = eq < 0 ? spec : spec.first(eq).trimmed();
-    const QStringView value = eq < 0 ? QStringView() : spec.sliced(eq + 1).trimmed();
+bool Faults::Inject(QStringView request, double now, QString* error) {
+    request = request.trimmed();
+    const qsizetype eq = request.indexOf(u'=');
+    const QStringView name = eq < 0 ? request : request.first(eq).trimmed();
+    const QStringView value = eq < 0 ? QStringView() : request.sliced(eq + 1).trimmed();
     const bool has_value = eq >= 0;
     const auto range = [&](int low, int high) -> std::optional<int> {
         if (!has_value) return std::nullopt;
@@ -78,7 +78,7 @@ bool Faults::Inject(QStringView spec, double now, QString* error) {
         }
         silent_until_ = now + seconds;
     } else {
-        return Fail(error, QStringLiteral("unknown fault \"%1\"").arg(spec.toString()));
+        return Fail(error, QStringLiteral("unknown fault \"%1\"").arg(request.toString()));
     }
     return true;
 }

@@ -6,7 +6,7 @@
 
 namespace vp::sim {
 
-// The faults the simulated controller can be asked for by name, one spec at a time
+// The faults the simulated controller can be asked for by name, one request at a time
 // ("name" or "name=value"). This is the one list of them:
 //
 //   bad-checksum        the next reply carries a checksum one above the right one
@@ -44,7 +44,7 @@ struct NextReplyFaults {
 class Faults {
 public:
     // `now` is the controller's clock in seconds; it only matters for silence.
-    bool Inject(QStringView spec, double now, QString* error = nullptr);
+    bool Inject(QStringView request, double now, QString* error = nullptr);
     bool Silent(double now) const { return now < silent_until_; }
     const NextReplyFaults& Pending() const { return next_; }
     NextReplyFaults TakeNext();

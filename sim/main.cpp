@@ -53,12 +53,12 @@ void ReadFaultsFrom(int fd, vp::sim::SimulatedController& sim, QCoreApplication&
         pending->append(buffer, n);
         qsizetype nl;
         while ((nl = pending->indexOf('\n')) >= 0) {
-            const QString spec = QString::fromLocal8Bit(pending->left(nl)).trimmed();
+            const QString request = QString::fromLocal8Bit(pending->left(nl)).trimmed();
             pending->remove(0, nl + 1);
-            if (spec.isEmpty()) continue;
+            if (request.isEmpty()) continue;
             QString error;
-            if (sim.InjectFault(spec, &error)) {
-                std::fprintf(stderr, "fault %s armed\n", qPrintable(spec));
+            if (sim.InjectFault(request, &error)) {
+                std::fprintf(stderr, "fault %s armed\n", qPrintable(request));
             } else {
                 std::fprintf(stderr, "%s\n", qPrintable(error));
             }
@@ -86,7 +86,7 @@ int main(int argc, char* argv[]) {
                                          QStringLiteral("PATH"));
     const QCommandLineOption fault_option(QStringLiteral("fault"),
                                           QStringLiteral("Arm a fault (see below); repeatable."),
-                                          QStringLiteral("SPEC"));
+                                          QStringLiteral("FAULT"));
     const QCommandLineOption interactive_option(
         QStringLiteral("interactive"),
         QStringLiteral("Read further faults from standard input, one per line."));
@@ -119,8 +119,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
         return 1;
     }
-    for (const QString& spec : parser.values(fault_option)) {
-        if (!sim.InjectFault(spec, &error)) {
+    for (const QString& request : parser.values(fault_option)) {
+        if (!sim.InjectFault(request, &error)) {
             std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
             return 2;
         }

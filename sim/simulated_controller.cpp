@@ -97,9 +97,9 @@ void SimulatedController::RemoveLink() {
     if (info.isSymLink() && info.symLinkTarget() == DevicePath()) QFile::remove(link_path_);
 }
 
-bool SimulatedController::InjectFault(const QString& spec, QString* error) {
+bool SimulatedController::InjectFault(const QString& request, QString* error) {
     SyncClock();
-    return faults_.Inject(spec, plant_.Time(), error);
+    return faults_.Inject(request, plant_.Time(), error);
 }
 
 Plant& SimulatedController::plant() {

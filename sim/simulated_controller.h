@@ -34,7 +34,7 @@ public:
     // A symlink to the device, replacing whatever is at linkPath.
     bool MakeLink(const QString& linkPath, QString* error = nullptr);
     // Faults by name; faults.h lists them.
-    bool InjectFault(const QString& spec, QString* error = nullptr);
+    bool InjectFault(const QString& request, QString* error = nullptr);
     // Plays a recorded session instead of the plant: from the first frame the panel sends, the
     // recorded controller messages go out at their recorded pace (or all at once when fast);
     // the panel's frames are still read and counted, but the plant no longer answers them.

@@ -1,7 +1,6 @@
 #include "trend/traces.h"
 
 #include <algorithm>
-#include <numeric>
 #include <optional>
 
 namespace vp::trend {

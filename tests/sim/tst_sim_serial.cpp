@@ -439,7 +439,7 @@ private slots:
     }
 
     void unknownFaultsAreRefused_data() {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("request");
         QTest::newRow("no such fault") << "meltdown";
         QTest::newRow("error code 150 is no error") << "error-report=150";
         QTest::newRow("error code without value") << "error-report";
@@ -450,11 +450,11 @@ private slots:
         QTest::newRow("value on a plain fault") << "split=2";
     }
     void unknownFaultsAreRefused() {
-        QFETCH(QString, spec);
+        QFETCH(QString, request);
         QString error;
-        QVERIFY(!sim_->InjectFault(spec, &error));
+        QVERIFY(!sim_->InjectFault(request, &error));
         QVERIFY(!error.isEmpty());
-        QCOMPARE(StatusProblem(Status()), QString());  // nothing armed by a refused spec
+        QCOMPARE(StatusProblem(Status()), QString());  // nothing armed by a refused request
     }
 
     // The device's life.
