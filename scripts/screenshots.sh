@@ -1,29 +1,35 @@
 #!/usr/bin/env bash
 # Makes the README's pictures from a real window under Xvfb: the panel at start, and the panel
-# connected to its simulated controller, Connect pressed as an operator would.
-# Needs: xvfb xauth xdotool (apt-get install -y xdotool), and a build in build/.
+# on its simulated controller after an operator's first minute (Connect, rotary pump on, valves
+# open, both TMPs on), clicked the way a person would, through the menu bar.
+# Needs a build in build/ and: apt-get install -y xvfb xauth xdotool
 set -euo pipefail
 cd "$(dirname "$0")/.."
-panel=build/bin/vacuum-panel
-out=${1:-docs}
+out=$(realpath -m "${1:-docs}")
 mkdir -p "$out"
+panel=$PWD/build/bin/vacuum-panel
 
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    set -euo pipefail
-    "$0" --screenshot "$1/panel-start.png" --quit-after 2
-    "$0" --simulate --screenshot "$1/panel-live.png" --quit-after "${3:-12}" &
-    pid=$!
-    for _ in $(seq 50); do
-        win=$(xdotool search --name "Merivax vacuum panel" 2>/dev/null | head -n1) && [ -n "$win" ] && break
-        sleep 0.2
-    done
-    # Connect sits in the Status frame at (120+6840+60, 7080+240+180) twips, about (468, 500) px
-    # below the menu bar.
-    menu=$(( $(xdotool getwindowgeometry "$win" | sed -n "s/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p") - 678 ))
-    xdotool mousemove --window "$win" 468 $((500 + menu)) click 1
-    # Drive the plant a little: rotary pump on, then TMP1 on from its context menu.
-    sleep 1
-    xdotool mousemove --window "$win" 300 $((400 + menu)) click 3
-    wait "$pid"
-' "$panel" "$out" x "${SECONDS_LIVE:-12}"
+xvfb-run -a -s "-screen 0 1024x768x24" "$panel" --screenshot "$out/panel-start.png" --quit-after 2
+
+xvfb-run -a -s "-screen 0 1024x768x24" bash -s "$panel" "$out" <<'DRIVE'
+set -eu
+panel=$1 out=$2
+"$panel" --simulate --screenshot "$out/panel-live.png" --quit-after 30 &
+pid=$!
+for _ in $(seq 50); do
+    win=$(xdotool search --name "Merivax vacuum panel" 2>/dev/null | head -n1) && [ -n "$win" ] && break
+    sleep 0.2
+done
+eval "$(xdotool getwindowgeometry --shell "$win")"
+menu=$((HEIGHT - 678))  # the client area is 678 pixels high; the rest is the menu bar
+click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep 0.6; }
+click 468 $((500 + menu))   # Connect, in the Status frame
+sleep 1
+click 106 8; click 125 32   # Rotary > Switch on
+click 145 8; click 160 32   # 1V1 > Open
+click 24 8;  click 40 32    # TMP1 > Switch on
+click 177 8; click 195 32   # 2V1 > Open
+click 64 8;  click 80 32    # TMP2 > Switch on
+wait "$pid"
+DRIVE
 echo "written: $out/panel-start.png $out/panel-live.png"

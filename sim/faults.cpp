@@ -54,6 +54,7 @@ bool Faults::Inject(QStringView request, double now, QString* error) {
         if (!no_value()) return false;
         next_ = {};
         silent_until_ = 0;
+        push_rate_ = 0;
     } else if (name == u"error-report") {
         const auto code = range(151, 255);
         if (!code) return bad_value("a result code 151..255");
@@ -70,6 +71,10 @@ bool Faults::Inject(QStringView request, double now, QString* error) {
         const auto count = range(1, 1000);
         if (!count) return bad_value("a count 1..1000");
         next_.flood = *count;
+    } else if (name == u"push") {
+        const auto rate = range(0, 10'000'000);
+        if (!rate) return bad_value("a line speed 0..10000000 bit/s");
+        push_rate_ = *rate;
     } else if (name == u"silence") {
         bool ok = false;
         const double seconds = has_value ? value.toDouble(&ok) : 0;
@@ -98,7 +103,8 @@ QString Faults::Help() {
         "  split               next reply written in small pieces\n"
         "  flood=N             N status reports after the next reply (1..1000)\n"
         "  silence=SECONDS     no replies for SECONDS (0 ends it)\n"
-        "  clear               drop pending faults, end silence\n");
+        "  push=BITS           status reports unasked at BITS bit/s line pace (0 stops)\n"
+        "  clear               drop pending faults, end silence and pushing\n");
 }
 
 }  // namespace vp::sim

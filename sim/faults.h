@@ -23,7 +23,10 @@ namespace vp::sim {
 //   flood=N             N unsolicited status reports follow the next reply (1..1000)
 //   silence=SECONDS     no replies for that much controller time (0..86400, fractions allowed);
 //                       frames are still read and counted; 0 ends a silence
-//   clear               forgets every pending fault and ends a silence
+//   push=BITS           status reports go out unasked, back to back at the pace a line of BITS
+//                       bit/s carries them (ten bits a byte; 1..10000000); 0 stops; replies to
+//                       frames still go out between them
+//   clear               forgets every pending fault, ends a silence and stops pushing
 //
 // One-shot faults wait for the next reply that is actually sent, and several of them may ride
 // on the same reply; asking for one again replaces its value.
@@ -46,6 +49,7 @@ public:
     // `now` is the controller's clock in seconds; it only matters for silence.
     bool Inject(QStringView request, double now, QString* error = nullptr);
     bool Silent(double now) const { return now < silent_until_; }
+    int PushRate() const { return push_rate_; }
     const NextReplyFaults& Pending() const { return next_; }
     NextReplyFaults TakeNext();
 
@@ -54,6 +58,7 @@ public:
 private:
     NextReplyFaults next_;
     double silent_until_ = 0;
+    int push_rate_ = 0;
 };
 
 }  // namespace vp::sim

@@ -139,5 +139,9 @@ int main(int argc, char* argv[]) {
     std::fflush(stdout);
     const int rc = QCoreApplication::exec();
     sim.Stop();
+    // For whoever drives the simulator from a script: what went out, and what the line lost.
+    std::fprintf(stderr, "status reports sent: %d, pushed: %d, bytes dropped: %lld\n",
+                 sim.StatusReportsSent(), sim.PushedReports(),
+                 static_cast<long long>(sim.DroppedBytes()));
     return rc;
 }

@@ -34,8 +34,13 @@ bool IsStatusReport(const QByteArray& body) {
 }  // namespace
 
 SimulatedController::SimulatedController(QObject* parent)
-    : QObject(parent), bridge_(new PtyBridge(this)) {
+    : QObject(parent), bridge_(new PtyBridge(this)), push_timer_(new QTimer(this)) {
     connect(bridge_, &PtyBridge::BytesRead, this, &SimulatedController::OnBytes);
+    // A few milliseconds of reports at a time: at 921,600 bit/s that is a dozen per write, which
+    // keeps the pace even without a wakeup per report.
+    push_timer_->setInterval(5);
+    push_timer_->setTimerType(Qt::PreciseTimer);
+    connect(push_timer_, &QTimer::timeout, this, &SimulatedController::PushDue);
 }
 
 SimulatedController::~SimulatedController() {
@@ -99,7 +104,37 @@ void SimulatedController::RemoveLink() {
 
 bool SimulatedController::InjectFault(const QString& request, QString* error) {
     SyncClock();
-    return faults_.Inject(request, plant_.Time(), error);
+    if (!faults_.Inject(request, plant_.Time(), error)) return false;
+    UpdatePush();
+    return true;
+}
+
+void SimulatedController::UpdatePush() {
+    if (faults_.PushRate() == push_rate_) return;
+    push_rate_ = faults_.PushRate();
+    push_sent_ = 0;
+    push_clock_.start();
+    if (push_rate_ > 0) {
+        push_timer_->start();
+    } else {
+        push_timer_->stop();
+    }
+}
+
+void SimulatedController::PushDue() {
+    if (!bridge_->IsOpen() || push_rate_ <= 0) return;
+    // A report is 82 bytes on the line (81 and its CR), each byte ten bits with start and stop.
+    constexpr qint64 kBitsPerReport = 82 * 10;
+    const qint64 due = push_clock_.elapsed() * push_rate_ / (1000 * kBitsPerReport);
+    if (due <= push_sent_) return;
+    SyncClock();
+    QByteArray out;
+    for (; push_sent_ < due; ++push_sent_) {
+        out += Frame(StatusReportBody(plant_));
+        Count(status_reports_sent_);
+        Count(pushed_);
+    }
+    bridge_->Write(out);
 }
 
 Plant& SimulatedController::plant() {
@@ -116,6 +151,10 @@ int SimulatedController::BadFramesReceived() const {
 
 int SimulatedController::StatusReportsSent() const {
     return status_reports_sent_;
+}
+
+qint64 SimulatedController::DroppedBytes() const {
+    return bridge_->DroppedBytes();
 }
 
 QList<QByteArray> SimulatedController::ReceivedBodies() const {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <optional>
 #include <random>
 
@@ -44,7 +45,10 @@ public:
     Plant& plant();
     int FramesReceived() const;
     int BadFramesReceived() const;  // wrong or missing checksum, or an overlong line
-    int StatusReportsSent() const;
+    int StatusReportsSent() const;  // replies, floods and pushed reports alike
+    int PushedReports() const { return pushed_; }
+    // Bytes the panel did not read in time and the pty queue had no room for.
+    qint64 DroppedBytes() const;
     // Bodies of the frames received (without checksum and CR), in order; the last 1000.
     QList<QByteArray> ReceivedBodies() const;
 
@@ -58,6 +62,8 @@ private:
     QByteArray Noise();
     void RemoveLink();
     void PlayDue();
+    void UpdatePush();
+    void PushDue();
 
     PtyBridge* bridge_;
     Plant plant_;
@@ -75,6 +81,11 @@ private:
     bool replayFast_ = false;
     QElapsedTimer replayClock_;
     int replayed_ = 0;
+    QTimer* push_timer_;
+    QElapsedTimer push_clock_;
+    int push_rate_ = 0;
+    qint64 push_sent_ = 0;  // reports pushed since the last change of rate
+    int pushed_ = 0;
 };
 
 }  // namespace vp::sim
