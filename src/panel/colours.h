@@ -15,7 +15,7 @@ inline constexpr ColourValue kGreen = 0x0000FF00;
 inline constexpr ColourValue kMagenta = 0x00FF00FF;
 inline constexpr ColourValue kCyan = 0x00FFFF00;
 inline constexpr ColourValue kBlue = 0x00FF0000;
-inline constexpr ColourValue kGreyText = 0x80000011;  // stale indicator
+inline constexpr ColourValue kGreyText = 0x80000011;    // stale indicator
 inline constexpr ColourValue kMenuColour = 0x80000004;  // lamp at rest
 
 // The one place that turns a colour value into a screen colour.

@@ -29,11 +29,11 @@ struct TimerRow {
 
 #define M(control) &Form1::control, #control
 const TimerRow kTimers[] = {
-    {M(Timer1), 100, true},    // status poll
-    {M(Timer2), 500, true},    // connection display
-    {M(Timer3), 100, false},   // send lamp off
-    {M(Timer4), 100, false},   // receive lamp off
-    {M(Timer5), 3000, true},   // link watchdog
+    {M(Timer1), 100, true},                  // status poll
+    {M(Timer2), 500, true},                  // connection display
+    {M(Timer3), 100, false},                 // send lamp off
+    {M(Timer4), 100, false},                 // receive lamp off
+    {M(Timer5), 3000, true},                 // link watchdog
     {M(tmrTMPOperatingHours), 10000, true},  // rotating slow poll
     {M(tmrLogData), 60000, true},            // pressure log
 };
@@ -129,7 +129,9 @@ void Form1::Combo1_Click() {
     MSComm1->SetSettings(Combo1->currentText() + "," + Combo2->currentText() + ",8,1");
 }
 
-void Form1::Combo2_Click() { Combo1_Click(); }
+void Form1::Combo2_Click() {
+    Combo1_Click();
+}
 
 void Form1::Combo3_Click() {
     if (MSComm1->PortOpen()) MSComm1->SetPortOpen(false);

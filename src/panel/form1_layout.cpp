@@ -25,8 +25,8 @@ constexpr unsigned ModeFont = 1u << 8;  // buttons: 12 pt bold on their own colo
 // A label, button or box with no colour of its own takes the window's.
 constexpr ColourValue kOwnColourNone = 0xFFFFFFFFu;
 
-using Member = std::variant<Shape* Form1::*, Label* Form1::*, TextBox* Form1::*, Button* Form1::*,
-                            ListBox* Form1::*, ComboBox* Form1::*>;
+using Member = std::variant<Shape * Form1::*, Label * Form1::*, TextBox * Form1::*,
+                            Button * Form1::*, ListBox * Form1::*, ComboBox * Form1::*>;
 
 struct Row {
     Member member;
@@ -64,6 +64,7 @@ Row CB(ComboBox* Form1::*m, const char* n, const char* items, int l, int t, int 
 constexpr ColourValue kGrey = kGreyText;
 constexpr ColourValue kSetPointBlue = 0x00C0BBBB;
 
+// clang-format off: one row per control, as in the layout drawings.
 // Synoptic diagram: component shapes.
 const Row kComponentShapes[] = {
     S(M(shpVessel), Circle, 360, 240, 1695, 1695, kWhite),
@@ -268,6 +269,7 @@ const Row kStatusFrame[] = {
     L(M(lblOperationErrors), "", 5280, 1920, 885, 195, Fits),
 };
 
+// clang-format on
 #undef M
 
 QRect PixelRect(int left, int top, int width, int height) {
@@ -330,9 +332,8 @@ void CreateAll(const Row (&rows)[N], Form1& form, QWidget* parent) {
 void Form1::BuildControls() {
     CreateAll(kComponentShapes, *this, surface_);
     for (const LineRow& row : kPipes) {
-        auto* line =
-            new Line(QPoint(TwipsToPixels(row.x1), TwipsToPixels(row.y1)),
-                     QPoint(TwipsToPixels(row.x2), TwipsToPixels(row.y2)), surface_);
+        auto* line = new Line(QPoint(TwipsToPixels(row.x1), TwipsToPixels(row.y1)),
+                              QPoint(TwipsToPixels(row.x2), TwipsToPixels(row.y2)), surface_);
         line->setObjectName(QString::fromLatin1(row.name));
         this->*row.member = line;
     }
@@ -348,24 +349,49 @@ void Form1::BuildControls() {
     Frame1->setGeometry(PixelRect(kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight));
     CreateAll(kStatusFrame, *this, Frame1);
 
-    indicators_ = {shpTG1,          shp1G1,        shp2G1,         shp1G3,
-                   shp3V1,          shp1V1,        shp2V1,         shp1V2,
-                   shp2V2,          shp1V3,        shp2V3,         shp1V4,
-                   shpTMP1,         shpTMP2,       shpRotary,      shpCurrentMode,
-                   shpRequestedMode, shpPneumatics, shpTMPCooling, shpBranch1,
-                   shpBranch2,      shpTMP1OperatingHours, shpTMP2OperatingHours};
+    indicators_ = {shpTG1,
+                   shp1G1,
+                   shp2G1,
+                   shp1G3,
+                   shp3V1,
+                   shp1V1,
+                   shp2V1,
+                   shp1V2,
+                   shp2V2,
+                   shp1V3,
+                   shp2V3,
+                   shp1V4,
+                   shpTMP1,
+                   shpTMP2,
+                   shpRotary,
+                   shpCurrentMode,
+                   shpRequestedMode,
+                   shpPneumatics,
+                   shpTMPCooling,
+                   shpBranch1,
+                   shpBranch2,
+                   shpTMP1OperatingHours,
+                   shpTMP2OperatingHours};
     StackDiagram();
 }
 
-// Shapes and pipes are painted on the window itself, beneath every label and control; pipes
-// lie under the shapes they run into.
+// Shapes, pipes and labels are painted on the window itself, beneath every windowed control
+// (buttons, boxes, lists, the frame), as the layout was drawn; among them pipes lie lowest and
+// labels on top. So lblOperationErrors, drawn where lstWarnings stands, stays beneath the list.
 void Form1::StackDiagram() {
-    for (QObject* child : surface_->children())
-        if (auto* shape = qobject_cast<Shape*>(child)) shape->lower();
-    for (QObject* child : Frame1->children())
-        if (auto* shape = qobject_cast<Shape*>(child)) shape->lower();
-    for (QObject* child : surface_->children())
-        if (auto* line = qobject_cast<Line*>(child)) line->lower();
+    for (QWidget* parent : {static_cast<QWidget*>(surface_), static_cast<QWidget*>(Frame1)}) {
+        const QObjectList children = parent->children();
+        for (QObject* child : children)
+            if (auto* shape = qobject_cast<Shape*>(child)) shape->lower();
+        for (QObject* child : children)
+            if (auto* line = qobject_cast<Line*>(child)) line->lower();
+        for (QObject* child : children) {
+            auto* widget = qobject_cast<QWidget*>(child);
+            if (widget && !qobject_cast<Shape*>(child) && !qobject_cast<Line*>(child) &&
+                !qobject_cast<Label*>(child))
+                widget->raise();
+        }
+    }
 }
 
 }  // namespace vp::panel

@@ -14,9 +14,9 @@ private slots:
 };
 
 void TestCommandLine::accepted() {
-    const auto o = vp::app::ParseCommandLine(
-        {"vacuum-panel", "--port", "3=/dev/pts/7", "--port=10=/tmp/link", "--screenshot",
-         "out.png", "--quit-after", "1.5", "--simulate"});
+    const auto o =
+        vp::app::ParseCommandLine({"vacuum-panel", "--port", "3=/dev/pts/7", "--port=10=/tmp/link",
+                                   "--screenshot", "out.png", "--quit-after", "1.5", "--simulate"});
     QVERIFY(!o.exitCode);
     QCOMPARE(o.ports.value(3), QStringLiteral("/dev/pts/7"));
     QCOMPARE(o.ports.value(10), QStringLiteral("/tmp/link"));

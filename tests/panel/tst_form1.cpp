@@ -35,6 +35,7 @@ private slots:
     void fitsLabelFollowsItsCaption();
     void greyIndicatorsTouchesOnlyIndicators();
     void shapesAndLinesLetPressesThrough();
+    void windowedControlsStandAboveCaptions();
 
 private:
     template <class T>
@@ -46,11 +47,29 @@ private:
 
 void TestForm1::indicatorsGreyAtStart_data() {
     QTest::addColumn<QString>("name");
-    for (const char* n :
-         {"shpTG1", "shp1G1", "shp2G1", "shp1G3", "shp3V1", "shp1V1", "shp2V1", "shp1V2",
-          "shp2V2", "shp1V3", "shp2V3", "shp1V4", "shpTMP1", "shpTMP2", "shpRotary",
-          "shpCurrentMode", "shpRequestedMode", "shpPneumatics", "shpTMPCooling", "shpBranch1",
-          "shpBranch2", "shpTMP1OperatingHours", "shpTMP2OperatingHours"})
+    for (const char* n : {"shpTG1",
+                          "shp1G1",
+                          "shp2G1",
+                          "shp1G3",
+                          "shp3V1",
+                          "shp1V1",
+                          "shp2V1",
+                          "shp1V2",
+                          "shp2V2",
+                          "shp1V3",
+                          "shp2V3",
+                          "shp1V4",
+                          "shpTMP1",
+                          "shpTMP2",
+                          "shpRotary",
+                          "shpCurrentMode",
+                          "shpRequestedMode",
+                          "shpPneumatics",
+                          "shpTMPCooling",
+                          "shpBranch1",
+                          "shpBranch2",
+                          "shpTMP1OperatingHours",
+                          "shpTMP2OperatingHours"})
         QTest::newRow(n) << QString::fromLatin1(n);
 }
 
@@ -311,6 +330,16 @@ void TestForm1::shapesAndLinesLetPressesThrough() {
     // A point inside TMP1 but on no label reaches the window surface.
     const QPoint inTmp1(form->shpTMP1->x() + 2, form->shpTMP1->y() + form->shpTMP1->height() - 2);
     QCOMPARE(form->surface()->childAt(inTmp1), nullptr);
+}
+
+void TestForm1::windowedControlsStandAboveCaptions() {
+    // lblOperationErrors is drawn where lstWarnings stands: the list, a windowed control, wins.
+    const QPoint inLabel = form->lblOperationErrors->geometry().center();
+    QWidget* top = form->Frame1->childAt(inLabel);
+    QVERIFY(top);
+    QVERIFY(top == form->lstWarnings || form->lstWarnings->isAncestorOf(top));
+    // Captions stand above the shapes they label.
+    QCOMPARE(form->surface()->childAt(form->lblTmp1->geometry().center()), form->lblTmp1);
 }
 
 QTEST_MAIN(TestForm1)
