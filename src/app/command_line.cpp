@@ -18,8 +18,7 @@ Options Fail(const QString& why) {
 
 Options ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Operator panel of the vacuum installation."));
+    parser.setApplicationDescription(QStringLiteral("Operator panel of the vacuum installation."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption port(
@@ -75,8 +74,8 @@ Options ParseCommandLine(const QStringList& arguments) {
         bool ok = false;
         const double seconds = parser.value(quitAfter).toDouble(&ok);
         if (!ok || !(seconds >= 0) || seconds > 86400.0 * 365)
-            return Fail("--quit-after wants a number of seconds, not \"" +
-                        parser.value(quitAfter) + "\"");
+            return Fail("--quit-after wants a number of seconds, not \"" + parser.value(quitAfter) +
+                        "\"");
         options.quitAfterSeconds = seconds;
     }
     options.simulate = parser.isSet(simulate);

@@ -20,23 +20,35 @@ std::optional<LineSettings> ParseSettings(const QString& text) {
     s.baudRate = parts[0].trimmed().toInt(&ok);
     if (!ok || s.baudRate <= 0) return std::nullopt;
     const QString parity = parts[1].trimmed().toLower();
-    if (parity == "n") s.parity = QSerialPort::NoParity;
-    else if (parity == "e") s.parity = QSerialPort::EvenParity;
-    else if (parity == "o") s.parity = QSerialPort::OddParity;
-    else if (parity == "m") s.parity = QSerialPort::MarkParity;
-    else if (parity == "s") s.parity = QSerialPort::SpaceParity;
-    else return std::nullopt;
+    if (parity == "n")
+        s.parity = QSerialPort::NoParity;
+    else if (parity == "e")
+        s.parity = QSerialPort::EvenParity;
+    else if (parity == "o")
+        s.parity = QSerialPort::OddParity;
+    else if (parity == "m")
+        s.parity = QSerialPort::MarkParity;
+    else if (parity == "s")
+        s.parity = QSerialPort::SpaceParity;
+    else
+        return std::nullopt;
     const int data = parts[2].trimmed().toInt(&ok);
     if (!ok || data < 5 || data > 8) return std::nullopt;
     s.dataBits = static_cast<QSerialPort::DataBits>(data);
     const QString stop = parts[3].trimmed();
-    if (stop == "1") s.stopBits = QSerialPort::OneStop;
-    else if (stop == "2") s.stopBits = QSerialPort::TwoStop;
-    else return std::nullopt;
+    if (stop == "1")
+        s.stopBits = QSerialPort::OneStop;
+    else if (stop == "2")
+        s.stopBits = QSerialPort::TwoStop;
+    else
+        return std::nullopt;
     return s;
 }
 
 MSComm::MSComm(PortNames names, QObject* parent) : QObject(parent), names_(std::move(names)) {
+    receiveHold_.setSingleShot(true);
+    receiveHold_.setTimerType(Qt::PreciseTimer);
+    connect(&receiveHold_, &QTimer::timeout, this, &MSComm::DeliverReceive);
     connect(&port_, &QSerialPort::readyRead, this, &MSComm::OnReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::OnError);
 }
@@ -47,6 +59,7 @@ QString MSComm::DeviceName() const {
 
 int MSComm::SetPortOpen(bool open) {
     if (!open) {
+        receiveHold_.stop();
         if (port_.isOpen()) port_.close();
         return kNoError;
     }
@@ -85,7 +98,8 @@ int MSComm::Output(const QByteArray& text) {
     port_.flush();
     if (!port_.isOpen()) return kWriteFailed;
     const auto error = port_.error();
-    if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError) return kWriteFailed;
+    if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError)
+        return kWriteFailed;
     return kNoError;
 }
 
@@ -98,6 +112,21 @@ PortRead MSComm::Input() {
 }
 
 void MSComm::OnReadyRead() {
+    // A controller pushing reports at full line rate wakes the port every few milliseconds, and
+    // every receive event redraws the window. One event per screen frame at most carries the
+    // same text in fewer, larger arrivals; after a quiet spell the event goes out at once.
+    if (receiveHold_.isActive()) return;
+    const qint64 since = lastReceive_.isValid() ? lastReceive_.elapsed() : kReceiveGapMs;
+    if (since < kReceiveGapMs) {
+        receiveHold_.start(static_cast<int>(kReceiveGapMs - since));
+        return;
+    }
+    DeliverReceive();
+}
+
+void MSComm::DeliverReceive() {
+    if (!port_.isOpen()) return;
+    lastReceive_.start();
     commEvent_ = comEvReceive;
     emit OnComm();
 }
@@ -110,6 +139,7 @@ void MSComm::OnError(QSerialPort::SerialPortError error) {
     if (!port_.isOpen()) return;
     port_.clearError();
     port_.close();
+    receiveHold_.stop();
     pendingError_ = kReadError;
     commEvent_ = comEvReceive;
     emit OnComm();

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMap>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <optional>
 
@@ -38,6 +40,8 @@ class MSComm : public QObject {
     Q_OBJECT
 public:
     static constexpr int comEvReceive = 2;
+    // Shortest gap between two receive events: one frame of a 60 Hz screen.
+    static constexpr qint64 kReceiveGapMs = 16;
 
     explicit MSComm(PortNames names = {}, QObject* parent = nullptr);
 
@@ -63,6 +67,7 @@ signals:
 
 private:
     void OnReadyRead();
+    void DeliverReceive();
     void OnError(QSerialPort::SerialPortError error);
 
     PortNames names_;
@@ -70,6 +75,8 @@ private:
     QString settings_;
     int commEvent_ = 0;
     int pendingError_ = 0;
+    QTimer receiveHold_;         // a receive event waiting for kReceiveGapMs to pass
+    QElapsedTimer lastReceive_;  // when the last receive event went out
     QSerialPort port_;
 };
 

@@ -7,7 +7,9 @@
 namespace vp::link {
 
 namespace {
-QString Port(const panel::Form1& form) { return "Port " + QString::number(form.MSComm1->CommPort()); }
+QString Port(const panel::Form1& form) {
+    return "Port " + QString::number(form.MSComm1->CommPort());
+}
 }  // namespace
 
 Connection::Connection(panel::Form1& form, Framing& framing) : form_(form), framing_(framing) {}

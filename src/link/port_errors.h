@@ -8,12 +8,12 @@ namespace vp::link {
 // Error numbers of the port layer, as the connection handlers know them.
 enum PortError : int {
     kNoError = 0,
-    kInvalidSettings = 380,   // settings text not usable; no text of its own
+    kInvalidSettings = 380,  // settings text not usable; no text of its own
     kNoSuchPort = 8002,
     kPortInUse = 8005,
     kCannotOpen = 8012,
     kReadError = 8020,
-    kWriteFailed = 8021,      // a frame the line did not take; no text of its own
+    kWriteFailed = 8021,  // a frame the line did not take; no text of its own
 };
 
 // The operator's line for an error number on port n, or nothing for numbers without a text.

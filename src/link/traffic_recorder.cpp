@@ -5,7 +5,9 @@
 namespace vp::link {
 
 namespace {
-QString Notice(const QString& reason) { return "Could not write traffic record: " + reason; }
+QString Notice(const QString& reason) {
+    return "Could not write traffic record: " + reason;
+}
 }  // namespace
 
 std::optional<QString> TrafficRecorder::Open(const QString& path) {
@@ -56,10 +58,18 @@ std::string TrafficRecorder::Escape(std::string_view bytes) {
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         switch (b) {
-            case '\\': out += "\\\\"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (b >= 0x20 && b < 0x7F) {
                     out += c;
@@ -89,10 +99,18 @@ std::optional<std::string> TrafficRecorder::Unescape(std::string_view text) {
         }
         if (++i >= text.size()) return std::nullopt;
         switch (text[i]) {
-            case '\\': out += '\\'; break;
-            case 'r': out += '\r'; break;
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
+            case '\\':
+                out += '\\';
+                break;
+            case 'r':
+                out += '\r';
+                break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
             case 'x': {
                 if (i + 2 >= text.size()) return std::nullopt;
                 const int hi = hex(text[i + 1]), lo = hex(text[i + 2]);

@@ -68,8 +68,9 @@ const Look kTmpLooks[] = {{193, panel::kYellow, "stopped"},
                           {195, panel::kMagenta, "stopping"},
                           {194, panel::kCyan, "accelerating"},
                           {196, panel::kGreen, "started"}};
-const Look kRotaryLooks[] = {
-    {193, panel::kYellow, "stopped"}, {196, panel::kGreen, "started"}, {198, panel::kBlue, "tripped"}};
+const Look kRotaryLooks[] = {{193, panel::kYellow, "stopped"},
+                             {196, panel::kGreen, "started"},
+                             {198, panel::kBlue, "tripped"}};
 constexpr Look kError = {0, panel::kRed, "error"};
 
 template <std::size_t N>
@@ -131,8 +132,9 @@ bool PlantDisplay::DecodeStatus(std::string_view message) {
         const Look* look = Find(kTmpLooks, tmp.state);
         (f.*row.shape)->SetFillColor(look ? look->fill : kError.fill);
         (f.*row.status)->SetCaption(QString::fromLatin1(look ? look->caption : kError.caption));
-        (f.*row.state)->SetCaption(row.prefix +
-                                   (look ? QStringLiteral("OK") : Latin1(messages::ResultText(tmp.state))));
+        (f.*row.state)
+            ->SetCaption(row.prefix +
+                         (look ? QStringLiteral("OK") : Latin1(messages::ResultText(tmp.state))));
         (f.*row.speed)->SetCaption(Latin1(tmp.speed));
     }
 
@@ -158,6 +160,7 @@ bool PlantDisplay::DecodeStatus(std::string_view message) {
     f.shpBranch2->SetFillColor(panel::kWhite);
 
     f.txtUptime->setText(Latin1(report->uptimeText));
+    shown_.Increment();
     return true;
 }
 

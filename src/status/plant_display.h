@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "link/counter.h"
+
 namespace vp::panel {
 class Form1;
 }
@@ -23,9 +25,13 @@ public:
     const std::array<QByteArray, 4>& LastPressures() const { return lastPressures_; }
     void ClearLastPressures() { lastPressures_ = {}; }
 
+    // Reports shown so far: at full line rate, what proves that none was lost on the way.
+    const link::Counter& ShownReports() const { return shown_; }
+
 private:
     panel::Form1& form_;
     std::array<QByteArray, 4> lastPressures_;
+    link::Counter shown_;
 };
 
 }  // namespace vp::status

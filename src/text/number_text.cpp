@@ -53,7 +53,7 @@ std::string HashPattern(double value) {
 std::string ThreeDigits(int value) {
     const std::int64_t wide = value;
     std::string digits = Chars(wide < 0 ? -wide : wide);
-    if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
+    if (digits.size() < 3) digits = std::string(3 - digits.size(), '0') + digits;
     return wide < 0 ? "-" + digits : digits;
 }
 

@@ -18,42 +18,48 @@ struct Component {
     const char* title;
 };
 
+// clang-format off
 const Component kComponents[] = {
-    {"shpTMP1", "mnuTmp1", "TMP1"},
-    {"shpTMP2", "mnuTmp2", "TMP2"},
-    {"shpRotary", "mnuRotary", "Rotary"},
-    {"shp1V1", "mnu1V1", "1V1"},
-    {"shp2V1", "mnu2V1", "2V1"},
-    {"shp3V1", "mnu3V1", "3V1"},
-    {"shp1V3", "mnu1V3", "1V3"},
-    {"shpTG1", "mnuTG1", "TG1"},
-    {"shp1G1", "mnu1G1", "1G1"},
-    {"shp2G1", "mnu2G1", "2G1"},
+    {"shpTMP1", "mnuTmp1", "TMP1"}, {"shpTMP2", "mnuTmp2", "TMP2"},
+    {"shpRotary", "mnuRotary", "Rotary"}, {"shp1V1", "mnu1V1", "1V1"},
+    {"shp2V1", "mnu2V1", "2V1"}, {"shp3V1", "mnu3V1", "3V1"},
+    {"shp1V3", "mnu1V3", "1V3"}, {"shpTG1", "mnuTG1", "TG1"},
+    {"shp1G1", "mnu1G1", "1G1"}, {"shp2G1", "mnu2G1", "2G1"},
     {"shpTMPCooling", "mnuChiller", "Chiller"},
 };
+// clang-format on
 
 struct LabelMenu {
     const char* label;
     const char* menu;
 };
 
+// clang-format off
 const LabelMenu kLabels[] = {
-    {"lblTmp1", "mnuTmp1"},     {"Label15", "mnuTmp1"},
-    {"Label16", "mnuTmp1"},     {"lblTmp2", "mnuTmp2"},
-    {"Label14", "mnuTmp2"},     {"Label17", "mnuTmp2"},
+    {"lblTmp1", "mnuTmp1"}, {"Label15", "mnuTmp1"}, {"Label16", "mnuTmp1"},
+    {"lblTmp2", "mnuTmp2"}, {"Label14", "mnuTmp2"}, {"Label17", "mnuTmp2"},
     {"lblRotary", "mnuRotary"}, {"lblRotaryStatus", "mnuRotary"},
-    {"lbl1V1", "mnu1V1"},       {"lbl1V1status", "mnu1V1"},
-    {"lbl2V1", "mnu2V1"},       {"lbl2V1status", "mnu2V1"},
-    {"lbl3V1", "mnu3V1"},       {"lbl1V3", "mnu1V3"},
-    {"lbl1V3status", "mnu1V3"}, {"Label11", "mnuTG1"},
-    {"Label12", "mnuTG1"},      {"lblTG1", "mnuTG1"},
-    {"Label4", "mnu1G1"},       {"Label26", "mnu1G1"},
-    {"lbl1G1", "mnu1G1"},       {"Label9", "mnu2G1"},
-    {"Label27", "mnu2G1"},      {"lbl2G1", "mnu2G1"},
+    {"lbl1V1", "mnu1V1"}, {"lbl1V1status", "mnu1V1"},
+    {"lbl2V1", "mnu2V1"}, {"lbl2V1status", "mnu2V1"},
+    {"lbl3V1", "mnu3V1"}, {"lbl1V3", "mnu1V3"}, {"lbl1V3status", "mnu1V3"},
+    {"Label11", "mnuTG1"}, {"Label12", "mnuTG1"}, {"lblTG1", "mnuTG1"},
+    {"Label4", "mnu1G1"}, {"Label26", "mnu1G1"}, {"lbl1G1", "mnu1G1"},
+    {"Label9", "mnu2G1"}, {"Label27", "mnu2G1"}, {"lbl2G1", "mnu2G1"},
     {"Label13", "mnuChiller"},
+};
+// clang-format on
+
+// A right-button press on a label (or, without one, on the surface at x, y) and the entry chosen.
+struct Choice {
+    QString onLabel;
+    int x, y;
+    QString entry, menu;
+    QByteArray frame;
 };
 
 }  // namespace
+
+Q_DECLARE_METATYPE(Choice)
 
 class TestContextMenus : public QObject {
     Q_OBJECT
@@ -74,22 +80,163 @@ private slots:
     }
     void cleanup() { panel.reset(); }
 
-    void hitRectangleIsOpenOnAllSides_data();
-    void hitRectangleIsOpenOnAllSides();
-    void ovalCornerInsideItsRectangleCounts();
-    void hitAreaFollowsTheShape();
-    void pressWithoutAMenu_data();
-    void pressWithoutAMenu();
-    void onlyTheRightButtonOpens_data();
-    void onlyTheRightButtonOpens();
-    void hitRectanglesDoNotOverlap();
-    void wholeSurfaceOpensOnlyComponentMenus();
-    void labelOpensItsComponentMenu_data();
-    void labelOpensItsComponentMenu();
-    void statusLabelKeepsItsMenuWithANewCaption();
-    void grazingStatusLabelOpensNothing();
-    void chosenEntrySendsItsFrame_data();
-    void chosenEntrySendsItsFrame();
+    void hitRectangleIsOpenOnAllSides() {
+        for (const Component& c : kComponents) {
+            const Shape* s = shape(c.shape);
+            QVERIFY2(s, c.shape);
+            const float left = s->Left(), top = s->Top();
+            const float right = left + s->Width(), bottom = top + s->Height();
+            const float midX = (left + right) / 2, midY = (top + bottom) / 2;
+            opened.clear();
+            for (auto [x, y] :
+                 {std::pair{left + 1, top + 1}, {midX, midY}, {right - 1, bottom - 1}})
+                Press(Qt::RightButton, x, y);
+            // The rectangle's own edges belong to no one.
+            for (auto [x, y] : {std::pair{left, midY}, {right, midY}, {midX, top}, {midX, bottom}})
+                Press(Qt::RightButton, x, y);
+            QCOMPARE(opened, QStringList(3, c.menu));
+            QCOMPARE(panel->form->findChild<QMenu*>(c.menu)->title(), c.title);
+        }
+    }
+
+    void ovalCornerInsideItsRectangleCounts() {
+        // Far outside the drawn oval, inside its bounding rectangle.
+        Press(Qt::RightButton, 2280 + 10, 1200 + 10);
+        QCOMPARE(opened, QStringList{"mnu1V1"});
+    }
+
+    void hitAreaFollowsTheShape() {
+        Shape* tmp1 = shape("shpTMP1");
+        tmp1->SetTwipsGeometry(9000, 2000, 300, 300);
+        Press(Qt::RightButton, 2401, 2281);
+        QVERIFY(opened.isEmpty());
+        Press(Qt::RightButton, 9150, 2150);
+        QCOMPARE(opened, QStringList{"mnuTmp1"});
+    }
+
+    void pressWithoutAMenu_data() {
+        QTest::addColumn<float>("x");
+        QTest::addColumn<float>("y");
+        auto centreOf = [](const char* name, int l, int t, int w, int h) {
+            QTest::newRow(name) << l + w / 2.0f << t + h / 2.0f;
+        };
+        centreOf("valve 1V2", 2280, 3960, 1215, 495);
+        centreOf("valve 2V2", 6840, 3960, 1215, 495);
+        centreOf("valve 2V3", 4560, 2760, 1215, 495);
+        centreOf("valve 1V4", 2280, 5640, 1215, 495);
+        centreOf("gauge 1G3", 4560, 3600, 1215, 975);
+        centreOf("vessel", 360, 240, 1695, 1695);
+        centreOf("pneumatics", 480, 2280, 1335, 615);
+        centreOf("branch 1", 240, 3960, 1800, 375);
+        centreOf("branch 2", 240, 4560, 1800, 375);
+        centreOf("TMP1 hours", 240, 5160, 1800, 375);
+        centreOf("TMP2 hours", 240, 5760, 1800, 375);
+        centreOf("mode buttons", 10440, 6480, 2280, 1935);
+        QTest::newRow("main line") << 4000.0f << 1080.0f;
+        QTest::newRow("bottom line") << 4000.0f << 4680.0f;
+        QTest::newRow("empty surface") << 9000.0f << 2500.0f;
+        QTest::newRow("top-left corner") << 0.0f << 0.0f;
+    }
+
+    void pressWithoutAMenu() {
+        QFETCH(float, x);
+        QFETCH(float, y);
+        Press(Qt::RightButton, x, y);
+        Click(Qt::RightButton, static_cast<int>(x), static_cast<int>(y));
+        QVERIFY2(opened.isEmpty(), qPrintable(opened.join(',')));
+    }
+
+    void onlyTheRightButtonOpens() {
+        // Low on TMP1, clear of its labels: the press lands on the surface itself.
+        for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
+            Click(button, 2880, 3690);
+            Press(button, 2880, 3690);
+        }
+        QCOMPARE(opened, (QStringList{"mnuTmp1", "mnuTmp1"}));
+    }
+
+    void hitRectanglesDoNotOverlap() {
+        const auto rect = [this](const char* name) {
+            const Shape* s = shape(name);
+            return QRectF(s->Left(), s->Top(), s->Width(), s->Height());
+        };
+        for (const Component& a : kComponents)
+            for (const Component& b : kComponents)
+                QVERIFY2(&a == &b || !rect(a.shape).intersects(rect(b.shape)), a.shape);
+    }
+
+    // Every pixel of the client area: only the eleven component menus ever open from the diagram,
+    // never "Branch 1", "Branch 2" or "Mode".
+    void wholeSurfaceOpensOnlyComponentMenus() {
+        const QSize size = panel->form->surface()->size();
+        for (int py = 0; py < size.height(); ++py)
+            for (int px = 0; px < size.width(); ++px)
+                Press(Qt::RightButton, px * 15.0f, py * 15.0f);
+        const std::set<QString> reached(opened.begin(), opened.end());
+        std::set<QString> expected;
+        for (const Component& c : kComponents) expected.insert(c.menu);
+        QVERIFY(reached == expected);
+    }
+
+    // Once, and only for the right button; the press must not also reach the surface underneath
+    // and open the menu a second time.
+    void labelOpensItsComponentMenu() {
+        for (const LabelMenu& l : kLabels) {
+            QVERIFY2(label(l.label), l.label);
+            opened.clear();
+            for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton})
+                QTest::mouseClick(label(l.label), button);
+            QVERIFY2(opened == QStringList{l.menu}, l.label);
+        }
+    }
+
+    void statusLabelKeepsItsMenuWithANewCaption() {
+        label("lbl1V1status")->SetCaption(QStringLiteral("open"));
+        label("lblRotaryStatus")->SetCaption(QStringLiteral("tripped"));
+        QTest::mouseClick(label("lbl1V1status"), Qt::RightButton);
+        QTest::mouseClick(label("lblRotaryStatus"), Qt::RightButton);
+        QCOMPARE(opened, (QStringList{"mnu1V1", "mnuRotary"}));
+    }
+
+    void grazingStatusLabelOpensNothing() {
+        // The label's left edge lies over the last twips of valve 3V1's rectangle: a press there on
+        // the bare surface would open "3V1", a press on the label opens nothing.
+        Label* status = label("lbl3V1status");
+        const QPoint onLabel(0, status->height() / 2);
+        const QPoint onSurface = status->mapTo(panel->form->surface(), onLabel);
+        Press(Qt::RightButton, onSurface.x() * 15.0f, onSurface.y() * 15.0f);
+        QCOMPARE(opened, QStringList{"mnu3V1"});
+
+        opened.clear();
+        QTest::mouseClick(status, Qt::RightButton, {}, onLabel);
+        QTest::mouseClick(status, Qt::RightButton);
+        QVERIFY2(opened.isEmpty(), qPrintable(opened.join(',')));
+    }
+
+    void chosenEntrySendsItsFrame_data() {
+        QTest::addColumn<Choice>("choice");
+        QTest::newRow("TMP2 switched off")
+            << Choice{"", 7440, 3700, "mnuTmp2Off", "mnuTmp2", "083_250\r"};
+        QTest::newRow("TG1 degassed")
+            << Choice{"", 4800, 900, "mnuTG1_degas", "mnuTG1", "101_241\r"};
+        QTest::newRow("chiller started from its label")
+            << Choice{"Label13", 0, 0, "mnuChillerStart", "mnuChiller", "084_251\r"};
+        QTest::newRow("3V1 opened from its label")
+            << Choice{"lbl3V1", 0, 0, "mnu3V1Open", "mnu3V1", "060_245\r"};
+    }
+
+    void chosenEntrySendsItsFrame() {
+        QFETCH(Choice, choice);
+        QVERIFY(panel->Open());
+        choose = choice.entry;
+        if (choice.onLabel.isEmpty())
+            Click(Qt::RightButton, choice.x, choice.y);
+        else
+            QTest::mouseClick(label(choice.onLabel), Qt::RightButton);
+        QCOMPARE(opened, QStringList{choice.menu});
+        QTRY_COMPARE_WITH_TIMEOUT(panel->pty.Received(), choice.frame, 2000);
+        QCOMPARE(panel->Sent(), 1);
+    }
 
 private:
     Shape* shape(const QString& name) { return panel->form->findChild<Shape*>(name); }
@@ -107,215 +254,6 @@ private:
     QStringList opened;
     QString choose;
 };
-
-void TestContextMenus::hitRectangleIsOpenOnAllSides_data() {
-    QTest::addColumn<QString>("shape");
-    QTest::addColumn<QString>("menu");
-    QTest::addColumn<QString>("title");
-    for (const Component& c : kComponents) QTest::newRow(c.shape) << c.shape << c.menu << c.title;
-}
-
-void TestContextMenus::hitRectangleIsOpenOnAllSides() {
-    QFETCH(QString, shape);
-    QFETCH(QString, menu);
-    QFETCH(QString, title);
-    const Shape* s = this->shape(shape);
-    QVERIFY(s);
-    const float left = s->Left(), top = s->Top();
-    const float right = left + s->Width(), bottom = top + s->Height();
-    const float midX = left + s->Width() / 2.0f, midY = top + s->Height() / 2.0f;
-
-    for (auto [x, y] : {std::pair{left + 1, top + 1}, {midX, midY}, {right - 1, bottom - 1}}) {
-        opened.clear();
-        Press(Qt::RightButton, x, y);
-        QCOMPARE(opened, QStringList{menu});
-    }
-    QCOMPARE(panel->form->findChild<QMenu*>(menu)->title(), title);
-
-    opened.clear();
-    for (auto [x, y] : {std::pair{left, midY}, {right, midY}, {midX, top}, {midX, bottom}})
-        Press(Qt::RightButton, x, y);
-    QVERIFY2(opened.isEmpty(), qPrintable(opened.join(',')));
-}
-
-void TestContextMenus::ovalCornerInsideItsRectangleCounts() {
-    // Far outside the drawn oval, inside its bounding rectangle.
-    Press(Qt::RightButton, 2280 + 10, 1200 + 10);
-    QCOMPARE(opened, QStringList{"mnu1V1"});
-}
-
-void TestContextMenus::hitAreaFollowsTheShape() {
-    Shape* tmp1 = shape("shpTMP1");
-    tmp1->SetTwipsGeometry(9000, 2000, 300, 300);
-    Press(Qt::RightButton, 2401, 2281);
-    QVERIFY(opened.isEmpty());
-    Press(Qt::RightButton, 9150, 2150);
-    QCOMPARE(opened, QStringList{"mnuTmp1"});
-}
-
-void TestContextMenus::pressWithoutAMenu_data() {
-    QTest::addColumn<float>("x");
-    QTest::addColumn<float>("y");
-    auto centreOf = [](const char* name, int l, int t, int w, int h) {
-        QTest::newRow(name) << l + w / 2.0f << t + h / 2.0f;
-    };
-    centreOf("valve 1V2", 2280, 3960, 1215, 495);
-    centreOf("valve 2V2", 6840, 3960, 1215, 495);
-    centreOf("valve 2V3", 4560, 2760, 1215, 495);
-    centreOf("valve 1V4", 2280, 5640, 1215, 495);
-    centreOf("gauge 1G3", 4560, 3600, 1215, 975);
-    centreOf("vessel", 360, 240, 1695, 1695);
-    centreOf("pneumatics", 480, 2280, 1335, 615);
-    centreOf("branch 1", 240, 3960, 1800, 375);
-    centreOf("branch 2", 240, 4560, 1800, 375);
-    centreOf("TMP1 hours", 240, 5160, 1800, 375);
-    centreOf("TMP2 hours", 240, 5760, 1800, 375);
-    centreOf("mode buttons", 10440, 6480, 2280, 1935);
-    QTest::newRow("main line") << 4000.0f << 1080.0f;
-    QTest::newRow("bottom line") << 4000.0f << 4680.0f;
-    QTest::newRow("empty surface") << 9000.0f << 2500.0f;
-    QTest::newRow("top-left corner") << 0.0f << 0.0f;
-}
-
-void TestContextMenus::pressWithoutAMenu() {
-    QFETCH(float, x);
-    QFETCH(float, y);
-    Press(Qt::RightButton, x, y);
-    Click(Qt::RightButton, static_cast<int>(x), static_cast<int>(y));
-    QVERIFY2(opened.isEmpty(), qPrintable(opened.join(',')));
-}
-
-void TestContextMenus::onlyTheRightButtonOpens_data() {
-    QTest::addColumn<Qt::MouseButton>("button");
-    QTest::addColumn<QStringList>("menus");
-    QTest::newRow("left") << Qt::LeftButton << QStringList{};
-    QTest::newRow("middle") << Qt::MiddleButton << QStringList{};
-    QTest::newRow("right") << Qt::RightButton << QStringList{"mnuTmp1"};
-}
-
-void TestContextMenus::onlyTheRightButtonOpens() {
-    QFETCH(Qt::MouseButton, button);
-    QFETCH(QStringList, menus);
-    // Low on TMP1, clear of its labels: the press lands on the surface itself.
-    Click(button, 2880, 3690);
-    QCOMPARE(opened, menus);
-    opened.clear();
-    Press(button, 2880, 3690);
-    QCOMPARE(opened, menus);
-}
-
-void TestContextMenus::hitRectanglesDoNotOverlap() {
-    for (const Component& a : kComponents) {
-        for (const Component& b : kComponents) {
-            if (&a == &b) continue;
-            const Shape* s = shape(a.shape);
-            const Shape* t = shape(b.shape);
-            const bool apartX =
-                s->Left() + s->Width() <= t->Left() || t->Left() + t->Width() <= s->Left();
-            const bool apartY =
-                s->Top() + s->Height() <= t->Top() || t->Top() + t->Height() <= s->Top();
-            QVERIFY2(apartX || apartY, qPrintable(QString("%1 / %2").arg(a.shape, b.shape)));
-        }
-    }
-}
-
-// Every pixel of the client area: only the eleven component menus ever open from the diagram,
-// never "Branch 1", "Branch 2" or "Mode".
-void TestContextMenus::wholeSurfaceOpensOnlyComponentMenus() {
-    const QSize size = panel->form->surface()->size();
-    for (int py = 0; py < size.height(); ++py)
-        for (int px = 0; px < size.width(); ++px) Press(Qt::RightButton, px * 15.0f, py * 15.0f);
-    const std::set<QString> reached(opened.begin(), opened.end());
-    std::set<QString> expected;
-    for (const Component& c : kComponents) expected.insert(c.menu);
-    QVERIFY(reached == expected);
-}
-
-void TestContextMenus::labelOpensItsComponentMenu_data() {
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("menu");
-    for (const LabelMenu& l : kLabels) QTest::newRow(l.label) << l.label << l.menu;
-}
-
-void TestContextMenus::labelOpensItsComponentMenu() {
-    QFETCH(QString, label);
-    QFETCH(QString, menu);
-    Label* l = this->label(label);
-    QVERIFY(l);
-
-    emit l->MouseDown(Qt::LeftButton);
-    emit l->MouseDown(Qt::MiddleButton);
-    QVERIFY(opened.isEmpty());
-    emit l->MouseDown(Qt::RightButton);
-    QCOMPARE(opened, QStringList{menu});
-
-    // The real mouse: once, and only for the right button; the press must not also reach the
-    // surface underneath and open the menu a second time.
-    opened.clear();
-    QTest::mouseClick(l, Qt::LeftButton);
-    QTest::mouseClick(l, Qt::MiddleButton);
-    QVERIFY(opened.isEmpty());
-    QTest::mouseClick(l, Qt::RightButton);
-    QCOMPARE(opened, QStringList{menu});
-}
-
-void TestContextMenus::statusLabelKeepsItsMenuWithANewCaption() {
-    label("lbl1V1status")->SetCaption(QStringLiteral("open"));
-    label("lblRotaryStatus")->SetCaption(QStringLiteral("tripped"));
-    QTest::mouseClick(label("lbl1V1status"), Qt::RightButton);
-    QTest::mouseClick(label("lblRotaryStatus"), Qt::RightButton);
-    QCOMPARE(opened, (QStringList{"mnu1V1", "mnuRotary"}));
-}
-
-void TestContextMenus::grazingStatusLabelOpensNothing() {
-    // The label's left edge lies over the last twips of valve 3V1's rectangle: a press there on
-    // the bare surface would open "3V1", a press on the label opens nothing.
-    Label* status = label("lbl3V1status");
-    const QPoint onLabel(0, status->height() / 2);
-    const QPoint onSurface = status->mapTo(panel->form->surface(), onLabel);
-    Press(Qt::RightButton, onSurface.x() * 15.0f, onSurface.y() * 15.0f);
-    QCOMPARE(opened, QStringList{"mnu3V1"});
-
-    opened.clear();
-    QTest::mouseClick(status, Qt::RightButton, {}, onLabel);
-    QTest::mouseClick(status, Qt::RightButton);
-    QVERIFY2(opened.isEmpty(), qPrintable(opened.join(',')));
-}
-
-void TestContextMenus::chosenEntrySendsItsFrame_data() {
-    QTest::addColumn<QString>("onLabel");  // empty: a press on the surface at x, y
-    QTest::addColumn<int>("x");
-    QTest::addColumn<int>("y");
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("menu");
-    QTest::addColumn<QByteArray>("frame");
-    QTest::newRow("TMP2 switched off") << "" << 7440 << 3700 << "mnuTmp2Off"
-                                       << "mnuTmp2" << QByteArray("083_250\r");
-    QTest::newRow("TG1 degassed") << "" << 4800 << 900 << "mnuTG1_degas"
-                                  << "mnuTG1" << QByteArray("101_241\r");
-    QTest::newRow("chiller started from its label") << "Label13" << 0 << 0 << "mnuChillerStart"
-                                                    << "mnuChiller" << QByteArray("084_251\r");
-    QTest::newRow("3V1 opened from its label") << "lbl3V1" << 0 << 0 << "mnu3V1Open"
-                                               << "mnu3V1" << QByteArray("060_245\r");
-}
-
-void TestContextMenus::chosenEntrySendsItsFrame() {
-    QFETCH(QString, onLabel);
-    QFETCH(int, x);
-    QFETCH(int, y);
-    QFETCH(QString, entry);
-    QFETCH(QString, menu);
-    QFETCH(QByteArray, frame);
-    QVERIFY(panel->Open());
-    choose = entry;
-    if (onLabel.isEmpty())
-        Click(Qt::RightButton, x, y);
-    else
-        QTest::mouseClick(label(onLabel), Qt::RightButton);
-    QCOMPARE(opened, QStringList{menu});
-    QTRY_COMPARE_WITH_TIMEOUT(panel->pty.Received(), frame, 2000);
-    QCOMPARE(panel->Sent(), 1);
-}
 
 QTEST_MAIN(TestContextMenus)
 #include "tst_context_menus.moc"

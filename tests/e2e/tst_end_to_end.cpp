@@ -101,8 +101,7 @@ void TestEndToEnd::watchdogGreysWhenTheControllerFallsSilent() {
     QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
     // Every shape of the report is repainted; the hour boxes wait for their own reply.
     for (auto* shape : form->Indicators()) {
-        if (shape == form->shpTMP1OperatingHours || shape == form->shpTMP2OperatingHours)
-            continue;
+        if (shape == form->shpTMP1OperatingHours || shape == form->shpTMP2OperatingHours) continue;
         QVERIFY2(shape->FillColor() != 0x80000011u, qPrintable(shape->objectName()));
     }
 }
@@ -126,8 +125,7 @@ void TestEndToEnd::controllerFaultsReachTheLists() {
     QVERIFY(sim->InjectFault("flood=50"));
     QVERIFY(sim->InjectFault("wrong-length=80"));
     const int received = form->framing().ReceivedMessageCount().value();
-    QTRY_VERIFY_WITH_TIMEOUT(form->framing().ReceivedMessageCount().value() > received + 50,
-                             kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(form->framing().ReceivedMessageCount().value() > received + 50, kWait);
     QCOMPARE(form->lstErrors->count(), 1);
     QVERIFY(Live());
 }

@@ -1,9 +1,10 @@
 // A session against the simulated controller, recorded by the panel and played back into a
 // second panel, leaves both windows showing the same thing.
-#include <QTemporaryDir>
-#include <csignal>
 #include <sys/resource.h>
+
+#include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 
 #include "link/traffic_recorder.h"
 #include "panel/form1.h"
@@ -31,7 +32,8 @@ QStringList Shown(const Form1& form) {
         if (shape != form.shpSend && shape != form.shpRecv)
             seen << shape->objectName() + "=" + QString::number(shape->FillColor(), 16);
     for (const auto* list : {form.lstErrors, form.lstWarnings, form.lstMessages})
-        for (int i = 0; i < list->count(); ++i) seen << list->objectName() + ":" + list->item(i)->text();
+        for (int i = 0; i < list->count(); ++i)
+            seen << list->objectName() + ":" + list->item(i)->text();
     seen << "uptime=" + form.txtUptime->text();
     seen.sort();
     return seen;
@@ -136,7 +138,8 @@ void TestRecordReplay::recordFileThatFailsIsReportedOnce() {
     form.framing().SetRecorder(&recorder);
     form.cmdConnect->click();
     QVERIFY(form.MSComm1->PortOpen());
-    // From here on (the port and its lock file are in place) the record file cannot grow: the next write fails (EFBIG, not a signal).
+    // From here on (the port and its lock file are in place) the record file cannot grow: the next
+    // write fails (EFBIG, not a signal).
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
@@ -148,7 +151,8 @@ void TestRecordReplay::recordFileThatFailsIsReportedOnce() {
         std::signal(SIGXFSZ, oldHandler);
     });
     form.framing().SendCommand("111_");
-    QVERIFY2(form.txtStatus->text().startsWith("Could not write traffic record: "), qPrintable(form.txtStatus->text()));
+    QVERIFY2(form.txtStatus->text().startsWith("Could not write traffic record: "),
+             qPrintable(form.txtStatus->text()));
     QVERIFY(!recorder.IsRecording());
     form.txtStatus->clear();
     // The panel goes on: the answer arrives and is shown, and nothing more is said.

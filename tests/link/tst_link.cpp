@@ -125,8 +125,8 @@ void TestLink::arrivalsAreCutIntoMessages_data() {
     QTest::newRow("two and a half") << QList<QByteArray>{a + b + c.left(4)} << 2 << c.left(4);
     QTest::newRow("completed by the next arrival")
         << QList<QByteArray>{a + b + c.left(4), c.mid(4)} << 3 << QByteArray();
-    QTest::newRow("split in the checksum") << QList<QByteArray>{a.left(6), a.mid(6)} << 1
-                                           << QByteArray();
+    QTest::newRow("split in the checksum")
+        << QList<QByteArray>{a.left(6), a.mid(6)} << 1 << QByteArray();
     QTest::newRow("line feed starts the next message")
         << QList<QByteArray>{a + "\n" + b.left(2)} << 1 << QByteArray("\n" + b.left(2));
 }
@@ -141,18 +141,16 @@ void TestLink::arrivalsAreCutIntoMessages() {
         QVERIFY(pty->Write(arrival));
         // Each arrival is read whole or in pieces; wait until its complete lines are counted.
         const int lines = arrival.count('\r');
-        QTRY_COMPARE_WITH_TIMEOUT(form->framing().ReceivedMessageCount().value(),
-                                  before + lines, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(form->framing().ReceivedMessageCount().value(), before + lines,
+                                  5000);
     }
-    QTRY_COMPARE_WITH_TIMEOUT(
-        QByteArray::fromStdString(form->framing().rxBuffer().Pending()), pending, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(QByteArray::fromStdString(form->framing().rxBuffer().Pending()),
+                              pending, 5000);
     QCOMPARE(form->framing().ReceivedMessageCount().value(), handed);
-    QCOMPARE(form->lblReceivedMessages->Caption(),
-             QString::number(handed) + " received messages");
+    QCOMPARE(form->lblReceivedMessages->Caption(), QString::number(handed) + " received messages");
     // Kinds without a handler are listed as received, newest first.
     QCOMPARE(form->lstMessages->count(), handed);
-    QCOMPARE(form->lstMessages->item(0)->text().left(3),
-             QString::number(499 + handed));
+    QCOMPARE(form->lstMessages->item(0)->text().left(3), QString::number(499 + handed));
     QCOMPARE(form->shpRecv->FillColor(), 0x0000FF00u);
     QVERIFY(form->Timer4->isActive());
 }

@@ -23,15 +23,15 @@ QByteArray Report(const std::array<std::pair<int, QByteArray>, 4>& gauges) {
     QByteArray body = "111_";
     body += char(150);
     for (const auto& [state, pressure] : gauges) body += char(state) + pressure;
-    body += QByteArray(8, char(190));                     // valves closed
-    body += char(193) + QByteArray("000000");             // TMP1
-    body += char(193) + QByteArray("000000");             // TMP2
-    body += "050100";                                     // mode speeds
-    body += char(193);                                    // rotary
-    body += char(199) + QByteArray(1, char(199));         // modes
-    body += char(207) + QByteArray(1, char(209));         // pneumatics, cooling
-    body += char(206) + QByteArray(1, char(206));         // branches
-    body += "0000000042";                                 // uptime
+    body += QByteArray(8, char(190));              // valves closed
+    body += char(193) + QByteArray("000000");      // TMP1
+    body += char(193) + QByteArray("000000");      // TMP2
+    body += "050100";                              // mode speeds
+    body += char(193);                             // rotary
+    body += char(199) + QByteArray(1, char(199));  // modes
+    body += char(207) + QByteArray(1, char(209));  // pneumatics, cooling
+    body += char(206) + QByteArray(1, char(206));  // branches
+    body += "0000000042";                          // uptime
     unsigned sum = 0;
     for (char c : body) sum += static_cast<unsigned char>(c);
     return body + QByteArray::number(sum % 256).rightJustified(3, '0');
@@ -84,12 +84,14 @@ void TestLogWindow::recordsBeforeAnyReportHoldNoPressures() {
 
 void TestLogWindow::aGaugeInErrorRepeatsItsLastGoodValue() {
     auto& dispatcher = form->dispatcher();
-    dispatcher.HandleMessage(Report({{{150, "100017"}, {150, "200018"}, {150, "300019"},
-                                      {150, "400020"}}}).toStdString());
+    dispatcher.HandleMessage(
+        Report({{{150, "100017"}, {150, "200018"}, {150, "300019"}, {150, "400020"}}})
+            .toStdString());
     form->tmrLogData_Timer();
     // 1G1 fails; the others move on.
-    dispatcher.HandleMessage(Report({{{150, "110017"}, {152, "999999"}, {150, "310019"},
-                                      {150, "410021"}}}).toStdString());
+    dispatcher.HandleMessage(
+        Report({{{150, "110017"}, {152, "999999"}, {150, "310019"}, {150, "410021"}}})
+            .toStdString());
     clock.time = "10:01:00";
     form->tmrLogData_Timer();
     const QList<QByteArray> lines = Day(dir.path(), clock.date).split('\n');

@@ -7,7 +7,7 @@
 #include <QList>
 #include <QSerialPort>
 #include <QString>
-#include <cstdint>
+#include <algorithm>
 
 namespace simtest {
 
@@ -19,12 +19,7 @@ inline QByteArray FrameCommand(const QByteArray& body) {
 
 // `line` without its CR, checksum digits at the end.
 inline bool ChecksumOk(const QByteArray& line) {
-    if (line.size() < 3) return false;
-    int sum = 0;
-    for (qsizetype i = 0; i < line.size() - 3; ++i) sum += static_cast<unsigned char>(line[i]);
-    bool ok = false;
-    const int given = line.right(3).toInt(&ok);
-    return ok && line.right(3).size() == 3 && given == sum % 256;
+    return line.size() >= 3 && FrameCommand(line.chopped(3)) == line + '\r';
 }
 
 inline int Kind(const QByteArray& line) {
@@ -41,11 +36,8 @@ inline QByteArray FieldAt(const QByteArray& line, int position, int length) {
 }
 
 inline bool IsDigits(const QByteArray& text) {
-    if (text.isEmpty()) return false;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
+    return !text.isEmpty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The panel's end of the line: a real serial port that gathers what arrives into lines.
@@ -55,9 +47,6 @@ public:
         port.setPortName(device);
         if (!port.open(QIODevice::ReadWrite)) return false;
         port.setBaudRate(QSerialPort::Baud115200);
-        port.setDataBits(QSerialPort::Data8);
-        port.setParity(QSerialPort::NoParity);
-        port.setStopBits(QSerialPort::OneStop);
         QObject::connect(&port, &QSerialPort::readyRead, &port, [this] {
             ++ready_reads;
             raw.append(port.readAll());

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-
 #include <fcntl.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
+
+#include <QByteArray>
+#include <QString>
 
 // A raw pseudo-terminal for tests that need a real serial device. The slave stays open here so
 // the line keeps its raw mode and the master sees no hang-up while the panel reopens the port.
@@ -42,7 +42,10 @@ public:
         received_ += all;
         return all;
     }
-    const QByteArray& Received() { ReadAll(); return received_; }
+    const QByteArray& Received() {
+        ReadAll();
+        return received_;
+    }
 
     bool Write(const QByteArray& bytes) {
         return ::write(master_, bytes.constData(), bytes.size()) == bytes.size();

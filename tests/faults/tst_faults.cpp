@@ -1,0 +1,184 @@
+// The controller misbehaving while the panel runs: simulated controller on a pseudo-terminal,
+// the real window with its own timers. Each fault must show up where the operator looks (the
+// counters, the lists), and the reports after it must still reach the diagram.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "panel/form1.h"
+#include "sim/simulated_controller.h"
+
+using vp::panel::Form1;
+using vp::sim::SimulatedController;
+
+namespace {
+constexpr int kWait = 10000;  // ms; generous for a loaded CI machine
+constexpr unsigned kGrey = 0x80000011u;
+}  // namespace
+
+class TestFaults : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void eachFaultIsShownAndReportsGoOn_data();
+    void eachFaultIsShownAndReportsGoOn();
+    void noiseCountsAsChecksumErrorsOnly();
+    void splitRepliesAreReassembled();
+    void floodIsShownReportByReport();
+    void stormOfEveryFaultAtOnce();
+
+private:
+    void Connect() {
+        form->cmdConnect->click();
+        QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 open successfully"));
+        QTRY_VERIFY_WITH_TIMEOUT(Shown() > 0, kWait);
+    }
+    int Shown() const { return form->display().ShownReports().value(); }
+    int Received() const { return form->framing().ReceivedMessageCount().value(); }
+    int Crc() const { return form->dispatcher().CrcErrorCount().value(); }
+    // Reports keep reaching the diagram: a few more are shown and it is not greyed.
+    void ReportsGoOn() {
+        const int shown = Shown();
+        QTRY_VERIFY_WITH_TIMEOUT(Shown() > shown + 3, kWait);
+        QVERIFY(form->shpTG1->FillColor() != kGrey);
+        QVERIFY(form->lblTG1->Caption().endsWith(QStringLiteral("\r\nmBar")));
+        QVERIFY(form->framing().rxBuffer().Pending().size() <= vp::link::RxBuffer::kLimit);
+        for (auto* list : {form->lstErrors, form->lstWarnings, form->lstMessages})
+            QVERIFY(list->count() <= vp::messages::Dispatcher::kListLength);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<SimulatedController> sim;
+    std::unique_ptr<Form1> form;
+};
+
+void TestFaults::init() {
+    sim = std::make_unique<SimulatedController>();
+    QString error;
+    QVERIFY2(sim->Start(&error), qPrintable(error));
+    const QString link = dir.filePath("controller");
+    QVERIFY2(sim->MakeLink(link, &error), qPrintable(error));
+    form = std::make_unique<Form1>(vp::link::PortNames{{3, link}});
+}
+
+void TestFaults::cleanup() {
+    form.reset();
+    sim.reset();
+}
+
+void TestFaults::eachFaultIsShownAndReportsGoOn_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("crcErrors");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("bad checksum") << "bad-checksum" << 1 << ""
+                                  << "";
+    QTest::newRow("error report") << "error-report=170" << 0 << "170 (no response from icpcon)"
+                                  << "";
+    QTest::newRow("warning") << "warning=235" << 0 << ""
+                             << " 235 (OP_ROTARY_PUMP_TRIP)";
+    QTest::newRow("short reply") << "wrong-length=40" << 0 << ""
+                                 << "";
+    QTest::newRow("overlong reply") << "wrong-length=250" << 0 << ""
+                                    << "";
+    QTest::newRow("brief silence") << "silence=0.3" << 0 << ""
+                                   << "";
+}
+
+void TestFaults::eachFaultIsShownAndReportsGoOn() {
+    QFETCH(QString, fault);
+    QFETCH(int, crcErrors);
+    QFETCH(QString, error);
+    QFETCH(QString, warning);
+    Connect();
+    const int sent = sim->FramesReceived();
+    QVERIFY(sim->InjectFault(fault));
+    // The faulty reply has gone out once the controller has answered a few frames more.
+    QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > sent + 5, kWait);
+    ReportsGoOn();
+    QCOMPARE(Crc(), crcErrors);
+    if (crcErrors > 0)
+        QCOMPARE(form->lblCrcErrors->Caption(),
+                 QStringLiteral(" %1 received crc errors").arg(crcErrors));
+    QCOMPARE(form->lstErrors->count(), error.isEmpty() ? 0 : 1);
+    if (!error.isEmpty()) {
+        QCOMPARE(form->lstErrors->item(0)->text(), error);
+        QCOMPARE(form->lblOperationErrors->Caption(), QStringLiteral("1 operation errors"));
+    }
+    QCOMPARE(form->lstWarnings->count(), warning.isEmpty() ? 0 : 1);
+    if (!warning.isEmpty()) QCOMPARE(form->lstWarnings->item(0)->text(), warning);
+}
+
+void TestFaults::noiseCountsAsChecksumErrorsOnly() {
+    Connect();
+    const int received = Received();
+    QVERIFY(sim->InjectFault("noise"));
+    QTRY_VERIFY_WITH_TIMEOUT(Crc() > 0, kWait);
+    ReportsGoOn();
+    // Every noise line is counted as received and, lacking a right checksum, as a crc error;
+    // none of it reaches the lists as an error report.
+    QVERIFY(Received() >= received + Crc());
+    QCOMPARE(form->lstErrors->count(), 0);
+    QCOMPARE(form->lblCrcErrors->Caption(), QStringLiteral(" %1 received crc errors").arg(Crc()));
+}
+
+void TestFaults::splitRepliesAreReassembled() {
+    Connect();
+    // Several replies in a row arrive a few bytes at a time.
+    for (int i = 0; i < 5; ++i) {
+        const int shown = Shown();
+        QVERIFY(sim->InjectFault("split"));
+        QTRY_VERIFY_WITH_TIMEOUT(Shown() > shown + 1, kWait);
+    }
+    ReportsGoOn();
+    QCOMPARE(Crc(), 0);
+    QCOMPARE(form->lstMessages->count(), 0);
+    QCOMPARE(form->lstErrors->count(), 0);
+}
+
+void TestFaults::floodIsShownReportByReport() {
+    Connect();
+    const int shown = Shown();
+    const int reports = sim->StatusReportsSent();
+    QVERIFY(sim->InjectFault("flood=500"));
+    QTRY_VERIFY_WITH_TIMEOUT(sim->StatusReportsSent() >= reports + 500, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(Shown() >= shown + 500, kWait);
+    ReportsGoOn();
+    QCOMPARE(Crc(), 0);
+    QCOMPARE(sim->DroppedBytes(), 0);
+}
+
+void TestFaults::stormOfEveryFaultAtOnce() {
+    Connect();
+    // Rounds of every one-shot fault on the same reply, reports pushed all the while: more
+    // errors and warnings than the lists hold, noise, splits and floods between them.
+    constexpr int kRounds = 12;
+    QVERIFY(sim->InjectFault("push=200000"));
+    for (int round = 0; round < kRounds; ++round) {
+        int frames = sim->FramesReceived();
+        for (const char* fault :
+             {"noise", "split", "bad-checksum", "flood=5", "warning=221", "wrong-length=120"})
+            QVERIFY(sim->InjectFault(fault));
+        QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames, kWait);
+        frames = sim->FramesReceived();
+        QVERIFY(sim->InjectFault(QStringLiteral("error-report=%1").arg(160 + round)));
+        QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames, kWait);
+        QVERIFY(form->framing().rxBuffer().Pending().size() <= vp::link::RxBuffer::kLimit);
+    }
+    QVERIFY(sim->InjectFault("push=0"));
+    // Split replies trickle out a few bytes a millisecond: wait for the last error report.
+    QTRY_VERIFY_WITH_TIMEOUT(form->dispatcher().OperationErrorCount().value() >= kRounds,
+                             3 * kWait);
+    ReportsGoOn();
+    QCOMPARE(form->lstErrors->count(), 10);
+    QCOMPARE(form->lstWarnings->count(), 10);
+    QCOMPARE(form->lstErrors->item(0)->text().left(3), QString::number(160 + kRounds - 1));
+    QCOMPARE(form->lstWarnings->item(0)->text().left(4), QStringLiteral(" 221"));
+    QVERIFY(Crc() >= kRounds);  // a bad checksum a round, and the noise besides
+    QCOMPARE(sim->DroppedBytes(), 0);
+}
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"

@@ -1,0 +1,233 @@
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+#include "logging/pressure_log.h"
+
+using vp::logging::Clock;
+using vp::logging::PressureLog;
+
+namespace {
+
+class FakeClock final : public Clock {
+public:
+    QString ShortDateText() const override { return date; }
+    QString LongTimeText() const override { return time; }
+
+    QString date = QStringLiteral("2026-12-05");
+    QString time = QStringLiteral("14:03:27");
+};
+
+const QByteArray kNoticePrefix = "Could not open log file for writing: ";
+
+QByteArray Header(const QByteArray& date) {
+    return "Merivax vacuum (all pressures in milibars)\r\n" + date + "\tTG1\t1G1\t2G1\t1G3\r\n\r\n";
+}
+
+const std::array<QByteArray, 4> kPressures = {"5.000E-3", "1.013E 3", "2.500E-1", "7.120E-6"};
+const QByteArray kRecordTail = "\t5.000E-3\t1.013E 3\t2.500E-1\t7.120E-6\r\n";
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
+    return file.readAll();
+}
+
+// Lowers the file size limit for one tick, as a disk that fills mid-write would; the signal the
+// kernel sends at the limit is ignored so the write fails with EFBIG instead.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    sighandler_t oldHandler_ = SIG_DFL;
+};
+
+enum class Obstacle { MissingLogFolder, DayFileIsFolder, ReadOnlyLogFolder, DayFileIsFullDevice };
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Obstacle)
+
+class TestPressureLog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("log")));
+        clock_ = FakeClock{};
+    }
+
+    // A tick before any status report writes the time and four empty fields.
+    void firstTickWritesHeaderSecondOnlyARecord() {
+        PressureLog log(clock_, dir_->path());
+        QCOMPARE(log.FilePath(), QDir::toNativeSeparators(DayFile("2026-12-05.dat")));
+        QCOMPARE(log.Tick({}), std::nullopt);
+        const QByteArray first = Header("2026-12-05") + "14:03:27\t\t\t\t\r\n";
+        QCOMPARE(ReadAll(log.FilePath()), first);
+        clock_.time = QStringLiteral("14:04:27");
+        QCOMPARE(log.Tick(kPressures), std::nullopt);
+        QCOMPARE(ReadAll(log.FilePath()), first + "14:04:27" + kRecordTail);
+    }
+
+    void failureIsReportedEachTickAndRepairRestartsWithHeader_data() {
+        QTest::addColumn<Obstacle>("obstacle");
+        QTest::addColumn<QString>("reason");  // empty: any description will do
+
+        QTest::newRow("log folder missing")
+            << Obstacle::MissingLogFolder << QStringLiteral("No such file or directory");
+        QTest::newRow("day's file is a folder") << Obstacle::DayFileIsFolder << QString();
+        QTest::newRow("log folder read-only")
+            << Obstacle::ReadOnlyLogFolder << QStringLiteral("Permission denied");
+        QTest::newRow("day's file is a full device")
+            << Obstacle::DayFileIsFullDevice << QStringLiteral("No space left on device");
+    }
+
+    void failureIsReportedEachTickAndRepairRestartsWithHeader() {
+        QFETCH(Obstacle, obstacle);
+        QFETCH(QString, reason);
+        if (obstacle == Obstacle::ReadOnlyLogFolder && geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        const QString dayFile = DayFile("2026-12-05.dat");
+        const auto readOnly = QFile::ReadOwner | QFile::ExeOwner;
+        const std::function<bool()> obstruct[] = {
+            [&] { return QDir(LogDir()).removeRecursively(); },
+            [&] { return QDir().mkdir(dayFile); },
+            [&] { return QFile::setPermissions(LogDir(), readOnly); },
+            [&] { return QFile::link(QStringLiteral("/dev/full"), dayFile); }};
+        // Nothing was made on the way: the panel never creates the log folder.
+        const std::function<bool()> repair[] = {
+            [&] { return !QFileInfo::exists(LogDir()) && QDir(dir_->path()).mkdir("log"); },
+            [&] { return QDir().rmdir(dayFile); },
+            [&] {
+                return !QFileInfo::exists(dayFile) &&
+                       QFile::setPermissions(LogDir(), readOnly | QFile::WriteOwner);
+            },
+            [&] { return QFile::remove(dayFile); }};
+        QVERIFY(obstruct[int(obstacle)]());
+
+        PressureLog log(clock_, dir_->path());
+        for (int tick = 0; tick < 2; ++tick) {
+            const std::optional<QString> notice = log.Tick(kPressures);
+            QVERIFY(notice.has_value());
+            QVERIFY2(notice->startsWith(QString::fromLatin1(kNoticePrefix)), qPrintable(*notice));
+            if (reason.isEmpty())
+                QVERIFY(notice->size() > kNoticePrefix.size());
+            else
+                QCOMPARE(*notice, QString::fromLatin1(kNoticePrefix) + reason);
+        }
+
+        QVERIFY(repair[int(obstacle)]());
+        QCOMPARE(log.Tick(kPressures), std::nullopt);
+        QCOMPARE(ReadAll(dayFile), Header("2026-12-05") + "14:03:27" + kRecordTail);
+    }
+
+    void writeCutShortLeavesNoPartialLine_data() {
+        QTest::addColumn<bool>("fileExists");
+        QTest::newRow("record into the day's file") << true;
+        QTest::newRow("header into a new file") << false;
+    }
+
+    void writeCutShortLeavesNoPartialLine() {
+        QFETCH(bool, fileExists);
+        PressureLog log(clock_, dir_->path());
+        const QString dayFile = log.FilePath();
+        QByteArray before;
+        if (fileExists) {
+            QCOMPARE(log.Tick(kPressures), std::nullopt);
+            before = ReadAll(dayFile);
+        }
+
+        clock_.time = QStringLiteral("14:04:27");
+        {
+            // Room for a few bytes only, so the write is cut inside the line.
+            const FileSizeLimit limit(static_cast<rlim_t>(before.size()) + 5);
+            const std::optional<QString> notice = log.Tick(kPressures);
+            QVERIFY(notice.has_value());
+            QCOMPARE(*notice,
+                     QString::fromLatin1(kNoticePrefix) + QStringLiteral("File too large"));
+        }
+        QCOMPARE(QFileInfo::exists(dayFile), fileExists);
+        if (fileExists) QCOMPARE(ReadAll(dayFile), before);
+
+        QCOMPARE(log.Tick(kPressures), std::nullopt);
+        const QByteArray expected = fileExists ? before : Header("2026-12-05");
+        QCOMPARE(ReadAll(dayFile), expected + "14:04:27" + kRecordTail);
+    }
+
+    void midnightStartsANewFileWithItsHeader() {
+        PressureLog log(clock_, dir_->path());
+        clock_.time = QStringLiteral("23:59:40");
+        QCOMPARE(log.Tick(kPressures), std::nullopt);
+        clock_.date = QStringLiteral("2026-12-06");
+        clock_.time = QStringLiteral("00:00:40");
+        QCOMPARE(log.Tick(kPressures), std::nullopt);
+
+        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")),
+                 Header("2026-12-05") + "23:59:40" + kRecordTail);
+        QCOMPARE(ReadAll(DayFile("2026-12-06.dat")),
+                 Header("2026-12-06") + "00:00:40" + kRecordTail);
+    }
+
+    void dateWithSlashNamesFileWithDashesButHeaderKeepsIt() {
+        clock_.date = QStringLiteral("06/12/2026");
+        PressureLog log(clock_, dir_->path());
+        const QString dayFile = DayFile("06-12-2026.dat");
+        QCOMPARE(log.FilePath(), QDir::toNativeSeparators(dayFile));
+
+        QCOMPARE(log.Tick(kPressures), std::nullopt);
+        QCOMPARE(ReadAll(dayFile), Header("06/12/2026") + "14:03:27" + kRecordTail);
+        QCOMPARE(QDir(LogDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("06-12-2026.dat")});
+    }
+
+    void currentDirectoryIsTakenAtEachTick() {
+        QTemporaryDir other;
+        QVERIFY(QDir(other.path()).mkdir(QStringLiteral("log")));
+        const QString saved = QDir::currentPath();
+
+        PressureLog log(clock_);
+        QVERIFY(QDir::setCurrent(dir_->path()));
+        const std::optional<QString> first = log.Tick(kPressures);
+        QVERIFY(QDir::setCurrent(other.path()));
+        const std::optional<QString> second = log.Tick(kPressures);
+        QVERIFY(QDir::setCurrent(saved));
+        QVERIFY(!first && !second);
+        const QByteArray expected = Header("2026-12-05") + "14:03:27" + kRecordTail;
+        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")), expected);
+        QCOMPARE(ReadAll(other.filePath(QStringLiteral("log/2026-12-05.dat"))), expected);
+    }
+
+private:
+    QString LogDir() const { return dir_->filePath(QStringLiteral("log")); }
+    QString DayFile(const char* name) const { return LogDir() + u'/' + QLatin1String(name); }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    FakeClock clock_;
+};
+
+QTEST_GUILESS_MAIN(TestPressureLog)
+#include "tst_pressure_log.moc"
