@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTest>
 #include <QTimer>
 #include <memory>
 
@@ -16,6 +17,12 @@ struct PanelOnPty {
         for (QTimer* timer : {form->Timer1, form->Timer2, form->Timer3, form->Timer4, form->Timer5,
                               form->tmrTMPOperatingHours, form->tmrLogData})
             timer->stop();
+    }
+
+    // Shows the window and waits until it is on screen (offscreen), as real clicks need.
+    bool Show() {
+        form->show();
+        return QTest::qWaitForWindowExposed(form.get());
     }
 
     bool Open() { return pty.ok() && form->MSComm1->SetPortOpen(true) == 0; }

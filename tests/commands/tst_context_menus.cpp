@@ -75,8 +75,7 @@ private slots:
             for (QAction* entry : menu->actions())
                 if (entry->objectName() == choose) entry->trigger();
         };
-        panel->form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(panel->form.get()));
+        QVERIFY(panel->Show());
     }
     void cleanup() { panel.reset(); }
 

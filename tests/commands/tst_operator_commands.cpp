@@ -50,8 +50,7 @@ class TestOperatorCommands : public QObject {
 private slots:
     void init() {
         panel = std::make_unique<PanelOnPty>();
-        panel->form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(panel->form.get()));
+        QVERIFY(panel->Show());
     }
     void cleanup() { panel.reset(); }
 

@@ -18,8 +18,7 @@ class TestSetPoints : public QObject {
 private slots:
     void init() {
         panel = std::make_unique<PanelOnPty>();
-        panel->form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(panel->form.get()));
+        QVERIFY(panel->Show());
     }
     void cleanup() { panel.reset(); }
 
