@@ -2,7 +2,7 @@
 
 #include <QFile>
 
-#include "link/traffic_recorder.h"
+#include "record/traffic_recorder.h"
 
 namespace vp::sim {
 
@@ -26,7 +26,7 @@ std::optional<QList<ReplayMessage>> LoadReplay(const QString& path, QString* err
         if (!ok || fields.size() < 3 || (fields[1] != "TX" && fields[1] != "RX"))
             return fail(QStringLiteral("line %1 is not a traffic record line").arg(lineNumber));
         if (fields[1] != "RX") continue;
-        const auto bytes = link::TrafficRecorder::Unescape(fields[2].toStdString());
+        const auto bytes = record::TrafficRecorder::Unescape(fields[2].toStdString());
         if (!bytes) return fail(QStringLiteral("line %1 has a broken escape").arg(lineNumber));
         messages.append({ms, QByteArray::fromStdString(*bytes)});
     }

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
-#include "link/traffic_recorder.h"
+#include "record/traffic_recorder.h"
 #include "panel/form1.h"
 #include "sim/simulated_controller.h"
 
@@ -32,7 +32,7 @@ int main(int argc, char* argv[]) {
         ports.insert(3, simulator->DevicePath());
     }
 
-    vp::link::TrafficRecorder recorder;  // outlives the window that writes to it
+    vp::record::TrafficRecorder recorder;  // outlives the window that writes to it
     vp::panel::Form1 window(ports);
     if (!options.record.isEmpty()) {
         if (const auto notice = recorder.Open(options.record)) {

@@ -1,7 +1,7 @@
 #include "link/framing.h"
 
 #include "link/frame.h"
-#include "link/traffic_recorder.h"
+#include "record/traffic_recorder.h"
 #include "messages/dispatcher.h"
 #include "panel/form1.h"
 

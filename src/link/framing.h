@@ -17,7 +17,11 @@ class Dispatcher;
 
 namespace vp::link {
 
+}
+namespace vp::record {
 class TrafficRecorder;
+}
+namespace vp::link {
 
 // Frames go out through SendCommand and come in through ReceiveText; both count what they move
 // and light their lamp.
@@ -33,7 +37,7 @@ public:
     void ReceiveText(const QByteArray& text);
 
     // Every frame written and every message cut is also given to the recorder, if any.
-    void SetRecorder(TrafficRecorder* recorder) { recorder_ = recorder; }
+    void SetRecorder(record::TrafficRecorder* recorder) { recorder_ = recorder; }
 
     const RxBuffer& rxBuffer() const { return rxBuffer_; }
     Counter& SentMessageCount() { return sent_; }
@@ -45,7 +49,7 @@ private:
 
     panel::Form1& form_;
     messages::Dispatcher& dispatcher_;
-    TrafficRecorder* recorder_ = nullptr;
+    record::TrafficRecorder* recorder_ = nullptr;
     RxBuffer rxBuffer_;
     Counter sent_;
     Counter received_;

@@ -6,12 +6,12 @@
 #include <QtTest>
 #include <csignal>
 
-#include "link/traffic_recorder.h"
+#include "record/traffic_recorder.h"
 #include "panel/form1.h"
 #include "sim/replay.h"
 #include "sim/simulated_controller.h"
 
-using vp::link::TrafficRecorder;
+using vp::record::TrafficRecorder;
 using vp::panel::Form1;
 using vp::panel::Label;
 using vp::panel::Shape;

@@ -1,8 +1,8 @@
-#include "link/traffic_recorder.h"
+#include "record/traffic_recorder.h"
 
 #include <QDateTime>
 
-namespace vp::link {
+namespace vp::record {
 
 namespace {
 QString Notice(const QString& reason) {
@@ -126,4 +126,4 @@ std::optional<std::string> TrafficRecorder::Unescape(std::string_view text) {
     return out;
 }
 
-}  // namespace vp::link
+}  // namespace vp::record

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace vp::link {
+namespace vp::record {
 
 // Records the traffic of the line for a service engineer: every frame the panel writes and
 // every message it cuts from the line, one line each:
@@ -41,4 +41,4 @@ private:
     QFile file_;
 };
 
-}  // namespace vp::link
+}  // namespace vp::record
