@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/command_line.h"
-#include "record/traffic_recorder.h"
+#include "app/panel.h"
 #include "panel/form1.h"
 #include "sim/simulated_controller.h"
 
@@ -32,15 +32,13 @@ int main(int argc, char* argv[]) {
         ports.insert(3, simulator->DevicePath());
     }
 
-    vp::record::TrafficRecorder recorder;  // outlives the window that writes to it
-    vp::panel::Form1 window(ports);
+    vp::app::Panel panel({.ports = ports});
+    vp::panel::Form1& window = *panel.window();
     if (!options.record.isEmpty()) {
-        if (const auto notice = recorder.Open(options.record)) {
+        if (const auto notice = panel.Record(options.record)) {
             // The panel works as well without a record: say so once and go on.
             std::fprintf(stderr, "vacuum-panel: %s\n", qPrintable(*notice));
-            window.txtStatus->setText(*notice);
-        } else {
-            window.framing().SetRecorder(&recorder);
+            panel.linkDisplay().ShowStatusText(*notice);
         }
     }
     window.show();

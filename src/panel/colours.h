@@ -1,22 +1,21 @@
 #pragma once
 
 #include <QColor>
-#include <cstdint>
+
+#include "state/colour_values.h"
 
 namespace vp::panel {
 
-// Colours as the system speaks them: 0x00BBGGRR, or a system colour 0x800000nn.
-using ColourValue = std::uint32_t;
-
-inline constexpr ColourValue kWhite = 0x00FFFFFF;
-inline constexpr ColourValue kRed = 0x000000FF;
-inline constexpr ColourValue kYellow = 0x0000FFFF;
-inline constexpr ColourValue kGreen = 0x0000FF00;
-inline constexpr ColourValue kMagenta = 0x00FF00FF;
-inline constexpr ColourValue kCyan = 0x00FFFF00;
-inline constexpr ColourValue kBlue = 0x00FF0000;
-inline constexpr ColourValue kGreyText = 0x80000011;    // stale indicator
-inline constexpr ColourValue kMenuColour = 0x80000004;  // lamp at rest
+using state::ColourValue;
+using state::kBlue;
+using state::kCyan;
+using state::kGreen;
+using state::kGreyText;
+using state::kMagenta;
+using state::kMenuColour;
+using state::kRed;
+using state::kWhite;
+using state::kYellow;
 
 // The one place that turns a colour value into a screen colour.
 QColor ScreenColour(ColourValue value);

@@ -6,54 +6,47 @@
 #include <QTimer>
 #include <memory>
 
-#include "link/comm_port.h"
-#include "link/connection.h"
-#include "link/framing.h"
-#include "link/polls.h"
-#include "logging/clock.h"
-#include "logging/pressure_log.h"
-#include "messages/dispatcher.h"
 #include "panel/context_menus.h"
 #include "panel/controls.h"
 #include "panel/operator_commands.h"
 #include "panel/set_points.h"
-#include "status/plant_display.h"
+#include "panel/view.h"
+
+namespace vp::link {
+class Link;
+}
+namespace vp::state {
+class PanelState;
+}
 
 namespace vp::panel {
 
 // The panel's one window. Controls are typed members named as the operator's documentation
 // names them (and carry the same Qt object names); they are created from the layout tables in
-// form1_layout.cpp and the menu table in form1_menus.cpp.
+// form1_layout.cpp and the menu table in form1_menus.cpp. The window shows the panel's state
+// through its view, and the operator's handlers ask the link to act.
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    // clock: where the pressure log takes its date and time texts (the system's when null).
-    explicit Form1(link::PortNames ports = {}, const logging::Clock* clock = nullptr,
-                   QWidget* parent = nullptr);
+    Form1(link::Link& link, state::PanelState& state, QWidget* parent = nullptr);
     ~Form1() override;
 
     // --- start-up and port settings
     void Form_Load();
-    void GreyIndicators();
     void Combo1_Click();
     void Combo2_Click();
     void Combo3_Click();
+    void cmdConnect_Click();
+    void cmdDisconnect_Click();
+    void cmdClearError_Click();
+    // The connection display's tick: the port lists are locked while the port is open.
+    void ShowPortLists(bool portOpen);
 
-    // --- pressure log
-    void tmrLogData_Timer();
-
-    // --- the subsystems behind the controls
-    link::Framing& framing() { return framing_; }
-    link::Connection& connection() { return connection_; }
-    link::Polls& polls() { return polls_; }
-    messages::Dispatcher& dispatcher() { return dispatcher_; }
-    status::PlantDisplay& display() { return display_; }
+    link::Link& link() { return link_; }
+    View& view() { return view_; }
     OperatorCommands& commands() { return commands_; }
     SetPoints& setPoints() { return setPoints_; }
     ContextMenus& contextMenus() { return contextMenus_; }
-
-    // The 23 indicators, in the order they are greyed.
-    const std::vector<Shape*>& Indicators() const { return indicators_; }
 
     // --- synoptic diagram: component shapes
     Shape* shpVessel{};
@@ -240,15 +233,6 @@ public:
     ListBox* lstMessages{};
     Label* lblOperationErrors{};
 
-    // --- timers
-    QTimer* Timer1{};
-    QTimer* Timer2{};
-    QTimer* Timer3{};
-    QTimer* Timer4{};
-    QTimer* Timer5{};
-    QTimer* tmrTMPOperatingHours{};
-    QTimer* tmrLogData{};
-
     // --- menus
     QMenu* mnuTmp1{};
     QAction* mnuTmp1On{};
@@ -299,34 +283,22 @@ public:
     QAction* mnuUnsafeMode{};
     QAction* mnuStop{};
 
-    // --- the serial port
-    link::MSComm* MSComm1{};
-
     // The window's client area (menu bar excluded).
     Surface* surface() const { return surface_; }
 
 private:
     void BuildControls();
     void BuildMenus();
-    void BuildTimers();
     void StackDiagram();
     void ConnectHandlers();
 
+    link::Link& link_;
+    state::PanelState& state_;
     Surface* surface_{};
-    std::vector<Shape*> indicators_;
-
-    // Each holds its own state and writes the controls above; they only keep references to
-    // one another, so the order of construction does not matter.
-    status::PlantDisplay display_{*this};
-    link::Polls polls_{*this, framing_};
-    messages::Dispatcher dispatcher_{*this, display_, polls_};
-    link::Framing framing_{*this, dispatcher_};
-    link::Connection connection_{*this, framing_};
     OperatorCommands commands_{*this};
     SetPoints setPoints_{*this};
     ContextMenus contextMenus_{*this};
-    logging::SystemClock systemClock_;
-    logging::PressureLog log_;
+    View view_;
 };
 
 }  // namespace vp::panel

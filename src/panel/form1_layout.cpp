@@ -349,29 +349,6 @@ void Form1::BuildControls() {
     Frame1->setGeometry(PixelRect(kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight));
     CreateAll(kStatusFrame, *this, Frame1);
 
-    indicators_ = {shpTG1,
-                   shp1G1,
-                   shp2G1,
-                   shp1G3,
-                   shp3V1,
-                   shp1V1,
-                   shp2V1,
-                   shp1V2,
-                   shp2V2,
-                   shp1V3,
-                   shp2V3,
-                   shp1V4,
-                   shpTMP1,
-                   shpTMP2,
-                   shpRotary,
-                   shpCurrentMode,
-                   shpRequestedMode,
-                   shpPneumatics,
-                   shpTMPCooling,
-                   shpBranch1,
-                   shpBranch2,
-                   shpTMP1OperatingHours,
-                   shpTMP2OperatingHours};
     StackDiagram();
 }
 

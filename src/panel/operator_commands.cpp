@@ -3,6 +3,7 @@
 #include <string>
 #include <variant>
 
+#include "link/link.h"
 #include "panel/form1.h"
 #include "text/number_text.h"
 
@@ -82,7 +83,7 @@ void OperatorCommands::Connect() {
 }
 
 void OperatorCommands::Command_Click(int commandNumber) {
-    form_.framing().SendCommand(text::ThreeDigits(commandNumber) + "_");
+    form_.link().SendCommand(text::ThreeDigits(commandNumber) + "_");
 }
 
 }  // namespace vp::panel

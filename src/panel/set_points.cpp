@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "link/link.h"
 #include "panel/form1.h"
 #include "text/number_reader.h"
 #include "text/number_text.h"
@@ -61,7 +62,7 @@ void SetPoints::SendSetPoint(TextBox& box, int commandNumber) {
     }
     // White means "accepted", not "arrived": it stays when the port is closed.
     box.SetBackColor(kWhite);
-    form_.framing().SendCommand(text::ThreeDigits(commandNumber) + "_" + text::ThreeDigits(*value));
+    form_.link().SendCommand(text::ThreeDigits(commandNumber) + "_" + text::ThreeDigits(*value));
 }
 
 }  // namespace vp::panel

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace vp::messages {
+namespace vp::protocol {
 
 // Text of a result code; "" for codes without a text (151, 153, 184..255, ...), "Unknown error
 // code" for 0 only.
@@ -15,4 +15,4 @@ bool IsWarningKind(int kind);
 // "" for a kind that is not a warning.
 std::string_view WarningText(int kind);
 
-}  // namespace vp::messages
+}  // namespace vp::protocol

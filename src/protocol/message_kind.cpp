@@ -1,12 +1,13 @@
-#include "messages/message_kind.h"
+#include "protocol/message_kind.h"
 
 #include <cmath>
 #include <limits>
 
-#include "link/frame.h"
+#include "protocol/frame.h"
+#include "protocol/status_report.h"
 #include "text/number_reader.h"
 
-namespace vp::messages {
+namespace vp::protocol {
 
 namespace {
 
@@ -42,7 +43,7 @@ std::string_view FieldAt(std::string_view message, std::size_t pos, std::size_t 
 Classification Classify(std::string_view message) {
     Classification result{Classification::Action::ByKind, ReadKind(message),
                           CodeAt(message, kResultCodePosition)};
-    if (link::ChecksumMismatch(message)) {
+    if (ChecksumMismatch(message)) {
         result.action = Classification::Action::ChecksumError;
     } else if (result.resultCode > kHighestOkCode) {
         result.action = Classification::Action::ErrorReport;
@@ -50,4 +51,10 @@ Classification Classify(std::string_view message) {
     return result;
 }
 
-}  // namespace vp::messages
+bool IsShownStatusReport(std::string_view message) {
+    if (message.size() != kStatusReportLength) return false;
+    const Classification c = Classify(message);
+    return c.action == Classification::Action::ByKind && c.kind == 111;
+}
+
+}  // namespace vp::protocol

@@ -1,6 +1,6 @@
-#include "link/rx_buffer.h"
+#include "protocol/rx_buffer.h"
 
-namespace vp::link {
+namespace vp::protocol {
 
 std::size_t RxBuffer::Append(std::string_view arrival, const Sink& sink) {
     std::size_t handed = 0;
@@ -51,4 +51,4 @@ std::size_t RxBuffer::Append(std::string_view arrival, const Sink& sink) {
     return handed;
 }
 
-}  // namespace vp::link
+}  // namespace vp::protocol

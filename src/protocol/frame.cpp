@@ -1,11 +1,11 @@
-#include "link/frame.h"
+#include "protocol/frame.h"
 
 #include <cstdint>
 
 #include "text/number_reader.h"
 #include "text/number_text.h"
 
-namespace vp::link {
+namespace vp::protocol {
 
 namespace {
 
@@ -43,4 +43,4 @@ bool ChecksumMismatch(std::string_view message) {
     return sum != field;
 }
 
-}  // namespace vp::link
+}  // namespace vp::protocol

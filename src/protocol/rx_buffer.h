@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace vp::link {
+namespace vp::protocol {
 
 // Collects what the port delivers and cuts it into messages at each carriage return, in order.
 // Every complete line is handed over (without its CR) as long as the line with its CR is at most
@@ -30,4 +30,4 @@ private:
     bool skipping_ = false;  // inside a line already known to be too long
 };
 
-}  // namespace vp::link
+}  // namespace vp::protocol

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace vp::status {
+namespace vp::protocol {
 
 // The controller's status report (kind 111): exactly 81 bytes including its checksum digits.
 inline constexpr std::size_t kStatusReportLength = 81;
@@ -46,4 +46,4 @@ std::optional<StatusReport> ReadStatusReport(std::string_view message);
 // exponent field read as a number minus 20, in sign-position form: "5000"+"17" -> "5.000E-3".
 std::string PressureText(std::string_view sixBytes);
 
-}  // namespace vp::status
+}  // namespace vp::protocol

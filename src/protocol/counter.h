@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-namespace vp::link {
+namespace vp::protocol {
 
 // A signed 32-bit count of the panel's counters. At ten frames a second it takes about seven
 // years to reach the top; there it stays, rather than wrapping to a negative count, and
@@ -21,4 +21,4 @@ private:
     std::int32_t value_ = 0;
 };
 
-}  // namespace vp::link
+}  // namespace vp::protocol

@@ -1,9 +1,9 @@
-#include "messages/result_codes.h"
+#include "protocol/result_codes.h"
 
 #include <array>
 #include <utility>
 
-namespace vp::messages {
+namespace vp::protocol {
 
 namespace {
 
@@ -57,4 +57,4 @@ std::string_view WarningText(int kind) {
     return kWarningTexts[static_cast<std::size_t>(kind - kFirstWarning)];
 }
 
-}  // namespace vp::messages
+}  // namespace vp::protocol

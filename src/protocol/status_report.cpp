@@ -1,18 +1,16 @@
-#include "status/status_report.h"
+#include "protocol/status_report.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "messages/message_kind.h"
+#include "protocol/message_kind.h"
 #include "text/number_reader.h"
 #include "text/number_text.h"
 
-namespace vp::status {
+namespace vp::protocol {
 
 namespace {
 
-using messages::CodeAt;
-using messages::FieldAt;
 
 // 1-based positions of the report's fields.
 constexpr std::array<std::size_t, 4> kGaugeStates{6, 13, 20, 27};
@@ -89,4 +87,4 @@ std::optional<StatusReport> ReadStatusReport(std::string_view message) {
     return report;
 }
 
-}  // namespace vp::status
+}  // namespace vp::protocol

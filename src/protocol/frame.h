@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace vp::link {
+namespace vp::protocol {
 
 // Three zero-padded decimal digits: the sum of the body's byte values modulo 256.
 std::string Checksum(std::string_view body);
@@ -17,4 +17,4 @@ std::string Frame(std::string_view body);
 // field and always mismatches.
 bool ChecksumMismatch(std::string_view message);
 
-}  // namespace vp::link
+}  // namespace vp::protocol

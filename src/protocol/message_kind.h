@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-namespace vp::messages {
+namespace vp::protocol {
 
 // What the dispatcher does with one received message, decided without a window.
 struct Classification {
@@ -18,6 +18,10 @@ struct Classification {
 
 Classification Classify(std::string_view message);
 
+// True for a status report that will be shown: kind 111, a good checksum, no error code, and the
+// report's exact length. Only such a report proves that the plant picture is fresh.
+bool IsShownStatusReport(std::string_view message);
+
 // Byte value at 1-based position pos, or 0 beyond the end of the message.
 int CodeAt(std::string_view message, std::size_t pos);
 
@@ -25,4 +29,4 @@ int CodeAt(std::string_view message, std::size_t pos);
 // message ("" when the field lies wholly beyond it).
 std::string_view FieldAt(std::string_view message, std::size_t pos, std::size_t len);
 
-}  // namespace vp::messages
+}  // namespace vp::protocol

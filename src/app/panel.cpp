@@ -1,0 +1,56 @@
+#include "app/panel.h"
+
+#include "panel/form1.h"
+#include "state/dispatcher.h"
+
+namespace vp::app {
+
+Panel::Panel(Options options)
+    : tmrLogData(new QTimer(this)),
+      link_(std::move(options.ports)),
+      log_(options.clock ? *options.clock : systemClock_) {
+    tmrLogData->setObjectName(QStringLiteral("tmrLogData"));
+    tmrLogData->setInterval(60000);
+    connect(tmrLogData, &QTimer::timeout, this, &Panel::tmrLogData_Timer);
+
+    // The incoming road: each message into the state, the link's own events beside it.
+    connect(&link_, &link::Link::MessageReceived, this,
+            [this](std::string_view message) { state::HandleMessage(state_, message); });
+    connect(&link_, &link::Link::FrameSent, &linkDisplay_, &state::LinkDisplay::FrameSent);
+    connect(&link_, &link::Link::MessagesArrived, &linkDisplay_,
+            &state::LinkDisplay::MessagesArrived);
+    connect(&link_, &link::Link::StatusText, &linkDisplay_, &state::LinkDisplay::ShowStatusText);
+    connect(&link_, &link::Link::ConnectionShown, &linkDisplay_,
+            &state::LinkDisplay::ShowConnection);
+    connect(&link_, &link::Link::ReportsStale, &linkDisplay_, &state::LinkDisplay::ReportsStale);
+
+    if (options.window) {
+        window_ = std::make_unique<panel::Form1>(link_, state_);
+        connect(&link_, &link::Link::ConnectionShown, window_.get(),
+                [this](bool open) { window_->ShowPortLists(open); });
+    }
+
+    link_.Load();
+    linkDisplay_.Load(link_.ComText());
+    if (window_) {
+        window_->Form_Load();
+        // The first picture is drawn before the window shows, not a frame later.
+        window_->view().Render();
+    }
+    link_.Start();
+    tmrLogData->start();
+}
+
+Panel::~Panel() = default;
+
+std::optional<QString> Panel::Record(const QString& path) {
+    if (auto notice = recorder_.Open(path)) return notice;
+    link_.SetRecorder(&recorder_);
+    return std::nullopt;
+}
+
+void Panel::tmrLogData_Timer() {
+    if (const auto notice = log_.Tick(state_.LastPressures)) linkDisplay_.ShowStatusText(*notice);
+}
+
+}  // namespace vp::app

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <memory>
+#include <optional>
+
+#include "link/link.h"
+#include "logging/clock.h"
+#include "logging/pressure_log.h"
+#include "record/traffic_recorder.h"
+#include "state/link_display.h"
+#include "state/panel_state.h"
+
+namespace vp::panel {
+class Form1;
+}
+
+namespace vp::app {
+
+// The whole panel, wired: the link signals what happened, the state takes it in, the window
+// shows the state and hands the operator's wishes to the link, and the log reads the state.
+// This is the one place that knows all the parts.
+class Panel : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        link::PortNames ports;
+        const logging::Clock* clock = nullptr;  // the system's when null
+        bool window = true;
+    };
+    explicit Panel(Options options);
+    ~Panel() override;
+
+    // Records the line's traffic to the file; the failure's notice when it cannot be opened.
+    std::optional<QString> Record(const QString& path);
+
+    void tmrLogData_Timer();
+
+    link::Link& link() { return link_; }
+    state::PanelState& state() { return state_; }
+    state::LinkDisplay& linkDisplay() { return linkDisplay_; }
+    panel::Form1* window() { return window_.get(); }
+    QTimer* tmrLogData;  // 60 s pressure log
+
+private:
+    state::PanelState state_;
+    state::LinkDisplay linkDisplay_{state_};
+    link::Link link_;
+    logging::SystemClock systemClock_;
+    logging::PressureLog log_;
+    record::TrafficRecorder recorder_;
+    std::unique_ptr<panel::Form1> window_;
+};
+
+}  // namespace vp::app

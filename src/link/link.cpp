@@ -1,0 +1,144 @@
+#include "link/link.h"
+
+#include "link/port_errors.h"
+#include "protocol/frame.h"
+#include "protocol/message_kind.h"
+#include "record/traffic_recorder.h"
+
+namespace vp::link {
+
+namespace {
+// Operating hours, TMP error counts, icpcon error counts, gauge error counts.
+constexpr std::string_view kSlowPolls[] = {"040_", "038_", "092_", "090_"};
+
+struct TimerRow {
+    QTimer* Link::*member;
+    const char* name;
+    int interval;  // ms; never changed at run time
+};
+const TimerRow kTimers[] = {
+    {&Link::Timer1, "Timer1", 100},
+    {&Link::Timer2, "Timer2", 500},
+    {&Link::Timer5, "Timer5", 3000},
+    {&Link::tmrTMPOperatingHours, "tmrTMPOperatingHours", 10000},
+};
+}  // namespace
+
+Link::Link(PortNames names, QObject* parent)
+    : QObject(parent), port_(new MSComm(std::move(names), this)) {
+    port_->setObjectName(QStringLiteral("MSComm1"));
+    for (const TimerRow& row : kTimers) {
+        auto* timer = new QTimer(this);
+        timer->setObjectName(QString::fromLatin1(row.name));
+        timer->setInterval(row.interval);
+        this->*row.member = timer;
+    }
+    connect(Timer1, &QTimer::timeout, this, &Link::Timer1_Timer);
+    connect(Timer2, &QTimer::timeout, this, &Link::Timer2_Timer);
+    connect(Timer5, &QTimer::timeout, this, &Link::Timer5_Timer);
+    connect(tmrTMPOperatingHours, &QTimer::timeout, this, &Link::tmrTMPOperatingHours_Timer);
+    connect(port_, &MSComm::OnComm, this, &Link::MSComm1_OnComm);
+}
+
+QString Link::ComText() const {
+    return "Com" + QString::number(port_->CommPort()) + "," + port_->Settings();
+}
+
+QString Link::PortName() const { return "Port " + QString::number(port_->CommPort()); }
+
+void Link::Load() {
+    StatusSeen = 0;
+    port_->SetSettings(QStringLiteral("9600,N,8,1"));
+}
+
+void Link::Start() {
+    for (const TimerRow& row : kTimers) (this->*row.member)->start();
+}
+
+void Link::Connect() {
+    const int error = port_->PortOpen() ? kNoError : port_->SetPortOpen(true);
+    if (error == kNoError && port_->PortOpen()) {
+        emit StatusText(PortName() + " open successfully");
+        return;
+    }
+    ShowPortError(error);
+    if (port_->PortOpen()) {
+        port_->SetPortOpen(false);
+        emit StatusText(PortName() + " Error");
+    }
+}
+
+void Link::Disconnect() {
+    if (port_->PortOpen()) {
+        emit StatusText(PortName() + " closed");
+        port_->SetPortOpen(false);
+    } else {
+        emit StatusText(PortName() + " not open");
+    }
+}
+
+void Link::SendCommand(std::string_view body) {
+    if (!port_->PortOpen()) {
+        emit StatusText(QStringLiteral("Not connected!"));
+        return;
+    }
+    const std::string frame = protocol::Frame(body);
+    // A frame the line did not take is not shown or counted as sent.
+    if (port_->Output(QByteArray::fromStdString(frame)) != 0) return;
+    if (recorder_) ShowNotice(recorder_->Sent(frame));
+    SentMessageCount.Increment();
+    emit FrameSent(SentMessageCount.value());
+}
+
+void Link::ReceiveText(std::string_view text) {
+    const std::size_t messages =
+        rxBuffer_.Append(text, [this](std::string_view message) { OnMessage(message); });
+    // Once per arrival: at full line rate one arrival holds a dozen reports.
+    if (messages != 0) emit MessagesArrived(ReceivedMessageCount.value());
+}
+
+void Link::OnMessage(std::string_view message) {
+    ReceivedMessageCount.Increment();
+    if (recorder_) ShowNotice(recorder_->Received(message, !protocol::ChecksumMismatch(message)));
+    // Only a report that will be drawn proves the picture fresh: one of the wrong length or with
+    // a bad checksum changes nothing, so it must not hold off the grey.
+    if (protocol::IsShownStatusReport(message)) StatusSeen = 1;
+    emit MessageReceived(message);
+}
+
+void Link::Timer1_Timer() {
+    if (port_->PortOpen()) SendCommand("111_");
+}
+
+void Link::tmrTMPOperatingHours_Timer() {
+    if (port_->PortOpen()) SendCommand(kSlowPolls[SlowPollStep]);
+    SlowPollStep = static_cast<std::int16_t>((SlowPollStep + 1) % 4);
+}
+
+void Link::Timer2_Timer() { emit ConnectionShown(port_->PortOpen(), ComText()); }
+
+void Link::Timer5_Timer() {
+    if (StatusSeen != 0) {
+        StatusSeen = 0;
+        return;
+    }
+    emit ReportsStale();
+}
+
+void Link::MSComm1_OnComm() {
+    if (port_->CommEvent() != MSComm::comEvReceive) return;
+    const PortRead read = port_->Input();
+    if (!read.text.isEmpty())
+        ReceiveText(std::string_view(read.text.constData(), static_cast<std::size_t>(read.text.size())));
+    if (read.error != kNoError) ShowPortError(read.error);
+}
+
+void Link::ShowPortError(int error) {
+    if (const auto text = PortErrorText(error, port_->CommPort())) emit StatusText(*text);
+}
+
+void Link::ShowNotice(const std::optional<QString>& notice) {
+    if (notice) emit StatusText(*notice);
+}
+
+}  // namespace vp::link

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+
+#include "state/panel_state.h"
+
+class QListWidget;
+class QWidget;
+
+namespace vp::panel {
+
+class Label;
+class Shape;
+class TextBox;
+
+// Shows the panel's state on the window's controls, at screen pace: a change schedules one
+// render, renders stand at least a frame apart, nothing is drawn when nothing changed, and the
+// newest values always show once the line goes quiet. Only what changed since the last render is
+// written, and each control is written with the value it holds, never per message.
+class View : public QObject {
+    Q_OBJECT
+public:
+    // About 30 renders a second: more than a person can read, far fewer than reports at full rate.
+    static constexpr int kFramePeriodMs = 33;
+
+    explicit View(state::PanelState& state, QObject* parent = nullptr);
+
+    // Finds the controls by their names under the window; call once, after they exist.
+    void Bind(const QWidget& window);
+
+    // Writes every control changed since the last render.
+    void Render();
+    std::uint64_t Renders() const { return renders_; }
+
+private:
+    void Schedule();
+
+    state::PanelState& state_;
+    std::array<Shape*, state::kFillCount> shapes_{};
+    std::array<Label*, state::kTextCount> labels_{};
+    std::array<TextBox*, state::kTextCount> boxes_{};
+    std::array<QListWidget*, state::kListCount> lists_{};
+    std::uint64_t rendered_ = 0;  // the state's revision at the last render
+    std::uint64_t renders_ = 0;
+    QTimer pending_;
+    QElapsedTimer sinceRender_;
+};
+
+}  // namespace vp::panel

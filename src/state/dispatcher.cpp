@@ -1,0 +1,131 @@
+#include "state/dispatcher.h"
+
+#include <string>
+
+#include "protocol/message_kind.h"
+#include "protocol/result_codes.h"
+#include "state/panel_state.h"
+#include "state/plant_status.h"
+#include "text/number_reader.h"
+#include "text/number_text.h"
+
+namespace vp::state {
+
+namespace {
+
+using protocol::FieldAt;
+
+// A counter field shown as the controller sent it, in plain decimal.
+std::string Count(std::string_view message, std::size_t pos) {
+    return text::PlainNumber(text::RoundHalfEven(text::LeadingNumber(FieldAt(message, pos, 5))));
+}
+
+struct CountRow {
+    Text label;
+    std::string_view prefix;
+    std::size_t pos;
+};
+
+// Error counts by kind: where each count stands in its message and which label shows it.
+const CountRow kTmpCounts[] = {
+    {Text::lblTMP1Errors, "TMP1 errors: ", 6},
+    {Text::lblTMP2Errors, "TMP2 errors: ", 11},
+};
+const CountRow kGaugeCounts[] = {
+    {Text::lblTG1Errors, "TG1 errors: ", 6},
+    {Text::lbl1G1Errors, "1G1 errors: ", 11},
+    {Text::lbl2G1Errors, "2G1 errors: ", 16},
+    {Text::lbl1G3Errors, "1G3 errors: ", 21},
+};
+const CountRow kIcpconCounts[] = {
+    {Text::lblIcpcon1Errors, "Icpcon 1 errors: ", 6},
+    {Text::lblIcpcon2Errors, "Icpcon 2 errors: ", 11},
+    {Text::lblIcpcon3Errors, "Icpcon 3 errors: ", 16},
+    {Text::lblIcpcon4Errors, "Icpcon 4 errors: ", 21},
+    {Text::lblIcpcon5Errors, "Icpcon 5 errors: ", 26},
+};
+
+template <std::size_t N>
+void ShowCounts(PanelState& state, const CountRow (&rows)[N], std::string_view message) {
+    for (const CountRow& row : rows)
+        state.SetCaption(row.label, std::string(row.prefix) + Count(message, row.pos));
+}
+
+void ListErrorReport(PanelState& state, int code) {
+    state.InsertTop(List::lstErrors, text::PlainNumber(code) + " (" +
+                                         std::string(protocol::ResultText(code)) + ")");
+    state.OperationErrorCount.Increment();
+    state.SetCaption(Text::lblOperationErrors,
+                     text::PlainNumber(state.OperationErrorCount.value()) + " operation errors");
+}
+
+void OperatingHours(PanelState& state, std::string_view message, int code) {
+    if (code == 150) {
+        const auto hours = [&](std::size_t pos) {
+            return text::HashPattern(text::LeadingNumber(FieldAt(message, pos, 6)));
+        };
+        state.SetCaption(Text::lblTMP1OperatingHours, "TMP1: " + hours(6) + " hours");
+        state.SetCaption(Text::lblTMP2OperatingHours, "TMP2: " + hours(12) + " hours");
+        state.SetFill(Fill::shpTMP1OperatingHours, kWhite);
+        state.SetFill(Fill::shpTMP2OperatingHours, kWhite);
+    } else {
+        state.SetCaption(Text::lblTMP1OperatingHours, "TMP1: ------");
+        state.SetFill(Fill::shpTMP1OperatingHours, kRed);
+        state.SetCaption(Text::lblTMP2OperatingHours, "TMP2: ------");
+        state.SetFill(Fill::shpTMP2OperatingHours, kRed);
+    }
+}
+
+}  // namespace
+
+void HandleMessage(PanelState& state, std::string_view message) {
+    using protocol::Classification;
+    const Classification c = protocol::Classify(message);
+    switch (c.action) {
+        case Classification::Action::ChecksumError:
+            state.CrcErrorCount.Increment();
+            state.SetCaption(Text::lblCrcErrors,
+                             text::SignPositionNumber(state.CrcErrorCount.value()) +
+                                 " received crc errors");
+            return;
+        case Classification::Action::ErrorReport:
+            ListErrorReport(state, c.resultCode);
+            return;
+        case Classification::Action::ByKind:
+            break;
+    }
+
+    switch (c.kind) {
+        case 38:
+            ShowCounts(state, kTmpCounts, message);
+            break;
+        case 40:
+            OperatingHours(state, message, c.resultCode);
+            break;
+        case 90:
+            ShowCounts(state, kGaugeCounts, message);
+            break;
+        case 92:
+            ShowCounts(state, kIcpconCounts, message);
+            break;
+        case 111:
+            DecodeStatus(state, message);
+            break;
+        default:
+            if (protocol::IsWarningKind(c.kind)) {
+                state.InsertTop(List::lstWarnings, text::SignPositionNumber(c.kind) +
+                                                       std::string(protocol::WarningText(c.kind)));
+            } else {
+                state.InsertTop(List::lstMessages, std::string(message));
+            }
+            break;
+    }
+}
+
+void ClearErrors(PanelState& state) {
+    for (List list : {List::lstErrors, List::lstWarnings, List::lstMessages}) state.ClearList(list);
+    state.SetCaption(Text::lblOperationErrors, "");
+    state.OperationErrorCount.Reset();
+}
+
+}  // namespace vp::state

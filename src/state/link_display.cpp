@@ -1,0 +1,72 @@
+#include "state/link_display.h"
+
+#include "state/panel_state.h"
+#include "state/plant_status.h"
+#include "text/number_text.h"
+
+namespace vp::state {
+
+namespace {
+constexpr int kLampMs = 100;
+
+std::string Counted(std::int32_t count, std::string_view what) {
+    return text::PlainNumber(count).append(what);
+}
+}  // namespace
+
+LinkDisplay::LinkDisplay(PanelState& state, QObject* parent)
+    : QObject(parent), Timer3(new QTimer(this)), Timer4(new QTimer(this)), state_(state) {
+    Timer3->setObjectName(QStringLiteral("Timer3"));
+    Timer4->setObjectName(QStringLiteral("Timer4"));
+    for (QTimer* lamp : {Timer3, Timer4}) lamp->setInterval(kLampMs);
+    connect(Timer3, &QTimer::timeout, this, &LinkDisplay::Timer3_Timer);
+    connect(Timer4, &QTimer::timeout, this, &LinkDisplay::Timer4_Timer);
+}
+
+void LinkDisplay::Load(const QString& comText) {
+    state_.LastPressures = {};
+    for (List list : {List::lstErrors, List::lstWarnings, List::lstMessages})
+        state_.ClearList(list);
+    GreyIndicators(state_);
+    state_.SetCaption(Text::lblComStatus, comText.toLatin1().toStdString());
+}
+
+void LinkDisplay::FrameSent(std::int32_t sentCount) {
+    state_.SetFill(Fill::shpSend, kYellow);
+    // Lighting a lit lamp leaves its timer running, so the lamp blinks at the poll rate.
+    if (!Timer3->isActive()) Timer3->start();
+    state_.SetCaption(Text::lblSentMessages, Counted(sentCount, " sent messages"));
+}
+
+void LinkDisplay::MessagesArrived(std::int32_t receivedCount) {
+    state_.SetCaption(Text::lblReceivedMessages, Counted(receivedCount, " received messages"));
+    state_.SetFill(Fill::shpRecv, kGreen);
+    if (!Timer4->isActive()) Timer4->start();
+}
+
+void LinkDisplay::ShowStatusText(const QString& text) {
+    state_.SetCaption(Text::txtStatus, text.toLatin1().toStdString());
+}
+
+void LinkDisplay::ShowConnection(bool open, const QString& comText) {
+    if (open) {
+        state_.SetCaption(Text::lblStatus, "Connected");
+        state_.SetCaption(Text::lblComStatus, comText.toLatin1().toStdString());
+    } else {
+        state_.SetCaption(Text::lblStatus, "Disconnected");
+    }
+}
+
+void LinkDisplay::ReportsStale() { GreyIndicators(state_); }
+
+void LinkDisplay::Timer3_Timer() {
+    state_.SetFill(Fill::shpSend, kMenuColour);
+    Timer3->stop();
+}
+
+void LinkDisplay::Timer4_Timer() {
+    state_.SetFill(Fill::shpRecv, kMenuColour);
+    Timer4->stop();
+}
+
+}  // namespace vp::state

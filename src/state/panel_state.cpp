@@ -1,0 +1,55 @@
+#include "state/panel_state.h"
+
+namespace vp::state {
+
+namespace {
+#define VP_NAME(name) #name,
+constexpr const char* kFillNames[] = {VP_FILLS(VP_NAME)};
+constexpr const char* kTextNames[] = {VP_TEXTS(VP_NAME)};
+constexpr const char* kListNames[] = {VP_LISTS(VP_NAME)};
+#undef VP_NAME
+}  // namespace
+
+const char* Name(Fill id) { return kFillNames[static_cast<std::size_t>(id)]; }
+const char* Name(Text id) { return kTextNames[static_cast<std::size_t>(id)]; }
+const char* Name(List id) { return kListNames[static_cast<std::size_t>(id)]; }
+
+void PanelState::Announce() {
+    if (announced_) return;
+    announced_ = true;
+    emit Changed();
+}
+
+void PanelState::SetFill(Fill id, ColourValue value) {
+    auto& slot = fills_[Index(id)];
+    if (slot.revision != 0 && slot.value == value) return;
+    slot.value = value;
+    slot.revision = ++revision_;
+    Announce();
+}
+
+void PanelState::SetCaption(Text id, std::string_view text) {
+    auto& slot = texts_[Index(id)];
+    if (slot.revision != 0 && slot.value == text) return;
+    slot.value.assign(text);
+    slot.revision = ++revision_;
+    Announce();
+}
+
+void PanelState::InsertTop(List id, std::string entry) {
+    auto& slot = lists_[Index(id)];
+    slot.value.push_front(std::move(entry));
+    while (slot.value.size() > kListLength) slot.value.pop_back();
+    slot.revision = ++revision_;
+    Announce();
+}
+
+void PanelState::ClearList(List id) {
+    auto& slot = lists_[Index(id)];
+    if (slot.revision != 0 && slot.value.empty()) return;
+    slot.value.clear();
+    slot.revision = ++revision_;
+    Announce();
+}
+
+}  // namespace vp::state
