@@ -4,27 +4,31 @@
 #include <QTimer>
 #include <memory>
 
+#include "app/panel.h"
 #include "panel/form1.h"
 #include "support/pseudo_terminal.h"
 
-// The window with its port 3 served by a raw pseudo-terminal. Its own timers are stopped, so
-// the far end sees only what the operator's handlers send.
+// The panel with its port 3 served by a raw pseudo-terminal. Its own timers are stopped, so the
+// far end sees only what the operator's handlers send.
 struct PanelOnPty {
     PseudoTerminal pty;
-    std::unique_ptr<vp::panel::Form1> form;
+    std::unique_ptr<vp::app::Panel> app;
+    vp::panel::Form1* form;
 
-    PanelOnPty() : form(std::make_unique<vp::panel::Form1>(vp::link::PortNames{{3, pty.path()}})) {
-        for (QTimer* timer : {form->Timer1, form->Timer2, form->Timer3, form->Timer4, form->Timer5,
-                              form->tmrTMPOperatingHours, form->tmrLogData})
-            timer->stop();
+    PanelOnPty()
+        : app(std::make_unique<vp::app::Panel>(
+              vp::app::Panel::Options{.ports = {{3, pty.path()}}})),
+          form(app->window()) {
+        for (QTimer* timer : app->findChildren<QTimer*>()) timer->stop();
+        for (QTimer* timer : app->link().findChildren<QTimer*>()) timer->stop();
     }
 
     // Shows the window and waits until it is on screen (offscreen), as real clicks need.
     bool Show() {
         form->show();
-        return QTest::qWaitForWindowExposed(form.get());
+        return QTest::qWaitForWindowExposed(form);
     }
 
-    bool Open() { return pty.ok() && form->MSComm1->SetPortOpen(true) == 0; }
-    int Sent() { return form->framing().SentMessageCount().value(); }
+    bool Open() { return pty.ok() && app->link().MSComm1().SetPortOpen(true) == 0; }
+    int Sent() { return app->link().SentMessageCount.value(); }
 };

@@ -68,6 +68,7 @@ private slots:
         QVERIFY(Click(control));
         QTRY_COMPARE_WITH_TIMEOUT(panel->pty.Received(), frame, 2000);
         QCOMPARE(panel->Sent(), 1);
+        panel->form->view().Render();
         QCOMPARE(panel->form->lblSentMessages->Caption(), QStringLiteral("1 sent messages"));
         // Every click sends again: nothing is remembered between clicks.
         QVERIFY(Click(control));
@@ -81,11 +82,12 @@ private slots:
         QFETCH(QString, control);
         const auto lamp = panel->form->shpSend->FillColor();
         QVERIFY(Click(control));
+        panel->form->view().Render();
         QCOMPARE(panel->form->txtStatus->text(), QStringLiteral("Not connected!"));
         QCOMPARE(panel->Sent(), 0);
         QCOMPARE(panel->form->lblSentMessages->Caption(), QStringLiteral("0 sent messages"));
         QCOMPARE(panel->form->shpSend->FillColor(), lamp);
-        QVERIFY(!panel->form->Timer3->isActive());
+        QVERIFY(!panel->app->linkDisplay().Timer3->isActive());
         QVERIFY(panel->pty.Received().isEmpty());
     }
 

@@ -133,6 +133,7 @@ private slots:
         box->SetBackColor(kRed);
         box->setText("75");
         Send("cmdHighVacuumSpeed");
+        panel->form->view().Render();
         QCOMPARE(panel->form->txtStatus->text(), QStringLiteral("Not connected!"));
         QCOMPARE(box->BackColor(), kWhite);
         QCOMPARE(panel->Sent(), 0);

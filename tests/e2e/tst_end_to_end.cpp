@@ -1,16 +1,11 @@
 // The whole road: simulated controller -> pseudo-terminal -> QSerialPort -> the window, with the
 // window's own timers running. Waits are bounded polls on the controls.
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include "panel/form1.h"
-#include "sim/simulated_controller.h"
-
-using vp::panel::Form1;
-using vp::sim::SimulatedController;
+#include "support/live_panel.h"
 
 namespace {
-constexpr int kWait = 10000;  // ms; generous for a loaded CI machine
+constexpr int kWait = LivePanel::kWait;
 }
 
 class TestEndToEnd : public QObject {
@@ -27,31 +22,22 @@ private slots:
     void deviceVanishesAndComesBack();
 
 private:
-    void Connect() {
-        form->cmdConnect->click();
-        QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 open successfully"));
-    }
-    bool Live() const { return form->shpTG1->FillColor() != 0x80000011u; }
+    void Connect() { QCOMPARE(live.Connect(), QStringLiteral("Port 3 open successfully")); }
+    bool Live() const { return live.Live(); }
 
-    QTemporaryDir dir;
-    QString link;
-    std::unique_ptr<SimulatedController> sim;
-    std::unique_ptr<Form1> form;
+    LivePanel live;
+    vp::sim::SimulatedController* sim = nullptr;
+    vp::panel::Form1* form = nullptr;
 };
 
 void TestEndToEnd::init() {
-    sim = std::make_unique<SimulatedController>();
     QString error;
-    QVERIFY2(sim->Start(&error), qPrintable(error));
-    link = dir.filePath("controller");
-    QVERIFY2(sim->MakeLink(link, &error), qPrintable(error));
-    form = std::make_unique<Form1>(vp::link::PortNames{{3, link}});
+    QVERIFY2(live.Start(&error), qPrintable(error));
+    sim = live.sim.get();
+    form = live.form;
 }
 
-void TestEndToEnd::cleanup() {
-    form.reset();
-    sim.reset();
-}
+void TestEndToEnd::cleanup() { live.Stop(); }
 
 void TestEndToEnd::connectShowsTheLivePlant() {
     Connect();
@@ -63,18 +49,19 @@ void TestEndToEnd::connectShowsTheLivePlant() {
     QCOMPARE(form->lblTG1State->Caption(), QStringLiteral("TG1 state: OK"));
     QVERIFY(form->lblTMP1status->Caption() != "---");
     QVERIFY(form->txtUptime->text().endsWith('s'));
-    QVERIFY(!form->display().LastPressures()[0].isEmpty());
+    QVERIFY(!live.panel->state().LastPressures[0].isEmpty());
     // The counters climb with every poll and its answer.
-    const int sent = form->framing().SentMessageCount().value();
-    QTRY_VERIFY_WITH_TIMEOUT(form->framing().SentMessageCount().value() > sent + 2, kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(form->framing().ReceivedMessageCount().value() > sent, kWait);
-    QCOMPARE(form->dispatcher().CrcErrorCount().value(), 0);
+    const int sent = live.Sent();
+    QTRY_VERIFY_WITH_TIMEOUT(live.Sent() > sent + 2, kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(live.Received() > sent, kWait);
+    QCOMPARE(live.Crc(), 0);
 }
 
 void TestEndToEnd::disconnectAndReconnect() {
     Connect();
     QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
     form->cmdDisconnect->click();
+    form->view().Render();
     QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 closed"));
     const int frames = sim->FramesReceived();
     Connect();
@@ -88,29 +75,33 @@ void TestEndToEnd::watchdogGreysWhenTheControllerFallsSilent() {
     // Let any answer already on the wire arrive; from then on the polls go unanswered.
     int frames = sim->FramesReceived();
     QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames + 2, kWait);
-    const int received = form->framing().ReceivedMessageCount().value();
-    form->polls().Timer5_Timer();  // the period that saw the last report
-    form->polls().Timer5_Timer();  // a whole period without one: grey
-    for (auto* shape : form->Indicators()) QCOMPARE(shape->FillColor(), 0x80000011u);
+    const int received = live.Received();
+    live.panel->link().Timer5_Timer();  // the period that saw the last report
+    live.panel->link().Timer5_Timer();  // a whole period without one: grey
+    form->view().Render();
+    for (auto* shape : live.Indicators()) QCOMPARE(shape->FillColor(), 0x80000011u);
     frames = sim->FramesReceived();
     QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames + 5, kWait);
-    QCOMPARE(form->framing().ReceivedMessageCount().value(), received);
+    QCOMPARE(live.Received(), received);
+    form->view().Render();
     QCOMPARE(form->shpTG1->FillColor(), 0x80000011u);
 
     QVERIFY(sim->InjectFault("clear"));
     QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
     // Every shape of the report is repainted; the hour boxes wait for their own reply.
-    for (auto* shape : form->Indicators()) {
+    for (auto* shape : live.Indicators()) {
         if (shape == form->shpTMP1OperatingHours || shape == form->shpTMP2OperatingHours) continue;
         QVERIFY2(shape->FillColor() != 0x80000011u, qPrintable(shape->objectName()));
     }
 }
 
 void TestEndToEnd::controllerFaultsReachTheLists() {
+    live.panel->link().tmrTMPOperatingHours->stop();  // every answer here is one the test asked for
     Connect();
     QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
     QVERIFY(sim->InjectFault("bad-checksum"));
-    QTRY_COMPARE_WITH_TIMEOUT(form->dispatcher().CrcErrorCount().value(), 1, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(live.Crc(), 1, kWait);
+    form->view().Render();
     QCOMPARE(form->lblCrcErrors->Caption(), QStringLiteral(" 1 received crc errors"));
     QVERIFY(sim->InjectFault("error-report=170"));
     QTRY_COMPARE_WITH_TIMEOUT(form->lstErrors->count(), 1, kWait);
@@ -121,12 +112,17 @@ void TestEndToEnd::controllerFaultsReachTheLists() {
     form->cmdTmpErrorsReset->click();  // its reply has no handler: listed as received
     QTRY_COMPARE_WITH_TIMEOUT(form->lstMessages->count(), 1, kWait);
     QVERIFY(form->lstMessages->item(0)->text().startsWith("039"));
-    // A flood of reports and a wrong-length one change nothing but the display.
-    QVERIFY(sim->InjectFault("flood=50"));
+    // A flood of reports is drawn report by report; a report of the wrong length is counted as
+    // received and drawn not at all. Nothing reaches the lists.
+    const int shown = live.Shown();
+    const int undrawn = live.Received() - shown;
     QVERIFY(sim->InjectFault("wrong-length=80"));
-    const int received = form->framing().ReceivedMessageCount().value();
-    QTRY_VERIFY_WITH_TIMEOUT(form->framing().ReceivedMessageCount().value() > received + 50, kWait);
+    QVERIFY(sim->InjectFault("flood=50"));
+    QTRY_VERIFY_WITH_TIMEOUT(live.Shown() >= shown + 50, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(live.Received() - live.Shown(), undrawn + 1, kWait);
+    form->view().Render();
     QCOMPARE(form->lstErrors->count(), 1);
+    QCOMPARE(form->lstMessages->count(), 1);
     QVERIFY(Live());
 }
 
@@ -136,7 +132,7 @@ void TestEndToEnd::deviceVanishesAndComesBack() {
     sim->Stop();
     QTRY_COMPARE_WITH_TIMEOUT(form->txtStatus->text(),
                               QStringLiteral("Port 3: Error reading comm device"), kWait);
-    QVERIFY(!form->MSComm1->PortOpen());
+    QVERIFY(!live.panel->link().PortOpen());
     QTRY_COMPARE_WITH_TIMEOUT(form->lblStatus->Caption(), QStringLiteral("Disconnected"), kWait);
 
     QVERIFY(sim->Start());

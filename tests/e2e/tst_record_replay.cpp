@@ -7,11 +7,13 @@
 #include <csignal>
 
 #include "record/traffic_recorder.h"
+#include "app/panel.h"
 #include "panel/form1.h"
 #include "sim/replay.h"
 #include "sim/simulated_controller.h"
 
 using vp::record::TrafficRecorder;
+using vp::app::Panel;
 using vp::panel::Form1;
 using vp::panel::Label;
 using vp::panel::Shape;
@@ -22,7 +24,8 @@ namespace {
 constexpr int kWait = 15000;
 
 // What the operator sees: every caption, every fill, every list entry and text box.
-QStringList Shown(const Form1& form) {
+QStringList Shown(Form1& form) {
+    form.view().Render();
     QStringList seen;
     for (const Label* label : form.findChildren<Label*>())
         if (label->objectName() != "lblStatus" && label->objectName() != "lblComStatus" &&
@@ -39,10 +42,13 @@ QStringList Shown(const Form1& form) {
     return seen;
 }
 
-void Quiet(Form1& form) {
-    // The watchdog would grey the two windows at different moments; it is not under test.
-    form.Timer5->stop();
-    form.tmrLogData->stop();
+// The panel on port 3 served by the device, without the watchdog, which would grey the two
+// windows at different moments and is not under test.
+std::unique_ptr<Panel> QuietPanel(const QString& device) {
+    auto panel = std::make_unique<Panel>(Panel::Options{.ports = {{3, device}}});
+    panel->link().Timer5->stop();
+    panel->tmrLogData->stop();
+    return panel;
 }
 
 }  // namespace
@@ -75,41 +81,39 @@ void TestRecordReplay::replayedSessionShowsTheSame() {
     // The session: a live plant, a command, a few controller faults.
     SimulatedController live;
     QVERIFY(live.Start());
-    TrafficRecorder recorder;
-    QVERIFY(!recorder.Open(record).has_value());
     {
-        Form1 first(vp::link::PortNames{{3, live.DevicePath()}});
-        Quiet(first);
-        first.framing().SetRecorder(&recorder);
+        const auto firstPanel = QuietPanel(live.DevicePath());
+        Form1& first = *firstPanel->window();
+        QVERIFY(!firstPanel->Record(record).has_value());
         first.cmdConnect->click();
         QTRY_VERIFY_WITH_TIMEOUT(first.shpTG1->FillColor() != 0x80000011u, kWait);
         first.mnuRotaryOn->trigger();
         live.InjectFault("bad-checksum");
         live.InjectFault("warning=221");
-        first.polls().tmrTMPOperatingHours_Timer();
+        firstPanel->link().tmrTMPOperatingHours_Timer();
         QTRY_COMPARE_WITH_TIMEOUT(first.lstWarnings->count(), 1, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(first.lblRotaryStatus->Caption() == "started", kWait);
         first.cmdDisconnect->click();
         // Let what was on the wire arrive, so the record holds everything the window shows.
         for (int i = 0; i < 50; ++i) QCoreApplication::processEvents();
-        first.framing().SetRecorder(nullptr);
+        firstPanel->link().SetRecorder(nullptr);
         const QStringList shown = Shown(first);
 
         // The replay: a second panel, a controller that only plays the record back.
         QString error;
         auto messages = vp::sim::LoadReplay(record, &error);
         QVERIFY2(messages, qPrintable(error));
-        QCOMPARE(messages->size(), first.framing().ReceivedMessageCount().value());
+        QCOMPARE(messages->size(), firstPanel->link().ReceivedMessageCount.value());
         SimulatedController player;
         QVERIFY(player.Start());
         player.Replay(*messages, /*fast=*/true);
-        Form1 second(vp::link::PortNames{{3, player.DevicePath()}});
-        Quiet(second);
+        const auto secondPanel = QuietPanel(player.DevicePath());
+        Form1& second = *secondPanel->window();
         second.cmdConnect->click();
-        QTRY_COMPARE_WITH_TIMEOUT(second.framing().ReceivedMessageCount().value(),
+        QTRY_COMPARE_WITH_TIMEOUT(secondPanel->link().ReceivedMessageCount.value(),
                                   int(messages->size()), kWait);
         QCOMPARE(Shown(second), shown);
-        QCOMPARE(second.dispatcher().CrcErrorCount().value(), 1);
+        QCOMPARE(secondPanel->state().CrcErrorCount.value(), 1);
     }
 
     // The record itself: one line per frame and message, every byte escaped.
@@ -131,13 +135,11 @@ void TestRecordReplay::recordFileThatFailsIsReportedOnce() {
     QTemporaryDir dir;
     SimulatedController live;
     QVERIFY(live.Start());
-    TrafficRecorder recorder;
-    QVERIFY(!recorder.Open(dir.filePath("r.rec")).has_value());
-    Form1 form(vp::link::PortNames{{3, live.DevicePath()}});
-    Quiet(form);
-    form.framing().SetRecorder(&recorder);
+    const auto panel = QuietPanel(live.DevicePath());
+    Form1& form = *panel->window();
+    QVERIFY(!panel->Record(dir.filePath("r.rec")).has_value());
     form.cmdConnect->click();
-    QVERIFY(form.MSComm1->PortOpen());
+    QVERIFY(panel->link().PortOpen());
     // From here on (the port and its lock file are in place) the record file cannot grow: the next
     // write fails (EFBIG, not a signal).
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -150,15 +152,15 @@ void TestRecordReplay::recordFileThatFailsIsReportedOnce() {
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
     });
-    form.framing().SendCommand("111_");
+    panel->link().SendCommand("111_");
+    form.view().Render();
     QVERIFY2(form.txtStatus->text().startsWith("Could not write traffic record: "),
              qPrintable(form.txtStatus->text()));
-    QVERIFY(!recorder.IsRecording());
     form.txtStatus->clear();
     // The panel goes on: the answer arrives and is shown, and nothing more is said.
     QTRY_VERIFY_WITH_TIMEOUT(form.shpTG1->FillColor() != 0x80000011u, kWait);
     QVERIFY(form.txtStatus->text().isEmpty());
-    QCOMPARE(form.framing().SentMessageCount().value() >= 1, true);
+    QVERIFY(panel->link().SentMessageCount.value() >= 1);
 }
 
 QTEST_MAIN(TestRecordReplay)

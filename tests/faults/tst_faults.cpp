@@ -1,18 +1,14 @@
 // The controller misbehaving while the panel runs: simulated controller on a pseudo-terminal,
 // the real window with its own timers. Each fault must show up where the operator looks (the
 // counters, the lists), and the reports after it must still reach the diagram.
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include "panel/form1.h"
-#include "sim/simulated_controller.h"
-
-using vp::panel::Form1;
-using vp::sim::SimulatedController;
+#include "protocol/rx_buffer.h"
+#include "support/live_panel.h"
 
 namespace {
-constexpr int kWait = 10000;  // ms; generous for a loaded CI machine
-constexpr unsigned kGrey = 0x80000011u;
+constexpr int kWait = LivePanel::kWait;
+constexpr unsigned kGrey = LivePanel::kGrey;
 }  // namespace
 
 class TestFaults : public QObject {
@@ -24,6 +20,9 @@ private slots:
 
     void eachFaultIsShownAndReportsGoOn_data();
     void eachFaultIsShownAndReportsGoOn();
+    void wrongLengthReportIsCountedNotDrawn_data();
+    void wrongLengthReportIsCountedNotDrawn();
+    void silenceGreysTheDiagram();
     void noiseCountsAsChecksumErrorsOnly();
     void splitRepliesAreReassembled();
     void floodIsShownReportByReport();
@@ -31,42 +30,37 @@ private slots:
 
 private:
     void Connect() {
-        form->cmdConnect->click();
-        QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 open successfully"));
+        QCOMPARE(live.Connect(), QStringLiteral("Port 3 open successfully"));
         QTRY_VERIFY_WITH_TIMEOUT(Shown() > 0, kWait);
     }
-    int Shown() const { return form->display().ShownReports().value(); }
-    int Received() const { return form->framing().ReceivedMessageCount().value(); }
-    int Crc() const { return form->dispatcher().CrcErrorCount().value(); }
+    int Shown() const { return live.Shown(); }
+    int Received() const { return live.Received(); }
+    int Crc() const { return live.Crc(); }
     // Reports keep reaching the diagram: a few more are shown and it is not greyed.
     void ReportsGoOn() {
         const int shown = Shown();
         QTRY_VERIFY_WITH_TIMEOUT(Shown() > shown + 3, kWait);
+        form->view().Render();
         QVERIFY(form->shpTG1->FillColor() != kGrey);
         QVERIFY(form->lblTG1->Caption().endsWith(QStringLiteral("\r\nmBar")));
-        QVERIFY(form->framing().rxBuffer().Pending().size() <= vp::link::RxBuffer::kLimit);
+        QVERIFY(live.panel->link().rxBuffer().Pending().size() <= vp::protocol::RxBuffer::kLimit);
         for (auto* list : {form->lstErrors, form->lstWarnings, form->lstMessages})
-            QVERIFY(list->count() <= vp::messages::Dispatcher::kListLength);
+            QVERIFY(list->count() <= 10);
     }
 
-    QTemporaryDir dir;
-    std::unique_ptr<SimulatedController> sim;
-    std::unique_ptr<Form1> form;
+    LivePanel live;
+    vp::sim::SimulatedController* sim = nullptr;
+    vp::panel::Form1* form = nullptr;
 };
 
 void TestFaults::init() {
-    sim = std::make_unique<SimulatedController>();
     QString error;
-    QVERIFY2(sim->Start(&error), qPrintable(error));
-    const QString link = dir.filePath("controller");
-    QVERIFY2(sim->MakeLink(link, &error), qPrintable(error));
-    form = std::make_unique<Form1>(vp::link::PortNames{{3, link}});
+    QVERIFY2(live.Start(&error), qPrintable(error));
+    sim = live.sim.get();
+    form = live.form;
 }
 
-void TestFaults::cleanup() {
-    form.reset();
-    sim.reset();
-}
+void TestFaults::cleanup() { live.Stop(); }
 
 void TestFaults::eachFaultIsShownAndReportsGoOn_data() {
     QTest::addColumn<QString>("fault");
@@ -79,12 +73,6 @@ void TestFaults::eachFaultIsShownAndReportsGoOn_data() {
                                   << "";
     QTest::newRow("warning") << "warning=235" << 0 << ""
                              << " 235 (OP_ROTARY_PUMP_TRIP)";
-    QTest::newRow("short reply") << "wrong-length=40" << 0 << ""
-                                 << "";
-    QTest::newRow("overlong reply") << "wrong-length=250" << 0 << ""
-                                    << "";
-    QTest::newRow("brief silence") << "silence=0.3" << 0 << ""
-                                   << "";
 }
 
 void TestFaults::eachFaultIsShownAndReportsGoOn() {
@@ -109,6 +97,43 @@ void TestFaults::eachFaultIsShownAndReportsGoOn() {
     }
     QCOMPARE(form->lstWarnings->count(), warning.isEmpty() ? 0 : 1);
     if (!warning.isEmpty()) QCOMPARE(form->lstWarnings->item(0)->text(), warning);
+}
+
+void TestFaults::wrongLengthReportIsCountedNotDrawn_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("short reply") << "wrong-length=40";
+    QTest::newRow("overlong reply") << "wrong-length=250";
+}
+
+void TestFaults::wrongLengthReportIsCountedNotDrawn() {
+    QFETCH(QString, fault);
+    // Only status polls from here on, so every message but the faulty one is a drawn report.
+    live.panel->link().tmrTMPOperatingHours->stop();
+    Connect();
+    QTRY_VERIFY_WITH_TIMEOUT(Received() == Shown(), kWait);
+    QVERIFY(sim->InjectFault(fault));
+    QTRY_VERIFY_WITH_TIMEOUT(Received() - Shown() == 1, kWait);
+    ReportsGoOn();
+    QCOMPARE(Received() - Shown(), 1);
+    QCOMPARE(Crc(), 0);
+    QCOMPARE(form->lstMessages->count(), 0);
+}
+
+void TestFaults::silenceGreysTheDiagram() {
+    vp::link::Link& link = live.panel->link();
+    link.Timer5->stop();  // the watchdog's periods are driven here
+    Connect();
+    QVERIFY(sim->InjectFault("silence=3"));
+    int frames = sim->FramesReceived();
+    QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames + 3, kWait);
+    link.Timer5_Timer();  // the period that may have seen the last answer
+    frames = sim->FramesReceived();
+    QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames + 3, kWait);
+    link.Timer5_Timer();  // polls went out all period and none was answered: grey
+    form->view().Render();
+    for (auto* shape : live.Indicators()) QCOMPARE(shape->FillColor(), kGrey);
+    // The silence ends and the next report brings the picture back.
+    QTRY_VERIFY_WITH_TIMEOUT(live.Live(), kWait);
 }
 
 void TestFaults::noiseCountsAsChecksumErrorsOnly() {
@@ -165,11 +190,11 @@ void TestFaults::stormOfEveryFaultAtOnce() {
         frames = sim->FramesReceived();
         QVERIFY(sim->InjectFault(QStringLiteral("error-report=%1").arg(160 + round)));
         QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames, kWait);
-        QVERIFY(form->framing().rxBuffer().Pending().size() <= vp::link::RxBuffer::kLimit);
+        QVERIFY(live.panel->link().rxBuffer().Pending().size() <= vp::protocol::RxBuffer::kLimit);
     }
     QVERIFY(sim->InjectFault("push=0"));
     // Split replies trickle out a few bytes a millisecond: wait for the last error report.
-    QTRY_VERIFY_WITH_TIMEOUT(form->dispatcher().OperationErrorCount().value() >= kRounds,
+    QTRY_VERIFY_WITH_TIMEOUT(live.panel->state().OperationErrorCount.value() >= kRounds,
                              3 * kWait);
     ReportsGoOn();
     QCOMPARE(form->lstErrors->count(), 10);

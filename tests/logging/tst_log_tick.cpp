@@ -1,11 +1,12 @@
-// The window's log tick: the four last pressure texts of real status reports, written through
-// the real pressure log into a real folder.
+// The panel's log tick: the four last pressure texts of real status reports, taken from the
+// panel's state and written through the real pressure log into a real folder. No window needed.
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "logging/clock.h"
-#include "panel/form1.h"
+#include "app/panel.h"
+#include "state/dispatcher.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ QByteArray Day(const QString& folder, const QString& date) {
 
 }  // namespace
 
-class TestLogWindow : public QObject {
+class TestLogTick : public QObject {
     Q_OBJECT
 
 private slots:
@@ -58,57 +59,60 @@ private:
     QTemporaryDir dir;
     QString previous;
     FixedClock clock;
-    std::unique_ptr<vp::panel::Form1> form;
+    std::unique_ptr<vp::app::Panel> panel;
+    std::string Shown(vp::state::Text id) { return panel->state().Caption(id); }
 };
 
-void TestLogWindow::init() {
+void TestLogTick::init() {
     previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
     QDir(dir.path()).mkpath("log");
-    form = std::make_unique<vp::panel::Form1>(vp::link::PortNames{}, &clock);
+    panel = std::make_unique<vp::app::Panel>(
+        vp::app::Panel::Options{.clock = &clock, .window = false});
 }
 
-void TestLogWindow::cleanup() {
-    form.reset();
+void TestLogTick::cleanup() {
+    panel.reset();
     QDir::setCurrent(previous);
     QDir(dir.filePath("log")).removeRecursively();
 }
 
-void TestLogWindow::recordsBeforeAnyReportHoldNoPressures() {
-    form->tmrLogData_Timer();
+void TestLogTick::recordsBeforeAnyReportHoldNoPressures() {
+    panel->tmrLogData_Timer();
     QCOMPARE(Day(dir.path(), clock.date),
              QByteArray("Merivax vacuum (all pressures in milibars)\r\n"
                         "2026-12-06\tTG1\t1G1\t2G1\t1G3\r\n\r\n"
                         "10:00:00\t\t\t\t\r\n"));
 }
 
-void TestLogWindow::aGaugeInErrorRepeatsItsLastGoodValue() {
-    auto& dispatcher = form->dispatcher();
-    dispatcher.HandleMessage(
+void TestLogTick::aGaugeInErrorRepeatsItsLastGoodValue() {
+    auto& state = panel->state();
+    vp::state::HandleMessage(state, 
         Report({{{150, "100017"}, {150, "200018"}, {150, "300019"}, {150, "400020"}}})
             .toStdString());
-    form->tmrLogData_Timer();
+    panel->tmrLogData_Timer();
     // 1G1 fails; the others move on.
-    dispatcher.HandleMessage(
+    vp::state::HandleMessage(state, 
         Report({{{150, "110017"}, {152, "999999"}, {150, "310019"}, {150, "410021"}}})
             .toStdString());
     clock.time = "10:01:00";
-    form->tmrLogData_Timer();
+    panel->tmrLogData_Timer();
     const QList<QByteArray> lines = Day(dir.path(), clock.date).split('\n');
     QCOMPARE(lines.value(3), QByteArray("10:00:00\t1.000E-3\t2.000E-2\t3.000E-1\t4.000E 0\r"));
     QCOMPARE(lines.value(4), QByteArray("10:01:00\t1.100E-3\t2.000E-2\t3.100E-1\t4.100E 1\r"));
-    QCOMPARE(form->lbl1G1->Caption(), QStringLiteral("---"));
+    QCOMPARE(Shown(vp::state::Text::lbl1G1), "---");
 }
 
-void TestLogWindow::missingFolderIsShownAndLoggingResumes() {
+void TestLogTick::missingFolderIsShownAndLoggingResumes() {
     QVERIFY(QDir(dir.filePath("log")).removeRecursively());
-    form->tmrLogData_Timer();
-    QVERIFY(form->txtStatus->text().startsWith("Could not open log file for writing: "));
+    panel->tmrLogData_Timer();
+    QVERIFY(QString::fromStdString(Shown(vp::state::Text::txtStatus))
+                .startsWith("Could not open log file for writing: "));
     QVERIFY(!QDir(dir.filePath("log")).exists());
     QVERIFY(QDir(dir.path()).mkpath("log"));
-    form->tmrLogData_Timer();
+    panel->tmrLogData_Timer();
     QVERIFY(Day(dir.path(), clock.date).startsWith("Merivax vacuum"));
 }
 
-QTEST_MAIN(TestLogWindow)
-#include "tst_log_window.moc"
+QTEST_MAIN(TestLogTick)
+#include "tst_log_tick.moc"
