@@ -14,7 +14,7 @@
 #include "logging/pressure_log.h"
 #include "sim/plant.h"
 #include "sim/replies.h"
-#include "status/status_report.h"
+#include "protocol/status_report.h"
 
 using vp::sim::Mode;
 using vp::sim::Plant;
@@ -90,7 +90,7 @@ bool Record(const Plant& plant, bool connected, const QDateTime& now, DemoClock&
     if (connected) {
         QByteArray frame = vp::sim::Frame(vp::sim::StatusReportBody(plant));
         frame.chop(1);  // the CR ends the line, it is not part of the message
-        const auto report = vp::status::ReadStatusReport(frame.toStdString());
+        const auto report = vp::protocol::ReadStatusReport(frame.toStdString());
         for (int g = 0; report && g < 4; ++g) {
             if (report->gauges[g].state == 150)
                 last[g] = QByteArray::fromStdString(report->gauges[g].pressureText);
