@@ -50,7 +50,10 @@ std::optional<QString> Panel::Record(const QString& path) {
 }
 
 void Panel::tmrLogData_Timer() {
-    if (const auto notice = log_.Tick(state_.LastPressures)) linkDisplay_.ShowStatusText(*notice);
+    std::array<QByteArray, 4> pressures;
+    for (std::size_t i = 0; i < pressures.size(); ++i)
+        pressures[i] = QByteArray::fromStdString(state_.LastPressures[i]);
+    if (const auto notice = log_.Tick(pressures)) linkDisplay_.ShowStatusText(*notice);
 }
 
 }  // namespace vp::app

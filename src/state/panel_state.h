@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QObject>
 #include <array>
 #include <cstdint>
@@ -88,7 +87,7 @@ public:
     void CaughtUp() { announced_ = false; }
 
     // The last pressure text of each gauge reported OK (TG1, 1G1, 2G1, 1G3), for the log.
-    std::array<QByteArray, 4> LastPressures;
+    std::array<std::string, 4> LastPressures;
 
     // Counters the controller's messages move; the link counts its own frames.
     protocol::Counter CrcErrorCount;

@@ -102,7 +102,7 @@ bool DecodeStatus(PanelState& state, std::string_view message) {
         if (gauge.state == 150) {
             text.assign(gauge.pressureText).append("\r\nmBar");
             state.SetCaption(row.value, text);
-            state.LastPressures[i] = QByteArray::fromStdString(gauge.pressureText);
+            state.LastPressures[i] = gauge.pressureText;
             state.SetFill(row.shape, kWhite);
         } else {
             state.SetCaption(row.value, "---");

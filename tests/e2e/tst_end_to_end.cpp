@@ -49,7 +49,7 @@ void TestEndToEnd::connectShowsTheLivePlant() {
     QCOMPARE(form->lblTG1State->Caption(), QStringLiteral("TG1 state: OK"));
     QVERIFY(form->lblTMP1status->Caption() != "---");
     QVERIFY(form->txtUptime->text().endsWith('s'));
-    QVERIFY(!live.panel->state().LastPressures[0].isEmpty());
+    QVERIFY(!live.panel->state().LastPressures[0].empty());
     // The counters climb with every poll and its answer.
     const int sent = live.Sent();
     QTRY_VERIFY_WITH_TIMEOUT(live.Sent() > sent + 2, kWait);
