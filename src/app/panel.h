@@ -26,7 +26,7 @@ class Panel : public QObject {
     Q_OBJECT
 public:
     struct Options {
-        link::PortNames ports;
+        link::PortNames ports{};
         const logging::Clock* clock = nullptr;  // the system's when null
         bool window = true;
     };
