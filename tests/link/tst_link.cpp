@@ -1,29 +1,35 @@
-// The serial link through the real window and a real port on a pseudo-terminal: frames on the
-// wire, what arrives cut into messages, connect and disconnect with every status text, the
-// connection display, the polls, the lamps and the watchdog. Tick handlers are called directly.
-#include <QDir>
+// The link without a window, on a real port over a pseudo-terminal: frames on the wire, what
+// arrives cut into messages, connect and disconnect with every status text, the connection
+// display, the polls and the watchdog, all read from the link's signals. Ticks are called
+// directly; the link's timers never start.
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
-#include "panel/form1.h"
+#include "link/link.h"
+#include "protocol/lines.h"
 #include "support/pseudo_terminal.h"
 
-using vp::panel::Form1;
+using vp::link::Link;
+using vp::link::PortNames;
+using namespace vp::test;
 
 namespace {
 
-QByteArray Framed(QByteArray body) {
-    unsigned sum = 0;
-    for (char c : body) sum += static_cast<unsigned char>(c);
-    return body + QByteArray::number(sum % 256).rightJustified(3, '0') + '\r';
+QByteArray Line(const QByteArray& body) {
+    return Signed(body) + '\r';
 }
 
-// The tests drive every tick themselves; the window's own timers would only add polls.
-void StopTimers(Form1& form) {
-    for (QTimer* t : {form.Timer1, form.Timer2, form.Timer3, form.Timer4, form.Timer5,
-                      form.tmrTMPOperatingHours, form.tmrLogData})
-        t->stop();
-}
+const QByteArray kReport = Line("111_" + Byte(150) + QByteArray(73, '0'));
+
+// Everything the link said, in order.
+struct Heard {
+    QStringList texts;
+    QList<QByteArray> messages;
+    QList<int> sent, arrived;
+    QList<QPair<bool, QString>> shown;
+    int stale = 0;
+};
 
 }  // namespace
 
@@ -31,268 +37,227 @@ class TestLink : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() {
+        pty = std::make_unique<PseudoTerminal>();
+        QVERIFY(pty->ok());
+        Make({{3, pty->path()}});
+    }
+    void cleanup() {
+        link.reset();
+        pty.reset();
+    }
 
-    void framesOnTheWire_data();
-    void framesOnTheWire();
-    void sendingWhileClosedOnlySaysSo();
-    void aFrameTheLineRefusesIsNotCounted();
-    void arrivalsAreCutIntoMessages_data();
-    void arrivalsAreCutIntoMessages();
-    void countersStopAtTheTop();
+    void framesOnTheWire() {
+        Open();
+        link->SendCommand("111_");
+        link->SendCommand("");
+        QTRY_COMPARE_WITH_TIMEOUT(pty->Received(), QByteArray("111_242\r000\r"), 5000);
+        QCOMPARE(heard.sent, (QList<int>{1, 2}));
+        QCOMPARE(link->SentMessageCount.value(), 2);
+    }
 
-    void connectAndDisconnectTexts();
-    void connectToAMissingPort();
-    void connectToAHeldPort();
-    void connectionDisplayFollowsThePort();
-    void vanishingDeviceClosesThePortOnce();
+    void sendingWhileClosedOnlySaysSo() {
+        link->SendCommand("111_");
+        QCOMPARE(heard.texts, QStringList{"Not connected!"});
+        QVERIFY(heard.sent.isEmpty());
+        QCOMPARE(link->SentMessageCount.value(), 0);
+    }
 
-    void pollsSendNothingWhileClosed();
-    void pollsWhileOpen();
-    void lampsGoOutAtTheirTick();
-    void watchdogGreysOnlyAfterASilentPeriod();
+    void aFrameTheLineRefusesIsNotCounted() {
+        Open();
+        pty->Close();  // the far end is gone: the next write has nowhere to go
+        link->SendCommand("111_");
+        QVERIFY(heard.sent.isEmpty());
+        QCOMPARE(link->SentMessageCount.value(), 0);
+    }
+
+    void arrivalsAreCutIntoMessages_data() {
+        QTest::addColumn<QList<QByteArray>>("arrivals");
+        QTest::addColumn<int>("handed");
+        QTest::addColumn<QByteArray>("pending");
+        const QByteArray a = Line("500_a"), b = Line("501_b"), c = Line("502_c");
+        QTest::newRow("two and a half") << QList<QByteArray>{a + b + c.left(4)} << 2 << c.left(4);
+        QTest::newRow("completed by the next arrival")
+            << QList<QByteArray>{a + b + c.left(4), c.mid(4)} << 3 << QByteArray();
+        QTest::newRow("split in the checksum")
+            << QList<QByteArray>{a.left(6), a.mid(6)} << 1 << QByteArray();
+        QTest::newRow("line feed starts the next message")
+            << QList<QByteArray>{a + "\n" + b.left(2)} << 1 << QByteArray("\n" + b.left(2));
+    }
+    void arrivalsAreCutIntoMessages() {
+        QFETCH(QList<QByteArray>, arrivals);
+        QFETCH(int, handed);
+        QFETCH(QByteArray, pending);
+        Open();
+        QByteArray stream;
+        for (const QByteArray& arrival : arrivals) {
+            stream += arrival;
+            QVERIFY(pty->Write(arrival));
+            // Each arrival is read whole or in pieces; wait until its complete lines are cut.
+            QTRY_COMPARE_WITH_TIMEOUT(heard.messages.size(), int(stream.count('\r')), 5000);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(Bytes(link->rxBuffer().Pending()), pending, 5000);
+        QList<QByteArray> expected = stream.split('\r').mid(0, handed);
+        QCOMPARE(heard.messages, expected);
+        QCOMPARE(heard.arrived.last(), handed);
+        QCOMPARE(link->ReceivedMessageCount.value(), handed);
+    }
+
+    void countersStopAtTheTop() {
+        Open();
+        link->SentMessageCount.Set(2147483646);
+        link->ReceivedMessageCount.Set(2147483647);
+        for (int i = 0; i < 2; ++i) link->SendCommand("111_");
+        QCOMPARE(heard.sent, (QList<int>{2147483647, 2147483647}));
+        link->ReceiveText(View(Line("500_") + Line("501_")));
+        QCOMPARE(heard.arrived, QList<int>{2147483647});
+        QCOMPARE(heard.messages.size(), 2);  // reception goes on
+    }
+
+    void connectAndDisconnectTexts() {
+        link->Disconnect();
+        link->Connect();
+        QVERIFY(link->PortOpen());
+        link->Connect();  // already open: not reopened, same answer
+        QVERIFY(link->PortOpen());
+        link->Disconnect();
+        QVERIFY(!link->PortOpen());
+        QCOMPARE(heard.texts, (QStringList{"Port 3 not open", "Port 3 open successfully",
+                                           "Port 3 open successfully", "Port 3 closed"}));
+        QVERIFY(heard.sent.isEmpty());
+    }
+
+    void connectToAMissingPort() {
+        Make({{7, "/nonexistent/ttyVP7"}}, 7);
+        link->Connect();
+        QCOMPARE(heard.texts, QStringList{"Port 7 does not exist"});
+        QVERIFY(!link->PortOpen());
+    }
+
+    void connectToAHeldPort() {
+        vp::link::MSComm other({{1, pty->path()}});
+        other.SetSettings("9600,N,8,1");
+        QCOMPARE(other.SetPortOpen(true), 0);
+        link->Connect();
+        QCOMPARE(heard.texts, QStringList{"Port 3 is already open"});
+        QVERIFY(!link->PortOpen());
+    }
+
+    void connectionDisplayFollowsThePort() {
+        link->Timer2_Timer();
+        Open();
+        link->Timer2_Timer();
+        link->Disconnect();
+        link->Timer2_Timer();
+        const QString com = "Com3,9600,N,8,1";
+        QCOMPARE(heard.shown,
+                 (QList<QPair<bool, QString>>{{false, com}, {true, com}, {false, com}}));
+    }
+
+    void vanishingDeviceClosesThePortOnce() {
+        QTemporaryDir dir;
+        const QString name = dir.filePath("controller");
+        QVERIFY(QFile::link(pty->path(), name));
+        Make({{3, name}});
+        Open();
+        QSignalSpy events(&link->MSComm1(), &vp::link::MSComm::OnComm);
+        const QString error = "Port 3: Error reading comm device";
+
+        pty->Close();
+        QTRY_VERIFY_WITH_TIMEOUT(heard.texts.contains(error), 5000);
+        QVERIFY(!link->PortOpen());
+        // One report, not a flood: the port is closed, so the failure cannot repeat however often
+        // the event loop turns.
+        for (int i = 0; i < 100; ++i) QCoreApplication::processEvents();
+        QCOMPARE(events.count(), 1);
+        QCOMPARE(heard.texts.count(error), 1);
+
+        // The device comes back under the same name: Connect works again.
+        PseudoTerminal back;
+        QVERIFY(back.ok());
+        QVERIFY(QFile::remove(name));
+        QVERIFY(QFile::link(back.path(), name));
+        Open();
+        link->SendCommand("111_");
+        QTRY_COMPARE_WITH_TIMEOUT(back.Received(), QByteArray("111_242\r"), 5000);
+    }
+
+    void pollsSendNothingWhileClosed() {
+        link->Timer1_Timer();
+        QList<int> steps;
+        for (int i = 0; i < 5; ++i) {
+            steps << link->SlowPollStep;
+            link->tmrTMPOperatingHours_Timer();
+        }
+        QCOMPARE(steps, (QList<int>{0, 1, 2, 3, 0}));
+        QVERIFY(heard.texts.isEmpty());  // no "Not connected!" from a poll
+        QCOMPARE(link->SentMessageCount.value(), 0);
+    }
+
+    // The slow poll turns on while the port is closed, so after a connect it goes on where it is.
+    void pollsWhileOpen() {
+        link->tmrTMPOperatingHours_Timer();
+        Open();
+        link->Timer1_Timer();
+        for (int i = 0; i < 4; ++i) link->tmrTMPOperatingHours_Timer();
+        QTRY_COMPARE_WITH_TIMEOUT(
+            pty->Received(), QByteArray("111_242\r038_250\r092_250\r090_248\r040_243\r"), 5000);
+    }
+
+    // Only a report that will be shown holds the grey off, and only for the period it came in.
+    void watchdog_data() {
+        QTest::addColumn<QByteArray>("between");
+        QTest::addColumn<bool>("stale");
+        QByteArray badSum = kReport;
+        badSum[79] = badSum[79] == '9' ? '0' : '9';
+        QTest::newRow("report") << kReport << false;
+        QTest::newRow("nothing") << QByteArray() << true;
+        QTest::newRow("report of 80 bytes")
+            << Line("111_" + Byte(150) + QByteArray(72, '0')) << true;
+        QTest::newRow("bad checksum") << badSum << true;
+        QTest::newRow("error report") << Line("111_" + Byte(170) + QByteArray(73, '0')) << true;
+        QTest::newRow("other kind") << Line("112_" + Byte(150) + QByteArray(73, '0')) << true;
+    }
+    void watchdog() {
+        QFETCH(QByteArray, between);
+        QFETCH(bool, stale);
+        link->Timer5_Timer();  // nothing since the window loaded
+        QCOMPARE(heard.stale, 1);
+        link->ReceiveText(View(kReport));
+        link->Timer5_Timer();  // a report came in this period: only consumed
+        QCOMPARE(heard.stale, 1);
+        link->ReceiveText(View(between));
+        link->Timer5_Timer();
+        QCOMPARE(heard.stale, stale ? 2 : 1);
+    }
 
 private:
-    void Open() {
-        form->connection().cmdConnect_Click();
-        QVERIFY(form->MSComm1->PortOpen());
+    void Make(PortNames names, std::int16_t port = 3) {
+        heard = {};
+        link = std::make_unique<Link>(std::move(names));
+        link->MSComm1().SetCommPort(port);
+        link->Load();
+        Heard* h = &heard;
+        connect(link.get(), &Link::StatusText, [h](const QString& t) { h->texts << t; });
+        connect(link.get(), &Link::MessageReceived,
+                [h](std::string_view m) { h->messages << Bytes(m); });
+        connect(link.get(), &Link::FrameSent, [h](std::int32_t n) { h->sent << n; });
+        connect(link.get(), &Link::MessagesArrived, [h](std::int32_t n) { h->arrived << n; });
+        connect(link.get(), &Link::ConnectionShown, [h](bool open, const QString& com) {
+            h->shown.append({open, com});
+        });
+        connect(link.get(), &Link::ReportsStale, [h] { ++h->stale; });
     }
+    void Open() {
+        link->Connect();
+        QVERIFY(link->PortOpen());
+        heard.texts.clear();
+    }
+
     std::unique_ptr<PseudoTerminal> pty;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<Link> link;
+    Heard heard;
 };
 
-void TestLink::init() {
-    pty = std::make_unique<PseudoTerminal>();
-    QVERIFY(pty->ok());
-    form = std::make_unique<Form1>(vp::link::PortNames{{3, pty->path()}});
-    StopTimers(*form);
-}
-
-void TestLink::cleanup() {
-    form.reset();
-    pty.reset();
-}
-
-void TestLink::framesOnTheWire_data() {
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("status poll") << QByteArray("111_") << QByteArray("111_242\r");
-    QTest::newRow("operating hours") << QByteArray("040_") << QByteArray("040_243\r");
-    QTest::newRow("tmp errors") << QByteArray("038_") << QByteArray("038_250\r");
-    QTest::newRow("icpcon errors") << QByteArray("092_") << QByteArray("092_250\r");
-    QTest::newRow("gauge errors") << QByteArray("090_") << QByteArray("090_248\r");
-    QTest::newRow("empty body") << QByteArray() << QByteArray("000\r");
-    QTest::newRow("set-point") << QByteArray("037_075") << Framed("037_075");
-}
-
-void TestLink::framesOnTheWire() {
-    QFETCH(QByteArray, body);
-    QFETCH(QByteArray, wire);
-    Open();
-    form->framing().SendCommand(body.toStdString());
-    QTRY_COMPARE_WITH_TIMEOUT(pty->Received(), wire, 5000);
-    QCOMPARE(form->shpSend->FillColor(), 0x0000FFFFu);
-    QVERIFY(form->Timer3->isActive());
-    QCOMPARE(form->lblSentMessages->Caption(), QStringLiteral("1 sent messages"));
-    form->framing().SendCommand(body.toStdString());
-    QCOMPARE(form->lblSentMessages->Caption(), QStringLiteral("2 sent messages"));
-}
-
-void TestLink::sendingWhileClosedOnlySaysSo() {
-    form->framing().SendCommand("111_");
-    QCOMPARE(form->txtStatus->text(), QStringLiteral("Not connected!"));
-    QCOMPARE(form->lblSentMessages->Caption(), QStringLiteral("0 sent messages"));
-    QCOMPARE(form->framing().SentMessageCount().value(), 0);
-    QCOMPARE(form->shpSend->FillColor(), 0x80000004u);
-    QVERIFY(!form->Timer3->isActive());
-}
-
-void TestLink::aFrameTheLineRefusesIsNotCounted() {
-    Open();
-    pty->Close();  // the far end is gone: the next write has nowhere to go
-    form->framing().SendCommand("111_");
-    QCOMPARE(form->framing().SentMessageCount().value(), 0);
-    QCOMPARE(form->lblSentMessages->Caption(), QStringLiteral("0 sent messages"));
-}
-
-void TestLink::arrivalsAreCutIntoMessages_data() {
-    QTest::addColumn<QList<QByteArray>>("arrivals");
-    QTest::addColumn<int>("handed");
-    QTest::addColumn<QByteArray>("pending");
-    const QByteArray a = Framed("500_a"), b = Framed("501_b"), c = Framed("502_c");
-    QTest::newRow("one message") << QList<QByteArray>{a} << 1 << QByteArray();
-    QTest::newRow("two and a half") << QList<QByteArray>{a + b + c.left(4)} << 2 << c.left(4);
-    QTest::newRow("completed by the next arrival")
-        << QList<QByteArray>{a + b + c.left(4), c.mid(4)} << 3 << QByteArray();
-    QTest::newRow("split in the checksum")
-        << QList<QByteArray>{a.left(6), a.mid(6)} << 1 << QByteArray();
-    QTest::newRow("line feed starts the next message")
-        << QList<QByteArray>{a + "\n" + b.left(2)} << 1 << QByteArray("\n" + b.left(2));
-}
-
-void TestLink::arrivalsAreCutIntoMessages() {
-    QFETCH(QList<QByteArray>, arrivals);
-    QFETCH(int, handed);
-    QFETCH(QByteArray, pending);
-    Open();
-    for (const QByteArray& arrival : arrivals) {
-        const int before = form->framing().ReceivedMessageCount().value();
-        QVERIFY(pty->Write(arrival));
-        // Each arrival is read whole or in pieces; wait until its complete lines are counted.
-        const int lines = arrival.count('\r');
-        QTRY_COMPARE_WITH_TIMEOUT(form->framing().ReceivedMessageCount().value(), before + lines,
-                                  5000);
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(QByteArray::fromStdString(form->framing().rxBuffer().Pending()),
-                              pending, 5000);
-    QCOMPARE(form->framing().ReceivedMessageCount().value(), handed);
-    QCOMPARE(form->lblReceivedMessages->Caption(), QString::number(handed) + " received messages");
-    // Kinds without a handler are listed as received, newest first.
-    QCOMPARE(form->lstMessages->count(), handed);
-    QCOMPARE(form->lstMessages->item(0)->text().left(3), QString::number(499 + handed));
-    QCOMPARE(form->shpRecv->FillColor(), 0x0000FF00u);
-    QVERIFY(form->Timer4->isActive());
-}
-
-void TestLink::countersStopAtTheTop() {
-    Open();
-    form->framing().SentMessageCount().Set(2147483646);
-    form->framing().ReceivedMessageCount().Set(2147483647);
-    for (int i = 0; i < 3; ++i) form->framing().SendCommand("111_");
-    QCOMPARE(form->lblSentMessages->Caption(), QStringLiteral("2147483647 sent messages"));
-    form->framing().ReceiveText(Framed("500_") + Framed("501_"));
-    QCOMPARE(form->framing().ReceivedMessageCount().value(), 2147483647);
-    QCOMPARE(form->lstMessages->count(), 2);  // reception goes on
-}
-
-void TestLink::connectAndDisconnectTexts() {
-    form->connection().cmdDisconnect_Click();
-    QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 not open"));
-    form->connection().cmdConnect_Click();
-    QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 open successfully"));
-    QVERIFY(form->MSComm1->PortOpen());
-    form->txtStatus->clear();
-    form->connection().cmdConnect_Click();  // already open: not reopened, same answer
-    QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 open successfully"));
-    QVERIFY(form->MSComm1->PortOpen());
-    form->connection().cmdDisconnect_Click();
-    QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 closed"));
-    QVERIFY(!form->MSComm1->PortOpen());
-    // Neither button touches counters or lamps.
-    QCOMPARE(form->lblSentMessages->Caption(), QStringLiteral("0 sent messages"));
-    QCOMPARE(form->shpSend->FillColor(), 0x80000004u);
-}
-
-void TestLink::connectToAMissingPort() {
-    form->Combo3->setCurrentIndex(6);  // Com7: /dev/ttyS6 does not exist here
-    form->connection().cmdConnect_Click();
-    if (QFile::exists("/dev/ttyS6")) QSKIP("this machine has a /dev/ttyS6");
-    QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 7 does not exist"));
-    QVERIFY(!form->MSComm1->PortOpen());
-    form->connection().Timer2_Timer();
-    QVERIFY(form->Combo1->isEnabled());
-    QCOMPARE(form->lblStatus->Caption(), QStringLiteral("Disconnected"));
-}
-
-void TestLink::connectToAHeldPort() {
-    vp::link::MSComm other({{1, pty->path()}});
-    other.SetSettings("9600,n,8,1");
-    QCOMPARE(other.SetPortOpen(true), 0);
-    form->connection().cmdConnect_Click();
-    QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 is already open"));
-    QVERIFY(!form->MSComm1->PortOpen());
-}
-
-void TestLink::connectionDisplayFollowsThePort() {
-    form->Combo1->setCurrentIndex(1);  // 9600
-    Open();
-    form->connection().Timer2_Timer();
-    QCOMPARE(form->lblStatus->Caption(), QStringLiteral("Connected"));
-    QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com3,9600,n,8,1"));
-    for (auto* list : {form->Combo1, form->Combo2, form->Combo3}) QVERIFY(!list->isEnabled());
-    form->connection().cmdDisconnect_Click();
-    form->connection().Timer2_Timer();
-    QCOMPARE(form->lblStatus->Caption(), QStringLiteral("Disconnected"));
-    QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com3,9600,n,8,1"));  // kept
-    for (auto* list : {form->Combo1, form->Combo2, form->Combo3}) QVERIFY(list->isEnabled());
-}
-
-void TestLink::vanishingDeviceClosesThePortOnce() {
-    QTemporaryDir dir;
-    const QString link = dir.filePath("controller");
-    QVERIFY(QFile::link(pty->path(), link));
-    form = std::make_unique<Form1>(vp::link::PortNames{{3, link}});
-    StopTimers(*form);
-    Open();
-    QSignalSpy events(form->MSComm1, &vp::link::MSComm::OnComm);
-
-    pty->Close();
-    QTRY_COMPARE_WITH_TIMEOUT(form->txtStatus->text(),
-                              QStringLiteral("Port 3: Error reading comm device"), 5000);
-    QVERIFY(!form->MSComm1->PortOpen());
-    // One report, not a flood: the port is closed, so the failure cannot repeat however often
-    // the event loop turns.
-    for (int i = 0; i < 100; ++i) QCoreApplication::processEvents();
-    QCOMPARE(events.count(), 1);
-
-    // The device comes back under the same name: Connect works again.
-    PseudoTerminal back;
-    QVERIFY(back.ok());
-    QVERIFY(QFile::remove(link));
-    QVERIFY(QFile::link(back.path(), link));
-    form->connection().cmdConnect_Click();
-    QCOMPARE(form->txtStatus->text(), QStringLiteral("Port 3 open successfully"));
-    form->framing().SendCommand("111_");
-    QTRY_COMPARE_WITH_TIMEOUT(back.Received(), QByteArray("111_242\r"), 5000);
-}
-
-void TestLink::pollsSendNothingWhileClosed() {
-    form->txtStatus->setText("untouched");
-    form->polls().Timer1_Timer();
-    QList<int> steps;
-    for (int i = 0; i < 5; ++i) {
-        steps << form->polls().SlowPollStep;
-        form->polls().tmrTMPOperatingHours_Timer();
-    }
-    QCOMPARE(steps, (QList<int>{0, 1, 2, 3, 0}));
-    QCOMPARE(form->txtStatus->text(), QStringLiteral("untouched"));
-    QCOMPARE(form->framing().SentMessageCount().value(), 0);
-}
-
-void TestLink::pollsWhileOpen() {
-    form->polls().tmrTMPOperatingHours_Timer();  // step 0 passes while closed
-    Open();
-    form->polls().Timer1_Timer();
-    for (int i = 0; i < 4; ++i) form->polls().tmrTMPOperatingHours_Timer();
-    QTRY_COMPARE_WITH_TIMEOUT(pty->Received(),
-                              QByteArray("111_242\r038_250\r092_250\r090_248\r040_243\r"), 5000);
-}
-
-void TestLink::lampsGoOutAtTheirTick() {
-    Open();
-    form->framing().SendCommand("111_");
-    form->framing().ReceiveText(Framed("500_"));
-    QCOMPARE(form->shpSend->FillColor(), 0x0000FFFFu);
-    QCOMPARE(form->shpRecv->FillColor(), 0x0000FF00u);
-    form->polls().Timer3_Timer();
-    QCOMPARE(form->shpSend->FillColor(), 0x80000004u);
-    QVERIFY(!form->Timer3->isActive());
-    QCOMPARE(form->shpRecv->FillColor(), 0x0000FF00u);
-    form->polls().Timer4_Timer();
-    QCOMPARE(form->shpRecv->FillColor(), 0x80000004u);
-    QVERIFY(!form->Timer4->isActive());
-}
-
-void TestLink::watchdogGreysOnlyAfterASilentPeriod() {
-    for (auto* s : form->Indicators()) s->SetFillColor(0x0000FF00);
-    form->polls().MarkStatusSeen();
-    form->polls().Timer5_Timer();  // a report came in this period: it is only consumed
-    QCOMPARE(form->polls().StatusSeen, 0);
-    QCOMPARE(form->shpTMP1->FillColor(), 0x0000FF00u);
-    form->polls().Timer5_Timer();  // none since: grey
-    for (auto* s : form->Indicators()) QCOMPARE(s->FillColor(), 0x80000011u);
-}
-
-QTEST_MAIN(TestLink)
+QTEST_GUILESS_MAIN(TestLink)
 #include "tst_link.moc"

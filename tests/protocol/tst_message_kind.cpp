@@ -1,29 +1,25 @@
+// What a received message is: checksum error, error report or a kind to dispatch; its fields by
+// position; and whether it is a status report that will be shown.
 #include <QtTest>
 #include <climits>
-#include <string_view>
 
-#include "link/frame.h"
-#include "messages/message_kind.h"
+#include "protocol/lines.h"
+#include "protocol/message_kind.h"
 
-using vp::messages::Classification;
-using vp::messages::Classify;
-using vp::messages::CodeAt;
-using vp::messages::FieldAt;
+using vp::protocol::Classification;
+using vp::protocol::Classify;
+using vp::protocol::CodeAt;
+using vp::protocol::FieldAt;
 using Action = Classification::Action;
+using namespace vp::test;
 
 Q_DECLARE_METATYPE(Classification::Action)
 
 namespace {
-
-std::string_view View(const QByteArray& bytes) {
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+// A status report of the right length; its fields do not matter here.
+QByteArray Report(int code = 150, const QByteArray& kind = "111", int length = 81) {
+    return Signed(kind + "_" + Byte(code) + QByteArray(length - 8, '0'));
 }
-
-// A received message with a correct checksum: body and its three digits, no CR.
-QByteArray Signed(const QByteArray& body) {
-    return body + QByteArray::fromStdString(vp::link::Checksum(View(body)));
-}
-
 }  // namespace
 
 class TestMessageKind : public QObject {
@@ -42,10 +38,10 @@ private slots:
         row("151 is an error report", Signed("040_\x97"), error, 40, 151);
         row("status with icpcon fault", Signed("111_\xaa"), error, 111, 170);
         row("255 is a byte, not -1", Signed("092_\xff"), error, 92, 255);
-        row("bad checksum still reads kind", QByteArray("040_\x96") + "000", Action::ChecksumError,
-            40, 150);
-        row("bad checksum beats error code", QByteArray("111_\xaa") + "000", Action::ChecksumError,
-            111, 170);
+        row("bad checksum beats error code",
+            "111_\xaa"
+            "000",
+            Action::ChecksumError, 111, 170);
         row("separator not examined", Signed("111\xff\x96"), byKind, 111, 150);
         row("kind not a number", Signed("ABC_\x96"), byKind, 0, 150);
         row("kind rounds half to even down", Signed("2.5_\x96"), byKind, 2, 150);
@@ -56,13 +52,11 @@ private slots:
         row("four bytes, no result code", Signed("0"), byKind, 4, 0);
         row("empty message", "", Action::ChecksumError, 0, 0);
     }
-
     void classify() {
         QFETCH(QByteArray, message);
         QFETCH(Action, action);
         QFETCH(int, kind);
         QFETCH(int, resultCode);
-
         const Classification c = Classify(View(message));
         QCOMPARE(c.action, action);
         QCOMPARE(c.kind, kind);
@@ -71,26 +65,42 @@ private slots:
 
     // Positions count from 1; outside the message a code reads 0 and a field is cut or empty.
     void codeAndFieldAt_data() {
-        QTest::addColumn<QByteArray>("message");
         QTest::addColumn<int>("pos");
         QTest::addColumn<int>("len");
-        QTest::addColumn<QByteArray>("field");  // its first byte is the code at pos
-        QTest::newRow("inside") << QByteArray("abcdef") << 2 << 3 << QByteArray("bcd");
-        QTest::newRow("cut at the end") << QByteArray("abcdef") << 5 << 5 << QByteArray("ef");
-        QTest::newRow("last byte") << QByteArray("abcdef") << 6 << 1 << QByteArray("f");
-        QTest::newRow("wholly beyond") << QByteArray("abcdef") << 7 << 1 << QByteArray();
-        QTest::newRow("position zero") << QByteArray("abcdef") << 0 << 2 << QByteArray();
-        QTest::newRow("empty") << QByteArray() << 1 << 1 << QByteArray();
-        QTest::newRow("high byte") << QByteArray("\xc1") << 1 << 1 << QByteArray("\xc1");
+        QTest::addColumn<QByteArray>("field");  // of "abcdef\xc1"; its first byte is the code
+        QTest::newRow("inside") << 2 << 3 << QByteArray("bcd");
+        QTest::newRow("cut at the end") << 6 << 5 << QByteArray("f\xc1");
+        QTest::newRow("high byte") << 7 << 1 << QByteArray("\xc1");
+        QTest::newRow("wholly beyond") << 8 << 1 << QByteArray();
+        QTest::newRow("position zero") << 0 << 2 << QByteArray();
     }
     void codeAndFieldAt() {
-        QFETCH(QByteArray, message);
         QFETCH(int, pos);
         QFETCH(int, len);
         QFETCH(QByteArray, field);
-        const std::string_view got = FieldAt(View(message), std::size_t(pos), std::size_t(len));
-        QCOMPARE(QByteArray(got.data(), qsizetype(got.size())), field);
+        const QByteArray message("abcdef\xc1");
+        QCOMPARE(Bytes(FieldAt(View(message), std::size_t(pos), std::size_t(len))), field);
         QCOMPARE(CodeAt(View(message), std::size_t(pos)), field.isEmpty() ? 0 : uchar(field[0]));
+    }
+
+    // Only such a report refreshes the plant picture, so only it may hold off the watchdog.
+    void isShownStatusReport_data() {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<bool>("shown");
+        QByteArray badSum = Report();
+        badSum[80] = badSum[80] == '9' ? '0' : '9';
+        QTest::newRow("81 bytes") << Report() << true;
+        QTest::newRow("result code below OK") << Report(149) << true;
+        QTest::newRow("80 bytes") << Report(150, "111", 80) << false;
+        QTest::newRow("82 bytes") << Report(150, "111", 82) << false;
+        QTest::newRow("bad checksum") << badSum << false;
+        QTest::newRow("error report") << Report(170) << false;
+        QTest::newRow("other kind") << Report(150, "112") << false;
+    }
+    void isShownStatusReport() {
+        QFETCH(QByteArray, message);
+        QFETCH(bool, shown);
+        QCOMPARE(vp::protocol::IsShownStatusReport(View(message)), shown);
     }
 };
 

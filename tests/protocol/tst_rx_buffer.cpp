@@ -1,15 +1,13 @@
+// Arrivals cut into messages: order, splits anywhere, the 256-byte bound, every byte value.
 #include <QtTest>
-#include <string_view>
 
-#include "link/rx_buffer.h"
+#include "protocol/lines.h"
+#include "protocol/rx_buffer.h"
 
-using vp::link::RxBuffer;
+using vp::protocol::RxBuffer;
+using vp::test::View;
 
 namespace {
-
-std::string_view View(const QByteArray& bytes) {
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
 
 // An RxBuffer with a sink that keeps every message handed over.
 struct Receiver {

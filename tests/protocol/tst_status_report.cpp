@@ -1,23 +1,17 @@
+// The status report's fields: each read from its own position, the pressure and uptime texts.
 #include <QMap>
 #include <QtTest>
-#include <string_view>
 
-#include "link/frame.h"
-#include "status/status_report.h"
+#include "protocol/frame.h"
+#include "protocol/lines.h"
+#include "protocol/status_report.h"
 
-using vp::status::PressureText;
-using vp::status::ReadStatusReport;
-using vp::status::StatusReport;
+using vp::protocol::PressureText;
+using vp::protocol::ReadStatusReport;
+using vp::protocol::StatusReport;
+using namespace vp::test;
 
 namespace {
-
-std::string_view View(const QByteArray& bytes) {
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
-
-QByteArray Bytes(const std::string& s) {
-    return QByteArray::fromStdString(s);
-}
 
 // Every one-byte field holds 128 + its position, so no two fields share a value and a field read
 // from a neighbour's position shows at once.
@@ -45,7 +39,7 @@ QByteArray DistinctReport(const QByteArray& uptime = "0000003600") {
     Put(body, 56, "056");
     Put(body, 59, "059");
     Put(body, 69, uptime);
-    return body + Bytes(vp::link::Checksum(View(body)));
+    return Signed(body);
 }
 
 const char* const kValveNames[] = {"3V1", "1V1", "2V1", "1V2", "2V2", "1V3", "2V3", "1V4"};
@@ -107,7 +101,7 @@ private slots:
     void readsEveryField() {
         const QByteArray message = DistinctReport();
         QCOMPARE(message.size(), 81);
-        QVERIFY(!vp::link::ChecksumMismatch(View(message)));
+        QVERIFY(!vp::protocol::ChecksumMismatch(View(message)));
 
         const auto report = ReadStatusReport(View(message));
         QVERIFY(report);
@@ -172,8 +166,6 @@ private slots:
 
         QTest::newRow("zero") << QByteArray("0000000000") << QByteArray("0s");
         QTest::newRow("seven") << QByteArray("0000000007") << QByteArray("7s");
-        QTest::newRow("an hour") << QByteArray("0000003600") << QByteArray("3600s");
-        QTest::newRow("thousand million") << QByteArray("1000000000") << QByteArray("1000000000s");
         QTest::newRow("all nines") << QByteArray("9999999999") << QByteArray("9999999999s");
         QTest::newRow("leading blanks") << QByteArray("      1234") << QByteArray("1234s");
         QTest::newRow("nothing readable") << QByteArray("??????????") << QByteArray("0s");

@@ -1,13 +1,16 @@
-// Status reports through the dispatcher onto the synoptic diagram: which controls each field
-// writes, that its neighbours stay as they were, and the grey of a silent link.
+// Status reports through the dispatcher onto the plant's state: which controls each field writes,
+// that its neighbours stay as they were, and the colours coming back after the grey.
 #include <QtTest>
 #include <memory>
 #include <utility>
 
-#include "status/form_state.h"
+#include "protocol/lines.h"
+#include "state/dispatcher.h"
+#include "state/plant_status.h"
+#include "state/state_map.h"
 
 using namespace vp::test;
-using vp::panel::Form1;
+using vp::state::PanelState;
 
 namespace {
 
@@ -54,28 +57,27 @@ QByteArray Report(const Fields& changes = {}, int length = 81) {
     for (const Fields* fields : {&kBaseline, &changes})
         for (const auto& [pos, bytes] : *fields)
             if (pos - 1 + bytes.size() <= body.size()) body.replace(pos - 1, bytes.size(), bytes);
-    return Framed(body);
+    return Signed(body);
 }
 
-const QString kRed = Fill(vp::panel::kRed), kWhite = Fill(vp::panel::kWhite),
-              kGreen = Fill(vp::panel::kGreen), kYellow = Fill(vp::panel::kYellow),
-              kCyan = Fill(vp::panel::kCyan), kMagenta = Fill(vp::panel::kMagenta),
-              kBlue = Fill(vp::panel::kBlue);
+const QString kRed = Colour(vp::state::kRed), kWhite = Colour(vp::state::kWhite),
+              kGreen = Colour(vp::state::kGreen), kYellow = Colour(vp::state::kYellow),
+              kCyan = Colour(vp::state::kCyan), kMagenta = Colour(vp::state::kMagenta),
+              kBlue = Colour(vp::state::kBlue);
 
 }  // namespace
 
-class TestPlantDisplay : public QObject {
+class TestPlantStatus : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { form = std::make_unique<Form1>(); }
-    void cleanup() { form.reset(); }
+    void init() { s = std::make_unique<PanelState>(); }
 
     void reportShowsEveryField() {
-        const FormState before = StateOf(*form);
+        const StateMap before = Snapshot(*s);
         send(Report());
         // clang-format off
-    const FormState expected{
+    const StateMap expected{
         {"lblTG1", "---"}, {"shpTG1", kRed}, {"lblTG1State", "TG1 state: bad size"},
         {"lbl1G1", "5.000E-3\r\nmBar"}, {"shp1G1", kWhite}, {"lbl1G1State", "1G1 state: OK"},
         {"lbl2G1", "1.013E 3\r\nmBar"}, {"shp2G1", kWhite}, {"lbl2G1State", "2G1 state: OK"},
@@ -97,25 +99,22 @@ private slots:
         {"shpPneumatics", kRed}, {"shpTMPCooling", kGreen},
         {"lblBranch1", "Branch1: active"}, {"shpBranch1", kWhite},
         {"lblBranch2", "Branch2: inactive"}, {"shpBranch2", kWhite},
-        {"txtUptime", "12345s"}, {"StatusSeen", "1"}};
+        {"txtUptime", "12345s"}, {"ShownReports", "1"}};
         // clang-format on
-        QCOMPARE(Changes(before, StateOf(*form)), expected);
+        QCOMPARE(Changes(before, Snapshot(*s)), expected);
     }
 
     void fieldWritesOnlyItsControls_data() {
         QTest::addColumn<Fields>("fields");
-        QTest::addColumn<FormState>("changes");
-        const auto row = [](const char* name, Fields fields, FormState changes) {
+        QTest::addColumn<StateMap>("changes");
+        const auto row = [](const char* name, Fields fields, StateMap changes) {
             QTest::newRow(name) << fields << changes;
         };
-        const auto pressure = [](const QString& text) {
-            return FormState{{"lbl1G1", text + "\r\nmBar"}, {"LastPressure1G1", text}};
-        };
         const auto pump = [](const QString& name, const QString& fill, const QString& caption) {
-            return FormState{{"shp" + name, fill}, {"lbl" + name + "status", caption}};
+            return StateMap{{"shp" + name, fill}, {"lbl" + name + "status", caption}};
         };
         const auto rotary = [](const QString& fill, const QString& caption) {
-            return FormState{{"shpRotary", fill}, {"lblRotaryStatus", caption}};
+            return StateMap{{"shpRotary", fill}, {"lblRotaryStatus", caption}};
         };
 
         // clang-format off
@@ -130,8 +129,6 @@ private slots:
     row("1G3 OK", {{k1G3, Gauge(150, "999999")}},
         {{"lbl1G3", "9.999E 79\r\nmBar"}, {"shp1G3", kWhite}, {"lbl1G3State", "1G3 state: OK"},
          {"LastPressure1G3", "9.999E 79"}});
-    row("exponent 17", {{k1G1, Gauge(150, "123417")}}, pressure("1.234E-3"));
-    row("exponent blank", {{k1G1, Gauge(150, "5000  ")}}, pressure("5.000E-20"));
 
     row("3V1 open",   {{k3V1, Byte(191)}}, {{"shp3V1", kGreen},  {"lbl3V1status", "open"}});
     row("1V1 closed", {{k1V1, Byte(190)}}, {{"shp1V1", kYellow}, {"lbl1V1status", "closed"}});
@@ -188,11 +185,12 @@ private slots:
     // up as an unexpected change.
     void fieldWritesOnlyItsControls() {
         QFETCH(Fields, fields);
-        QFETCH(FormState, changes);
+        QFETCH(StateMap, changes);
         send(Report());
-        const FormState before = StateOf(*form);
+        const StateMap before = Snapshot(*s);
         send(Report(fields));
-        QCOMPARE(Changes(before, StateOf(*form)), changes);
+        changes["ShownReports"] = "2";
+        QCOMPARE(Changes(before, Snapshot(*s)), changes);
     }
 
     void greyedShapesComeBack_data() {
@@ -207,55 +205,42 @@ private slots:
     void greyedShapesComeBack() {
         QFETCH(Fields, fields);
         send(Report(fields));
-        const FormState shown = StateOf(*form);
-        form->GreyIndicators();
+        const StateMap shown = Snapshot(*s);
+        vp::state::GreyIndicators(*s);
         send(Report(fields));
-        QCOMPARE(StateOf(*form), shown);
         // The operating-hours shapes come back with their own message.
-        for (auto* shape : form->Indicators())
-            QVERIFY2((shape->FillColor() == vp::panel::kGreyText) ==
-                         shape->objectName().endsWith("OperatingHours"),
-                     qPrintable(shape->objectName()));
+        const QString grey = Colour(vp::state::kGreyText);
+        QCOMPARE(Changes(shown, Snapshot(*s)), (StateMap{{"shpTMP1OperatingHours", grey},
+                                                         {"shpTMP2OperatingHours", grey},
+                                                         {"ShownReports", "2"}}));
+    }
+
+    // The grey takes every shape but the two lamps, and no caption.
+    void greyIndicators() {
+        send(Report());
+        const StateMap before = Snapshot(*s);
+        vp::state::GreyIndicators(*s);
+        StateMap grey;
+        for (auto it = before.begin(); it != before.end(); ++it)
+            if (it.key().startsWith("shp") && it.key() != "shpSend" && it.key() != "shpRecv")
+                grey[it.key()] = Colour(vp::state::kGreyText);
+        QCOMPARE(grey.size(), 23);
+        QCOMPARE(Changes(before, Snapshot(*s)), grey);
     }
 
     void wrongLengthChangesNothing() {
-        const FormState before = StateOf(*form);
-        send(Report({}, 80));
-        send(Report({}, 82));
-        QCOMPARE(Changes(before, StateOf(*form)), FormState{});
-    }
-
-    void watchdogGreysAfterASilentTick_data() {
-        QTest::addColumn<QList<QByteArray>>("between");
-        QTest::addColumn<bool>("grey");
-        QTest::newRow("report") << QList{Report()} << false;
-        QTest::newRow("nothing") << QList<QByteArray>{} << true;
-        QTest::newRow("report of 80 bytes") << QList{Report({}, 80)} << true;
-        QTest::newRow("error report") << QList{Report({{5, Byte(170)}})} << true;
-    }
-
-    void watchdogGreysAfterASilentTick() {
-        QFETCH(QList<QByteArray>, between);
-        QFETCH(bool, grey);
-        send(Report());
-        form->polls().Timer5_Timer();
-        QVERIFY(!greyed() && form->polls().StatusSeen == 0);
-        for (const QByteArray& message : between) send(message);
-        form->polls().Timer5_Timer();
-        QCOMPARE(greyed(), grey);
+        const StateMap before = Snapshot(*s);
+        for (int length : {80, 82}) {
+            send(Report({}, length));
+            QVERIFY(!vp::state::DecodeStatus(*s, View(Report({}, length))));
+        }
+        QCOMPARE(Changes(before, Snapshot(*s)), StateMap{});
     }
 
 private:
-    void send(const QByteArray& message) {
-        form->dispatcher().HandleMessage(message.toStdString());
-    }
-    bool greyed() const {
-        for (auto* shape : form->Indicators())
-            if (shape->FillColor() != vp::panel::kGreyText) return false;
-        return true;
-    }
-    std::unique_ptr<Form1> form;
+    void send(const QByteArray& message) { vp::state::HandleMessage(*s, View(message)); }
+    std::unique_ptr<PanelState> s;
 };
 
-QTEST_MAIN(TestPlantDisplay)
-#include "tst_plant_display.moc"
+QTEST_GUILESS_MAIN(TestPlantStatus)
+#include "tst_plant_status.moc"
