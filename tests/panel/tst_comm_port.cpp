@@ -1,18 +1,15 @@
 // The port object against real devices: a pseudo-terminal, a missing path, a held one, one the
 // user may not open, and a line whose far end stops reading.
-#include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <QTemporaryDir>
 #include <QtTest>
-#include <functional>
 
 #include "link/comm_port.h"
 #include "link/port_errors.h"
 #include "support/line_filler.h"
 #include "support/pseudo_terminal.h"
+#include "support/unprivileged.h"
 
 using vp::link::MSComm;
 
@@ -141,42 +138,14 @@ void TestCommPort::heldDeviceIsInUseUnderAnyOfItsNames() {
 
 namespace {
 
-// Runs `body` in a child process as a user who may not open `device`, and gives back its exit
-// code and standard error. Root may open anything, so as root the child becomes "nobody" and the
-// device belongs to root and a group nobody is not in; anyone else takes all rights from the
-// device they own.
-std::pair<int, QByteArray> RunWithoutRightsTo(const QString& device,
-                                              const std::function<int()>& body) {
+// Takes the rights to `device` from the user RunUnprivileged runs as: as root, the device goes to
+// root and a group "nobody" is not in; anyone else takes all rights from the device they own.
+bool TakeRightsTo(const QString& device) {
     const QByteArray path = QFile::encodeName(device);
-    if (geteuid() == 0) {
-        const group* dialout = getgrnam("dialout");
-        if (::chown(path.constData(), 0, dialout ? dialout->gr_gid : 0) != 0 ||
-            ::chmod(path.constData(), 0660) != 0)
-            return {-1, "cannot take the device's rights"};
-    } else if (::chmod(path.constData(), 0) != 0) {
-        return {-1, "cannot take the device's rights"};
-    }
-    int err[2];
-    if (::pipe(err) != 0) return {-1, "no pipe"};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::dup2(err[1], STDERR_FILENO);
-        ::close(err[0]);
-        qInstallMessageHandler(nullptr);  // warnings to standard error, as in the panel
-        const passwd* nobody = getpwnam("nobody");
-        if (geteuid() == 0 && (!nobody || ::setgroups(0, nullptr) != 0 ||
-                               ::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0))
-            ::_exit(99);
-        ::_exit(body());
-    }
-    ::close(err[1]);
-    QByteArray text;
-    char buf[512];
-    for (ssize_t n; (n = ::read(err[0], buf, sizeof buf)) > 0;) text.append(buf, n);
-    ::close(err[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text};
+    if (geteuid() != 0) return ::chmod(path.constData(), 0) == 0;
+    const group* dialout = getgrnam("dialout");
+    return ::chown(path.constData(), 0, dialout ? dialout->gr_gid : 0) == 0 &&
+           ::chmod(path.constData(), 0660) == 0;
 }
 
 }  // namespace
@@ -188,7 +157,8 @@ void TestCommPort::deviceWithoutPermissionIsOpenFailedWithTheRemedy() {
     QVERIFY(QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther));
     const QString link = dir.filePath("controller");
     QVERIFY(QFile::link(pty.path(), link));
-    const auto [code, err] = RunWithoutRightsTo(pty.path(), [&] {
+    QVERIFY(TakeRightsTo(pty.path()));
+    const auto [code, err] = RunUnprivileged([&] {
         MSComm port({{3, link}});
         port.SetCommPort(3);
         port.SetSettings("9600,n,8,1");
