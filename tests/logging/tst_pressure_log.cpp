@@ -1,5 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -11,6 +9,7 @@
 #include <memory>
 
 #include "logging/pressure_log.h"
+#include "support/file_size_limit.h"
 #include "support/unprivileged.h"
 
 using vp::logging::Clock;
@@ -41,29 +40,6 @@ QByteArray ReadAll(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
     return file.readAll();
 }
-
-// Lowers the file size limit for one tick, as a disk that fills mid-write would; the signal the
-// kernel sends at the limit is ignored so the write fails with EFBIG instead.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    sighandler_t oldHandler_ = SIG_DFL;
-};
 
 enum class Obstacle {
     MissingLogFolder,
