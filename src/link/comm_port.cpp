@@ -67,6 +67,11 @@ MSComm::MSComm(PortNames names, QObject* parent) : QObject(parent), names_(std::
     connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::OnError);
 }
 
+// The notifier watches the port's descriptor, so it goes before the port closes it.
+MSComm::~MSComm() {
+    DropTail();
+}
+
 QString MSComm::DeviceName() const {
     return names_.contains(commPort_) ? names_.value(commPort_) : DefaultDeviceName(commPort_);
 }

@@ -46,6 +46,7 @@ public:
     static constexpr qint64 kReceiveGapMs = 16;
 
     explicit MSComm(PortNames names = {}, QObject* parent = nullptr);
+    ~MSComm() override;
 
     std::int16_t CommPort() const { return commPort_; }
     void SetCommPort(std::int16_t port) { commPort_ = port; }
