@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <limits>
 
 namespace vp::app {
 
@@ -12,6 +13,39 @@ Options Fail(const QString& why) {
     o.exitCode = 2;
     o.message = "vacuum-panel: " + why + "\n";
     return o;
+}
+
+// Longest wait that Qt's timers take: milliseconds in an int.
+constexpr double kMaxQuitAfterSeconds = std::numeric_limits<int>::max() / 1000.0;
+
+// Options of Qt's application objects, which take them out of the command line only later. With
+// a value: the first group.
+const char* const kQtOptionsWithValue[] = {
+    "platform",        "platformpluginpath", "platformtheme", "plugin",
+    "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
+    "display",         "geometry",           "style",         "stylesheet"};
+const char* const kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+
+void LetQtOptionsThrough(QCommandLineParser& parser) {
+    // "-platform" is one option named platform, not the letters p, l, a, t, f, o, r, m.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto hidden = [&](const char* name, const QString& value) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), value);
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    };
+    for (const char* name : kQtOptionsWithValue) hidden(name, QStringLiteral("value"));
+    for (const char* name : kQtFlags) hidden(name, QString());
+}
+
+// Qt names the program in the usage line by the path it was started with, or by a placeholder
+// when no application object exists yet; either way the user should read its name.
+QString HelpText(const QCommandLineParser& parser) {
+    QString text = parser.helpText();
+    const qsizetype start = text.indexOf(QLatin1String(": ")) + 2;
+    const qsizetype end = text.indexOf(QLatin1Char(' '), start);
+    if (start >= 2 && end > start) text.replace(start, end - start, QStringLiteral("vacuum-panel"));
+    return text;
 }
 
 }  // namespace
@@ -39,12 +73,13 @@ Options ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("Append every frame sent and every message received to FILE."),
         QStringLiteral("FILE"));
     parser.addOptions({port, screenshot, quitAfter, simulate, record});
+    LetQtOptionsThrough(parser);
 
     if (!parser.parse(arguments)) return Fail(parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         Options o;
         o.exitCode = 0;
-        o.message = parser.helpText();
+        o.message = HelpText(parser);
         return o;
     }
     if (parser.isSet(version)) {
@@ -73,17 +108,29 @@ Options ParseCommandLine(const QStringList& arguments) {
     if (parser.isSet(quitAfter)) {
         bool ok = false;
         const double seconds = parser.value(quitAfter).toDouble(&ok);
-        if (!ok || !(seconds >= 0) || seconds > 86400.0 * 365)
-            return Fail("--quit-after wants a number of seconds, not \"" + parser.value(quitAfter) +
-                        "\"");
+        if (!ok || !(seconds >= 0) || seconds > kMaxQuitAfterSeconds)
+            return Fail(
+                QStringLiteral("--quit-after wants a number of seconds from 0 to %1, not \"%2\"")
+                    .arg(int(kMaxQuitAfterSeconds))
+                    .arg(parser.value(quitAfter)));
         options.quitAfterSeconds = seconds;
     }
     options.simulate = parser.isSet(simulate);
+    // The simulated controller serves port 3; a mapping of the user's for it would be dropped.
+    if (options.simulate && options.ports.contains(3))
+        return Fail("--simulate serves port 3 itself; it cannot go with --port 3=" +
+                    options.ports.value(3));
     if (parser.isSet(record)) {
         options.record = parser.value(record);
         if (options.record.isEmpty()) return Fail("--record wants a file name");
     }
     return options;
+}
+
+QStringList ArgumentList(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
 }
 
 }  // namespace vp::app

@@ -20,6 +20,12 @@ struct Options {
     QString message;
 };
 
+// Reads the command line before any window system is needed, so that --help, --version and a
+// bad option are answered without a display. Qt's own options (-platform, -display, -style and
+// the like) are let through for the application object that comes after.
 Options ParseCommandLine(const QStringList& arguments);
+
+// The arguments as main receives them, in the local 8-bit encoding.
+QStringList ArgumentList(int argc, char* argv[]);
 
 }  // namespace vp::app

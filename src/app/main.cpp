@@ -8,15 +8,17 @@
 #include "sim/simulated_controller.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vacuum-panel"));
-    QApplication::setApplicationVersion(QStringLiteral(VP_VERSION));
-
-    const vp::app::Options options = vp::app::ParseCommandLine(app.arguments());
+    // Read before the application object, which needs a display: --help, --version and a bad
+    // option are answered without one.
+    const vp::app::Options options = vp::app::ParseCommandLine(vp::app::ArgumentList(argc, argv));
     if (options.exitCode) {
         std::fputs(qPrintable(options.message), options.exitCode == 0 ? stdout : stderr);
         return *options.exitCode;
     }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vacuum-panel"));
+    QApplication::setApplicationVersion(QStringLiteral(VP_VERSION));
 
     vp::link::PortNames ports = options.ports;
     vp::sim::SimulatedController* simulator = nullptr;

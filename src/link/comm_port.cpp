@@ -1,6 +1,20 @@
 #include "link/comm_port.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
 #include "link/port_errors.h"
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 namespace vp::link {
 
@@ -53,6 +67,11 @@ MSComm::MSComm(PortNames names, QObject* parent) : QObject(parent), names_(std::
     connect(&port_, &QSerialPort::errorOccurred, this, &MSComm::OnError);
 }
 
+// The notifier watches the port's descriptor, so it goes before the port closes it.
+MSComm::~MSComm() {
+    DropTail();
+}
+
 QString MSComm::DeviceName() const {
     return names_.contains(commPort_) ? names_.value(commPort_) : DefaultDeviceName(commPort_);
 }
@@ -60,6 +79,7 @@ QString MSComm::DeviceName() const {
 int MSComm::SetPortOpen(bool open) {
     if (!open) {
         receiveHold_.stop();
+        DropTail();
         if (port_.isOpen()) port_.close();
         return kNoError;
     }
@@ -67,7 +87,11 @@ int MSComm::SetPortOpen(bool open) {
     const auto settings = ParseSettings(settings_);
     if (!settings) return kInvalidSettings;
     pendingError_ = kNoError;
-    port_.setPortName(DeviceName());
+    // Qt's lock file is named after the path it is given: a panel reaching the device through a
+    // symbolic link and another through its real name would both get it.
+    const QString real = QFileInfo(DeviceName()).canonicalFilePath();
+    const QString device = real.isEmpty() ? DeviceName() : real;
+    port_.setPortName(device);
     port_.setBaudRate(settings->baudRate);
     port_.setParity(settings->parity);
     port_.setDataBits(settings->dataBits);
@@ -75,6 +99,11 @@ int MSComm::SetPortOpen(bool open) {
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (port_.open(QIODevice::ReadWrite)) {
         port_.clearError();
+#ifdef Q_OS_UNIX
+        tailWritable_ = new QSocketNotifier(port_.handle(), QSocketNotifier::Write, this);
+        tailWritable_->setEnabled(false);
+        connect(tailWritable_, &QSocketNotifier::activated, this, &MSComm::FlushTail);
+#endif
         return kNoError;
     }
     const auto error = port_.error();
@@ -83,24 +112,83 @@ int MSComm::SetPortOpen(bool open) {
         case QSerialPort::DeviceNotFoundError:
             return kNoSuchPort;
         case QSerialPort::PermissionError:
-            // Qt reports a port held by another program (its lock file) as a permission error.
-            return kPortInUse;
+            return PermissionFailure(device);
         default:
             return kCannotOpen;
     }
 }
 
+int MSComm::PermissionFailure(const QString& device) const {
+#ifdef Q_OS_UNIX
+    // Qt gives the same error for a port held by another program (its lock file) and for a
+    // device this user may not open. Only the second is the user's to mend, so it says how.
+    const QByteArray path = QFile::encodeName(device);
+    struct stat st {};
+    if (::faccessat(AT_FDCWD, path.constData(), R_OK | W_OK, AT_EACCESS) != 0 && errno == EACCES &&
+        ::stat(path.constData(), &st) == 0) {
+        const group* owner = ::getgrgid(st.st_gid);
+        const QString group =
+            owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(st.st_gid);
+        qWarning(
+            "%s: no permission to open %s; the usual remedy is membership of its group %s "
+            "(usermod -aG %s USER, then log in again)",
+            qPrintable(QCoreApplication::applicationName()), qPrintable(DeviceName()),
+            qPrintable(group), qPrintable(group));
+        return kCannotOpen;
+    }
+#else
+    Q_UNUSED(device);
+#endif
+    return kPortInUse;
+}
+
 int MSComm::Output(const QByteArray& text) {
     if (!port_.isOpen()) return kCannotOpen;
-    if (port_.write(text) != text.size()) return kWriteFailed;
-    // Hand the frame to the line now rather than on the next turn of the event loop, and learn
-    // at once when the line did not take it.
-    port_.flush();
-    if (!port_.isOpen()) return kWriteFailed;
-    const auto error = port_.error();
-    if (error == QSerialPort::WriteError || error == QSerialPort::ResourceError)
-        return kWriteFailed;
+    // While the end of an earlier text waits, the line is still backed up: it takes nothing new.
+    if (!FlushTail()) return kWriteFailed;
+    const qint64 written = WriteNow(text);
+    if (written < 0 || (written == 0 && !text.isEmpty())) return kWriteFailed;
+    if (written < text.size()) {
+        tail_ = text.mid(written);
+        if (tailWritable_) tailWritable_->setEnabled(true);
+    }
     return kNoError;
+}
+
+qint64 MSComm::WriteNow(const QByteArray& bytes) {
+#ifdef Q_OS_UNIX
+    // QSerialPort keeps what the line refuses and sends it whenever the line frees up, so a
+    // command reported unsent could reach the controller minutes later; its one way to drop it
+    // (clear) also throws away what the line already holds. So the panel writes to the port's
+    // non-blocking descriptor itself: 0 when the line has no room now, -1 on a failure.
+    for (;;) {
+        const ssize_t n = ::write(port_.handle(), bytes.constData(), size_t(bytes.size()));
+        if (n >= 0) return n;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+        if (errno != EINTR) return -1;
+    }
+#else
+    // Elsewhere the port queues writes in the system (overlapped I/O) and refuses none for want
+    // of room.
+    const qint64 n = port_.write(bytes);
+    port_.flush();
+    return n;
+#endif
+}
+
+bool MSComm::FlushTail() {
+    if (!tail_.isEmpty()) {
+        const qint64 written = WriteNow(tail_);
+        if (written > 0) tail_.remove(0, written);
+    }
+    if (tailWritable_) tailWritable_->setEnabled(!tail_.isEmpty());
+    return tail_.isEmpty();
+}
+
+void MSComm::DropTail() {
+    tail_.clear();
+    delete tailWritable_;
+    tailWritable_ = nullptr;
 }
 
 PortRead MSComm::Input() {
@@ -134,10 +222,12 @@ void MSComm::DeliverReceive() {
 void MSComm::OnError(QSerialPort::SerialPortError error) {
     // A vanished device (USB adapter pulled, the other end of a pty closed) makes Qt report
     // read errors in a tight loop while the port still counts as open. Close it once and let
-    // the receive handler tell the operator; modem-line errors on a pty are not fatal.
+    // the receive handler tell the operator; modem-line errors on a pty are not fatal. Writes
+    // do not go through Qt's buffer, so these come from the read side.
     if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
     if (!port_.isOpen()) return;
     port_.clearError();
+    DropTail();
     port_.close();
     receiveHold_.stop();
     pendingError_ = kReadError;

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <optional>
 
+class QSocketNotifier;
+
 namespace vp::link {
 
 // Port number -> device path, from the command line (--port N=DEVICE).
@@ -44,6 +46,7 @@ public:
     static constexpr qint64 kReceiveGapMs = 16;
 
     explicit MSComm(PortNames names = {}, QObject* parent = nullptr);
+    ~MSComm() override;
 
     std::int16_t CommPort() const { return commPort_; }
     void SetCommPort(std::int16_t port) { commPort_ = port; }
@@ -55,7 +58,9 @@ public:
     // Opening returns the error number of a failure (0 on success); closing cannot fail.
     int SetPortOpen(bool open);
 
-    // Writes the whole text; 0 when the line took it, an error number when not.
+    // Writes the whole text; 0 when the line took it, an error number when not. A text the line
+    // cannot take now (the far end has stopped reading) is refused whole: nothing of it goes out
+    // later, and the port stays open.
     int Output(const QByteArray& text);
     PortRead Input();
     int CommEvent() const { return commEvent_; }
@@ -69,6 +74,10 @@ private:
     void OnReadyRead();
     void DeliverReceive();
     void OnError(QSerialPort::SerialPortError error);
+    int PermissionFailure(const QString& device) const;
+    qint64 WriteNow(const QByteArray& bytes);
+    bool FlushTail();
+    void DropTail();
 
     PortNames names_;
     std::int16_t commPort_ = 1;
@@ -77,6 +86,10 @@ private:
     int pendingError_ = 0;
     QTimer receiveHold_;         // a receive event waiting for kReceiveGapMs to pass
     QElapsedTimer lastReceive_;  // when the last receive event went out
+    // The end of a text the line took only in part: it goes out before anything else, as soon
+    // as the line has room, so texts never interleave.
+    QByteArray tail_;
+    QSocketNotifier* tailWritable_ = nullptr;
     QSerialPort port_;
 };
 

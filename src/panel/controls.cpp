@@ -1,9 +1,9 @@
 #include "panel/controls.h"
 
-#include "panel/units.h"
-
 #include <QMouseEvent>
 #include <QPainter>
+
+#include "panel/units.h"
 
 namespace vp::panel {
 
@@ -51,8 +51,9 @@ void Shape::paintEvent(QPaintEvent*) {
 
 Line::Line(QPoint from, QPoint to, QWidget* parent) : QWidget(parent), from_(from), to_(to) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    const QRect box = QRect(from, to).normalized();
-    setGeometry(box.adjusted(0, 0, 1, 1));
+    // The box spans both end points, whichever way the pipe is drawn: a rectangle made from two
+    // corners and normalized would lose a pixel at an inverted edge.
+    setGeometry(QRect::span(from, to));
 }
 
 void Line::paintEvent(QPaintEvent*) {
@@ -128,7 +129,9 @@ void Label::mousePressEvent(QMouseEvent* event) {
     QLabel::mousePressEvent(event);
 }
 
-TextBox::TextBox(QWidget* parent) : QLineEdit(parent) { SetBackColor(kWhite); }
+TextBox::TextBox(QWidget* parent) : QLineEdit(parent) {
+    SetBackColor(kWhite);
+}
 
 void TextBox::SetBackColor(ColourValue value) {
     back_ = value;

@@ -44,6 +44,8 @@ Form1::Form1(link::Link& link, state::PanelState& state, QWidget* parent)
     view_.Bind(*this);
     // Nothing on the window moves or scales, so neither may the window.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+    // Settled now rather than when first shown, which some platforms cannot pass on.
+    layout()->activate();
 }
 
 Form1::~Form1() = default;

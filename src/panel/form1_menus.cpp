@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "panel/form1.h"
+#include "panel/left_button_menu.h"
 
 namespace vp::panel {
 
@@ -73,7 +74,8 @@ const std::vector<MenuRow>& Menus() {
 void Form1::BuildMenus() {
     for (const MenuRow& row : Menus()) {
         // Captions are set as plain text: no '&' in them, so no mnemonic is shown or implied.
-        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(row.caption));
+        QMenu* menu = new LeftButtonMenu(QString::fromLatin1(row.caption), menuBar());
+        menuBar()->addMenu(menu);
         menu->setObjectName(QString::fromLatin1(row.name));
         menu->setFont(font());
         this->*row.member = menu;

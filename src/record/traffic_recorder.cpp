@@ -2,25 +2,63 @@
 
 #include <QDateTime>
 
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#endif
+
 namespace vp::record {
 
 namespace {
+
 QString Notice(const QString& reason) {
     return "Could not write traffic record: " + reason;
 }
+
 }  // namespace
 
 std::optional<QString> TrafficRecorder::Open(const QString& path) {
-    file_.setFileName(path);
-    if (!file_.open(QIODevice::Append | QIODevice::Unbuffered)) return Notice(file_.errorString());
-    if (file_.size() == 0) {
-        const std::string header = std::string(kHeader) + "\n";
-        if (file_.write(header.data(), qint64(header.size())) != qint64(header.size())) {
-            const QString reason = file_.errorString();
-            file_.close();
-            return Notice(reason);
-        }
+#ifdef Q_OS_UNIX
+    // A reader of a pipe that goes away would end the panel with SIGPIPE; ignored, it is a
+    // failed write (EPIPE) like any other.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    path_ = path;
+    waitingForReader_ = false;
+    return OpenNow();
+}
+
+std::optional<QString> TrafficRecorder::OpenNow() {
+    waitingForReader_ = false;
+#ifdef Q_OS_UNIX
+    // Non-blocking: opening a FIFO that has no reader would otherwise wait for one before the
+    // window shows, and a write into a full pipe would hold the window up.
+    const QByteArray path = QFile::encodeName(path_);
+    const int fd =
+        ::open(path.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat st {};
+        if (error != ENXIO || ::stat(path.constData(), &st) != 0 || !S_ISFIFO(st.st_mode))
+            return Notice(qt_error_string(error));
+        waitingForReader_ = true;  // a FIFO without its reader yet
+        return std::nullopt;
     }
+    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return Notice(file_.errorString());
+    }
+#else
+    file_.setFileName(path_);
+    if (!file_.open(QIODevice::Append | QIODevice::Unbuffered)) return Notice(file_.errorString());
+#endif
+    // A pipe starts a new stream for its reader; a file gets the header once.
+    if (file_.isSequential() || file_.size() == 0) return WriteLine(std::string(kHeader) + "\n");
     return std::nullopt;
 }
 
@@ -34,6 +72,9 @@ std::optional<QString> TrafficRecorder::Received(std::string_view message, bool 
 
 std::optional<QString> TrafficRecorder::Write(std::string_view direction, std::string_view bytes,
                                               std::string_view verdict) {
+    if (waitingForReader_) {
+        if (const auto notice = OpenNow()) return notice;
+    }
     if (!file_.isOpen()) return std::nullopt;
     std::string line = std::to_string(QDateTime::currentMSecsSinceEpoch());
     line += '\t';
@@ -45,10 +86,22 @@ std::optional<QString> TrafficRecorder::Write(std::string_view direction, std::s
         line += verdict;
     }
     line += '\n';
-    if (file_.write(line.data(), qint64(line.size())) == qint64(line.size())) return std::nullopt;
-    const QString reason = file_.errorString();
-    file_.close();  // one notice, then the panel goes on without recording
-    return Notice(reason);
+    return WriteLine(line);
+}
+
+std::optional<QString> TrafficRecorder::WriteLine(const std::string& line) {
+    // A write cut short sets no error; offering the rest again makes the system name its reason
+    // (disk full, file too large) instead of "Unknown error".
+    for (qint64 done = 0; done < qint64(line.size());) {
+        const qint64 n = file_.write(line.data() + done, qint64(line.size()) - done);
+        if (n <= 0) {
+            const QString reason = file_.errorString();
+            file_.close();  // one notice, then the panel goes on without recording
+            return Notice(reason);
+        }
+        done += n;
+    }
+    return std::nullopt;
 }
 
 std::string TrafficRecorder::Escape(std::string_view bytes) {

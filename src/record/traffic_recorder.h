@@ -16,7 +16,9 @@ namespace vp::record {
 // Bytes are escaped so that a line stays one line and every byte survives: \\ \r \n \t, and
 // \xHH for anything outside printable ASCII. Only received messages carry a checksum verdict.
 // Each line is written at once (no buffer to lose on a crash); the first failure ends the
-// recording and is reported once.
+// recording and is reported once. The record may be a pipe or a named pipe (FIFO): nothing here
+// ever waits for its reader. A FIFO records from the moment a reader opens it, and a reader that
+// goes away, or falls behind by a whole pipe, is a failed write.
 class TrafficRecorder {
 public:
     static constexpr std::string_view kHeader = "# vacuum-panel traffic record 1";
@@ -28,17 +30,23 @@ public:
     std::optional<QString> Sent(std::string_view frame);
     std::optional<QString> Received(std::string_view message, bool checksumOk);
 
-    bool IsRecording() const { return file_.isOpen(); }
+    // Open, or waiting for the reader of a FIFO.
+    bool IsRecording() const { return file_.isOpen() || waitingForReader_; }
 
     static std::string Escape(std::string_view bytes);
     // The inverse of Escape; nullopt for a malformed escape.
     static std::optional<std::string> Unescape(std::string_view text);
 
 private:
+    // Opens the file without waiting; nothing when it is open or a FIFO still has no reader.
+    std::optional<QString> OpenNow();
     std::optional<QString> Write(std::string_view direction, std::string_view bytes,
                                  std::string_view verdict);
+    std::optional<QString> WriteLine(const std::string& line);
 
+    QString path_;
     QFile file_;
+    bool waitingForReader_ = false;
 };
 
 }  // namespace vp::record

@@ -37,6 +37,7 @@ private slots:
     void fitsLabelFollowsItsCaption();
     void greyIndicatorsTouchesOnlyIndicators();
     void shapesAndLinesLetPressesThrough();
+    void linesAreDrawnToBothEnds();
     void windowedControlsStandAboveCaptions();
 
 private:
@@ -306,6 +307,22 @@ void TestForm1::shapesAndLinesLetPressesThrough() {
     // A point inside TMP1 but on no label reaches the window surface.
     const QPoint inTmp1(form->shpTMP1->x() + 2, form->shpTMP1->y() + form->shpTMP1->height() - 2);
     QCOMPARE(form->surface()->childAt(inTmp1), nullptr);
+}
+
+// Pipes drawn right to left or bottom to top as well: the end pixels are where the layout says.
+void TestForm1::linesAreDrawnToBothEnds() {
+    const auto lines = form->findChildren<vp::panel::Line*>();
+    QVERIFY(!lines.isEmpty());
+    for (vp::panel::Line* line : lines) {
+        const QImage drawn = line->grab().toImage();
+        for (const QPoint end : {line->From(), line->To()}) {
+            const QPoint at = end - line->pos();
+            const QByteArray where = line->objectName().toLatin1() + " at " +
+                                     QByteArray::number(end.x()) + "," +
+                                     QByteArray::number(end.y());
+            QVERIFY2(drawn.rect().contains(at) && qGray(drawn.pixel(at)) < 128, where.constData());
+        }
+    }
 }
 
 void TestForm1::windowedControlsStandAboveCaptions() {

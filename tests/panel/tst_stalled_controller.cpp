@@ -1,0 +1,107 @@
+// The whole panel against a controller that stops reading for seconds and then reads again: the
+// port stays open, the polls go on, and the diagram comes back as soon as the controller reads.
+#include <sys/resource.h>
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QtTest>
+
+#include "app/panel.h"
+#include "panel/colours.h"
+#include "panel/form1.h"
+#include "sim/plant.h"
+#include "sim/replies.h"
+#include "support/line_filler.h"
+#include "support/pseudo_terminal.h"
+
+using vp::panel::Form1;
+using vp::panel::Label;
+using vp::panel::Shape;
+
+namespace {
+
+// The controller's end of the line: while it reads, it answers every status poll with a report.
+class Controller {
+public:
+    Controller() {
+        QObject::connect(&tick_, &QTimer::timeout, [this] { Serve(); });
+        tick_.start(20);
+    }
+
+    PseudoTerminal pty;
+    bool reading = true;
+
+    // Frames read so far, whole ones only.
+    int FramesRead() { return int(WithoutFiller(pty.Received()).count('\r')); }
+
+private:
+    void Serve() {
+        if (!reading) return;
+        const QByteArray fresh = pty.ReadAll();
+        for (qsizetype at = 0; (at = fresh.indexOf("111_242\r", at)) >= 0; ++at)
+            pty.Write(vp::sim::Frame(vp::sim::StatusReportBody(plant_)));
+    }
+
+    vp::sim::Plant plant_;
+    QTimer tick_;
+};
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+class TestStalledController : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pollsOutlastAControllerThatStopsReading() {
+        Controller controller;
+        QVERIFY(controller.pty.ok());
+        vp::app::Panel panel({.ports = {{3, controller.pty.path()}}});
+        Form1& form = *panel.window();
+        form.show();
+        auto* tg1 = form.findChild<Shape*>("shpTG1");
+        auto* sent = form.findChild<Label*>("lblSentMessages");
+        auto* status = form.findChild<Label*>("lblStatus");
+        auto* text = form.findChild<QLineEdit*>("txtStatus");
+        QVERIFY(tg1 && sent && status && text);
+        const auto grey = [tg1] { return tg1->FillColor() == vp::panel::kGreyText; };
+        const auto sentCount = [sent] { return sent->Caption().section(' ', 0, 0).toInt(); };
+
+        QTest::mouseClick(form.findChild<QPushButton*>("cmdConnect"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!grey(), 5000);
+
+        // The controller stops reading and the line fills; it stays full until the watchdog has
+        // seen a whole period without a report.
+        controller.reading = false;
+        QElapsedTimer held;
+        held.start();
+        const double cpuBefore = CpuSeconds();
+        QTRY_VERIFY_WITH_TIMEOUT((FillLine(controller.pty.path()), grey()), 10000);
+        const double busy = (CpuSeconds() - cpuBefore) / (double(held.elapsed()) / 1000);
+        qInfo("line held full for %.1f s at %.1f %% of one core", double(held.elapsed()) / 1000,
+              busy * 100);
+        QCOMPARE(status->Caption(), QStringLiteral("Connected"));
+        QVERIFY2(!text->text().contains("Error"), qPrintable(text->text()));
+
+        // It reads again: the polls are there at once and the reports show.
+        const int before = controller.FramesRead();
+        controller.reading = true;
+        held.restart();
+        QTRY_VERIFY_WITH_TIMEOUT(controller.FramesRead() > before, 5000);
+        qInfo("polls reached the controller %lld ms after it read again", held.elapsed());
+        QTRY_VERIFY_WITH_TIMEOUT(!grey(), 5000);
+        QCOMPARE(status->Caption(), QStringLiteral("Connected"));
+
+        // Every frame counted as sent reached the controller, and no frame the line refused did.
+        QTRY_COMPARE_WITH_TIMEOUT(controller.FramesRead(), sentCount(), 5000);
+    }
+};
+
+QTEST_MAIN(TestStalledController)
+#include "tst_stalled_controller.moc"
