@@ -79,11 +79,13 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Simulated vacuum controller on a pseudo-terminal. Prints the device path, "
                        "then serves it until interrupted.\n\n") +
         vp::sim::Faults::Help());
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption link_option(QStringLiteral("link"),
-                                         QStringLiteral("Make PATH a symbolic link to the device."),
-                                         QStringLiteral("PATH"));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption link_option(
+        QStringLiteral("link"),
+        QStringLiteral("Make PATH a symbolic link to the device. PATH must be free or a link to "
+                       "a pseudo-terminal; anything else there is left alone and refused."),
+        QStringLiteral("PATH"));
     const QCommandLineOption fault_option(QStringLiteral("fault"),
                                           QStringLiteral("Arm a fault (see below); repeatable."),
                                           QStringLiteral("FAULT"));
@@ -94,41 +96,60 @@ int main(int argc, char* argv[]) {
         QStringLiteral("replay"),
         QStringLiteral("Answer with the controller messages of a traffic record made by "
                        "vacuum-panel --record, at their recorded pace, from the panel's first "
-                       "frame on."),
+                       "frame on. Pauses over %1 s are cut to %1 s; unreadable lines are left "
+                       "out with a warning.")
+            .arg(vp::sim::SimulatedController::kMaxReplayGapMs / 1000),
         QStringLiteral("FILE"));
     const QCommandLineOption fast_option(
         QStringLiteral("fast"), QStringLiteral("With --replay: send every message at once."));
-    parser.addOption(replay_option);
-    parser.addOption(fast_option);
-    parser.addOption(link_option);
-    parser.addOption(fault_option);
-    parser.addOption(interactive_option);
-    parser.process(app);
+    const QCommandLineOption strict_option(
+        QStringLiteral("strict"),
+        QStringLiteral("With --replay: refuse a record with an unreadable line (a last line cut "
+                       "short is still only left out)."));
+    parser.addOptions(
+        {replay_option, fast_option, strict_option, link_option, fault_option, interactive_option});
+
+    const auto fail = [](const QString& why) {
+        std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(why));
+        return 2;
+    };
+    if (!parser.parse(QCoreApplication::arguments())) return fail(parser.errorText());
+    if (parser.isSet(help)) parser.showHelp();
+    if (parser.isSet(version)) parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument \"%1\" (see --help)")
+                        .arg(parser.positionalArguments().constFirst()));
+    for (const QCommandLineOption* option : {&fast_option, &strict_option}) {
+        if (parser.isSet(*option) && !parser.isSet(replay_option))
+            return fail(
+                QStringLiteral("--%1 goes with --replay FILE").arg(option->names().constFirst()));
+    }
 
     vp::sim::SimulatedController sim;
     QString error;
     if (parser.isSet(replay_option)) {
-        auto messages = vp::sim::LoadReplay(parser.value(replay_option), &error);
-        if (!messages) {
-            std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
-            return 2;
-        }
-        sim.Replay(std::move(*messages), parser.isSet(fast_option));
+        QStringList warnings;
+        auto messages = vp::sim::LoadReplay(parser.value(replay_option), &error, &warnings,
+                                            parser.isSet(strict_option));
+        for (const QString& warning : warnings)
+            std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(warning));
+        if (!messages) return fail(error);
+        const int shortened = sim.Replay(std::move(*messages), parser.isSet(fast_option));
+        if (shortened > 0 && !parser.isSet(fast_option))
+            std::fprintf(
+                stderr, "vacuum-controller-sim: %d pause(s) in the record cut to %lld s\n",
+                shortened,
+                static_cast<long long>(vp::sim::SimulatedController::kMaxReplayGapMs / 1000));
     }
     if (!sim.Start(&error)) {
         std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
         return 1;
     }
     for (const QString& request : parser.values(fault_option)) {
-        if (!sim.InjectFault(request, &error)) {
-            std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
-            return 2;
-        }
+        if (!sim.InjectFault(request, &error)) return fail(error);
     }
-    if (parser.isSet(link_option) && !sim.MakeLink(parser.value(link_option), &error)) {
-        std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
-        return 1;
-    }
+    if (parser.isSet(link_option) && !sim.MakeLink(parser.value(link_option), &error))
+        return fail(error);
     if (!QuitOnSignals(app)) {
         std::fprintf(stderr, "vacuum-controller-sim: cannot watch for signals\n");
         return 1;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace vp::sim {
@@ -14,8 +15,12 @@ struct ReplayMessage {
 };
 
 // Reads the received (RX) lines of a traffic record written by `vacuum-panel --record`.
-// Comment lines and sent (TX) lines are skipped; a malformed line fails the whole load with
-// its line number, so a damaged capture is never half played.
-std::optional<QList<ReplayMessage>> LoadReplay(const QString& path, QString* error = nullptr);
+// Comment lines and sent (TX) lines are skipped. A last line without its line end was cut short
+// by a crash or a full disk and is left out with a warning. Any other malformed line is left out
+// with a warning naming it, or, when `strict`, fails the whole load. A record without a single
+// controller message fails too: there would be nothing to answer the panel with.
+std::optional<QList<ReplayMessage>> LoadReplay(const QString& path, QString* error = nullptr,
+                                               QStringList* warnings = nullptr,
+                                               bool strict = false);
 
 }  // namespace vp::sim

@@ -1,10 +1,12 @@
 #include "sim/simulated_controller.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -24,6 +26,31 @@ constexpr std::uint8_t kWarningResult = 150;
 
 void Count(int& counter) {
     if (counter < INT_MAX) ++counter;  // saturates: these only feed tests and a person's eye
+}
+
+QString ErrnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Why the simulator must not put its link at `path`; nothing when the path is free or holds a
+// link to a pseudo-terminal. A slip such as --link plant.rec must not cost the recording.
+std::optional<QString> LinkRefusal(const QByteArray& path) {
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0)
+        return errno == ENOENT ? std::nullopt : std::optional<QString>(ErrnoText());
+    if (S_ISLNK(st.st_mode)) {
+        char target[4096];
+        const ssize_t n = ::readlink(path.constData(), target, sizeof target - 1);
+        const QByteArray to(target, n > 0 ? n : 0);
+        if (to.startsWith("/dev/pts/")) return std::nullopt;
+        return QStringLiteral("it is a symbolic link to %1, not to a pseudo-terminal")
+            .arg(QFile::decodeName(to));
+    }
+    const char* what = S_ISDIR(st.st_mode)    ? "a folder"
+                       : S_ISREG(st.st_mode)  ? "a file"
+                       : S_ISFIFO(st.st_mode) ? "a FIFO"
+                                              : "a device or socket";
+    return QStringLiteral("%1 is there").arg(QLatin1String(what));
 }
 
 bool IsStatusReport(const QByteArray& body) {
@@ -82,12 +109,18 @@ bool SimulatedController::MakeLink(const QString& linkPath, QString* error) {
     const QByteArray target = QFile::encodeName(DevicePath());
     const QByteArray path = QFile::encodeName(linkPath);
     const QByteArray temp = path + ".new-" + QByteArray::number(::getpid());
+    if (const auto refusal = LinkRefusal(path)) {
+        if (error)
+            *error = QStringLiteral(
+                         "will not link %1: %2; only a link to a pseudo-terminal is "
+                         "replaced, so nothing was changed")
+                         .arg(linkPath, *refusal);
+        return false;
+    }
     ::unlink(temp.constData());
     if (::symlink(target.constData(), temp.constData()) != 0 ||
         ::rename(temp.constData(), path.constData()) != 0) {
-        if (error)
-            *error = QStringLiteral("cannot link %1: %2")
-                         .arg(linkPath, QString::fromLocal8Bit(std::strerror(errno)));
+        if (error) *error = QStringLiteral("cannot link %1: %2").arg(linkPath, ErrnoText());
         ::unlink(temp.constData());
         return false;
     }
@@ -182,26 +215,35 @@ void SimulatedController::OnBytes(const QByteArray& bytes) {
     }
 }
 
-void SimulatedController::Replay(QList<ReplayMessage> messages, bool fast) {
+int SimulatedController::Replay(QList<ReplayMessage> messages, bool fast, qint64 maxGapMs) {
+    int shortened = 0;
+    replayDue_.clear();
+    replayDue_.reserve(messages.size());
+    for (qsizetype i = 0; i < messages.size(); ++i) {
+        // A clock set back between two messages counts as no pause at all.
+        const qint64 gap = i == 0 ? 0 : std::max<qint64>(0, messages[i].ms - messages[i - 1].ms);
+        if (gap > maxGapMs) ++shortened;
+        replayDue_.push_back((i == 0 ? 0 : replayDue_.back()) + std::min(gap, maxGapMs));
+    }
     replay_ = std::move(messages);
     replayFast_ = fast;
     replayed_ = 0;
     replayClock_.invalidate();
+    return shortened;
 }
 
 void SimulatedController::PlayDue() {
     if (!replay_ || replayed_ >= replay_->size()) return;
-    const qint64 start = replay_->front().ms;
     QByteArray out;
     while (replayed_ < replay_->size()) {
-        const ReplayMessage& next = (*replay_)[replayed_];
-        const qint64 due = next.ms - start;
-        if (!replayFast_ && due > replayClock_.elapsed()) {
-            QTimer::singleShot(std::max<qint64>(0, due - replayClock_.elapsed()), this,
+        const qint64 wait = replayDue_[replayed_] - replayClock_.elapsed();
+        if (!replayFast_ && wait > 0) {
+            // QTimer takes an int: a wait beyond it comes back here and waits again.
+            QTimer::singleShot(static_cast<int>(std::min<qint64>(wait, INT_MAX)), this,
                                &SimulatedController::PlayDue);
             break;
         }
-        out += next.message + '\r';
+        out += (*replay_)[replayed_].message + '\r';
         ++replayed_;
     }
     if (!out.isEmpty() && bridge_->IsOpen()) bridge_->Write(out);

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <optional>
 #include <random>
+#include <vector>
 
 #include "sim/faults.h"
 #include "sim/plant.h"
@@ -32,14 +33,19 @@ public:
     void Stop();
     // The slave path, e.g. /dev/pts/5; empty while stopped.
     QString DevicePath() const;
-    // A symlink to the device, replacing whatever is at linkPath.
+    // A symlink to the device at linkPath. Only a symbolic link to a pseudo-terminal is replaced
+    // (ours from before, or one a stopped run left behind); anything else there is refused and
+    // left as it is.
     bool MakeLink(const QString& linkPath, QString* error = nullptr);
     // Faults by name; faults.h lists them.
     bool InjectFault(const QString& request, QString* error = nullptr);
     // Plays a recorded session instead of the plant: from the first frame the panel sends, the
     // recorded controller messages go out at their recorded pace (or all at once when fast);
     // the panel's frames are still read and counted, but the plant no longer answers them.
-    void Replay(QList<ReplayMessage> messages, bool fast);
+    // A pause longer than maxGapMs (two sessions appended to one record, a plant switched off
+    // overnight) is cut to maxGapMs; returns how many were.
+    static constexpr qint64 kMaxReplayGapMs = 10'000;
+    int Replay(QList<ReplayMessage> messages, bool fast, qint64 maxGapMs = kMaxReplayGapMs);
     int ReplayedMessages() const { return replayed_; }
     // For tests: read or advance the model.
     Plant& plant();
@@ -78,6 +84,7 @@ private:
     QString link_path_;
     std::minstd_rand noise_rng_{7};
     std::optional<QList<ReplayMessage>> replay_;
+    std::vector<qint64> replayDue_;  // ms after the panel's first frame, per message
     bool replayFast_ = false;
     QElapsedTimer replayClock_;
     int replayed_ = 0;

@@ -1,6 +1,7 @@
 #include "trend/command_line.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "trend/regional_time.h"
@@ -23,11 +24,16 @@ const char kDescription[] =
     "every day from --from to --to, both included (either may be left out for an open end).\n"
     "The range also applies to named files. With no FILE or FOLDER, ./log is read.\n"
     "DATE is yyyy-MM-dd, the regional short date, \"today\" or \"yesterday\".\n"
+    "A log's date is read in this PC's regional forms, then in the forms common elsewhere (a log\n"
+    "may come from a PC set up otherwise); a date that reads either way, such as 6/12/26, is\n"
+    "read this PC's way and said so once. --date-format names the form where that is wrong.\n"
     "\n"
     "Readings more than 3 minutes apart, a time set back, or an empty field break a line.\n"
     "Bad lines are reported on stderr as FILE:LINE: and skipped; the rest is still plotted.\n"
+    "Pressures below 1E-14 or above 1E4 mbar are out of a gauge's range: reported, not plotted.\n"
+    "The window needs a display; --png does not.\n"
     "Exit codes: 0 plotted, 1 nothing could be plotted (or the picture not written), 2 bad\n"
-    "command line.";
+    "command line or no display for the window.";
 
 Options Fail(const QString& why) {
     Options o;
@@ -59,13 +65,19 @@ Options ParseCommandLine(const QStringList& arguments, QDate today, const QLocal
         QStringLiteral("Keep reading as the panel appends, and take up new days' files of a "
                        "folder. The window waits for a first reading if there is none yet."));
     const QCommandLineOption png(QStringLiteral("png"),
-                                 QStringLiteral("Write the plot to FILE without opening a window, "
-                                                "and quit (--follow is then ignored)."),
+                                 QStringLiteral("Write the plot to FILE (a PNG picture: FILE.png "
+                                                "or FILE without extension) without opening a "
+                                                "window, and quit (--follow is then ignored)."),
                                  QStringLiteral("FILE"));
+    const QCommandLineOption dateForm(
+        QStringLiteral("date-format"),
+        QStringLiteral("How the logs write their date, such as M/d/yy or dd.MM.yyyy (d day, M "
+                       "month, y year); tried first."),
+        QStringLiteral("FORM"));
     const QCommandLineOption size(QStringLiteral("size"),
                                   QStringLiteral("Picture or window size, default 1000x600."),
                                   QStringLiteral("WxH"));
-    parser.addOptions({from, to, follow, png, size});
+    parser.addOptions({from, to, follow, png, size, dateForm});
     parser.addPositionalArgument(QStringLiteral("FILE|FOLDER"),
                                  QStringLiteral("Daily log files or log folders."),
                                  QStringLiteral("[FILE|FOLDER...]"));
@@ -107,6 +119,20 @@ Options ParseCommandLine(const QStringList& arguments, QDate today, const QLocal
     if (parser.isSet(png)) {
         options.png = parser.value(png);
         if (options.png.isEmpty()) return Fail(QStringLiteral("--png wants a file name"));
+        // The picture is always PNG: a name that promises another format would mislead.
+        const QString suffix = QFileInfo(options.png).suffix();
+        if (!suffix.isEmpty() && suffix.compare(QStringLiteral("png"), Qt::CaseInsensitive) != 0)
+            return Fail(QStringLiteral("--png writes PNG only: name the file FILE.png or FILE, "
+                                       "not \"%1\"")
+                            .arg(options.png));
+    }
+    if (parser.isSet(dateForm)) {
+        options.dateForm = parser.value(dateForm);
+        const QString& form = options.dateForm;
+        if (!form.contains(u'd') || !form.contains(u'M') || !form.contains(u'y'))
+            return Fail(QStringLiteral("--date-format wants a form with d (day), M (month) and y "
+                                       "(year), such as M/d/yy, not \"%1\"")
+                            .arg(form));
     }
     if (parser.isSet(size)) {
         static const QRegularExpression form(QStringLiteral(R"(^(\d{1,5})[xX](\d{1,5})$)"));

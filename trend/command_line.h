@@ -13,7 +13,8 @@ struct Options {
     QStringList inputs;  // files and folders; "log" when none is named
     DateRange range;
     bool follow = false;
-    QString png;  // render to this file and quit
+    QString png;       // render to this file and quit
+    QString dateForm;  // how the logs write their date, when the usual forms do not tell
     QSize size{1000, 600};
     // Set when the program must end at once: 0 after --help/--version, 2 on a bad command line;
     // message is what to print (stdout for 0, stderr for 2).
@@ -23,6 +24,6 @@ struct Options {
 
 // arguments[0] is the program. `today` is what "today" and "yesterday" are counted from.
 Options ParseCommandLine(const QStringList& arguments, QDate today = QDate::currentDate(),
-                         const QLocale& regional = QLocale::system());
+                         const QLocale& regional = QLocale());
 
 }  // namespace vp::trend

@@ -1,11 +1,13 @@
 // vacuum-trend-demo-log FOLDER [--date yyyy-MM-dd]: writes one day of the simulated plant into
 // FOLDER/log through the panel's own log writer, a record a minute, the way the panel would have
-// logged it had an operator run the plant that day.
+// logged it had an operator run the plant that day. A file of that day already there is left
+// alone: the writer appends, and a second day in one file is no day at all.
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <cstdio>
 #include <functional>
@@ -25,10 +27,10 @@ namespace {
 class DemoClock final : public vp::logging::Clock {
 public:
     QString ShortDateText() const override {
-        return QLocale::system().toString(now.date(), QLocale::ShortFormat);
+        return QLocale().toString(now.date(), QLocale::ShortFormat);
     }
     QString LongTimeText() const override {
-        return QLocale::system().toString(now.time(), QLocale::LongFormat);
+        return QLocale().toString(now.time(), QLocale::LongFormat);
     }
     QDateTime now;
 };
@@ -108,32 +110,40 @@ bool Record(const Plant& plant, bool connected, const QDateTime& now, DemoClock&
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vacuum-trend-demo-log"));
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Writes a day of the simulated plant into FOLDER/log as the panel would."));
-    parser.addHelpOption();
+        QStringLiteral("Writes a day of the simulated plant into FOLDER/log as the panel would. "
+                       "Refuses to add to a log file of that day that is already there."));
+    const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption dateOption(QStringLiteral("date"),
                                         QStringLiteral("Day to write, default 2026-03-17."),
                                         QStringLiteral("yyyy-MM-dd"));
     parser.addOption(dateOption);
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Where \"log\" is."));
-    parser.process(app);
+    const auto fail = [](int code, const QString& why) {
+        std::fprintf(stderr, "vacuum-trend-demo-log: %s\n", qPrintable(why));
+        return code;
+    };
+    if (!parser.parse(QCoreApplication::arguments())) return fail(2, parser.errorText());
+    if (parser.isSet(help)) parser.showHelp();
     const QStringList folders = parser.positionalArguments();
     const QDate date =
         QDate::fromString(parser.value(dateOption).isEmpty() ? QStringLiteral("2026-03-17")
                                                              : parser.value(dateOption),
                           Qt::ISODate);
-    if (folders.size() != 1 || !date.isValid()) {
-        std::fputs("vacuum-trend-demo-log: wants one FOLDER and --date yyyy-MM-dd\n", stderr);
-        return 2;
-    }
-    if (!QDir(folders[0]).mkpath(QStringLiteral("log"))) {
-        std::fputs("vacuum-trend-demo-log: cannot make the log folder\n", stderr);
-        return 1;
-    }
+    if (folders.size() != 1 || !date.isValid())
+        return fail(2, QStringLiteral("wants one FOLDER and --date yyyy-MM-dd"));
+    if (!QDir(folders[0]).mkpath(QStringLiteral("log")))
+        return fail(1, QStringLiteral("cannot make the log folder"));
 
     DemoClock clock;
     vp::logging::PressureLog log(clock, folders[0]);
+    clock.now = date.startOfDay();
+    if (QFileInfo::exists(log.FilePath()))
+        return fail(1, QStringLiteral("%1 is already there; it is left as it is (remove it to "
+                                      "write the day again)")
+                           .arg(log.FilePath()));
     Plant plant;
     const auto day = Day();
     // The last pressure texts as the panel keeps them: empty until a gauge first reports OK.

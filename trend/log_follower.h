@@ -23,6 +23,8 @@ public:
     // Replaces what is watched; the present state counts as seen.
     void Watch(const QStringList& paths);
 
+    bool IsWatching() const { return !seen_.isEmpty(); }
+
     // The poll timer's handler: emits changed() when a size, time or folder listing moved.
     void tmrPoll_Timer();
 

@@ -1,9 +1,14 @@
 #include "trend/log_reader.h"
 
+#include <sys/stat.h>
+
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QList>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "trend/pressure_value.h"
 #include "trend/regional_time.h"
@@ -13,12 +18,23 @@ namespace vp::trend {
 const std::array<QString, kGaugeCount> kGaugeNames = {QStringLiteral("TG1"), QStringLiteral("1G1"),
                                                       QStringLiteral("2G1"), QStringLiteral("1G3")};
 
+bool LogFile::HasReadings() const {
+    for (const auto& column : mbar) {
+        for (const float value : column) {
+            if (!std::isnan(value)) return true;
+        }
+    }
+    return false;
+}
+
 namespace {
 
 constexpr char kTitle[] = "Merivax vacuum (all pressures in milibars)";
 // No record of the panel comes near this; longer lines are quoted cut short.
 constexpr qsizetype kMaxLineBytes = 1024;
 constexpr qsizetype kQuoteChars = 40;
+constexpr qint64 kDayMsecs = 24 * 3600 * 1000;
+constexpr float kNoReading = std::numeric_limits<float>::quiet_NaN();
 
 QString Quote(QByteArrayView bytes) {
     QString text = QString::fromLocal8Bit(bytes.first(std::min(bytes.size(), kQuoteChars)));
@@ -27,6 +43,43 @@ QString Quote(QByteArrayView bytes) {
     }
     return u'"' + text +
            (bytes.size() > kQuoteChars ? QStringLiteral("...\"") : QStringLiteral("\""));
+}
+
+// Cuts a file's text into lines without CR LF, copying nothing: a year of logs is 25 MB of them.
+class LineCursor {
+public:
+    explicit LineCursor(QByteArrayView text) : text_(text) {}
+
+    bool Next(QByteArrayView* line) {
+        if (at_ >= text_.size()) return false;
+        const char* start = text_.data() + at_;
+        const auto* nl = static_cast<const char*>(std::memchr(start, '\n', text_.size() - at_));
+        const qsizetype length = nl ? nl - start : text_.size() - at_;
+        at_ += length + 1;
+        *line = QByteArrayView(start, length);
+        if (line->endsWith('\r')) line->chop(1);
+        ++number_;
+        return true;
+    }
+    int Number() const { return number_; }
+
+private:
+    QByteArrayView text_;
+    qsizetype at_ = 0;
+    int number_ = 0;
+};
+
+// Splits at TABs into at most `fields.size()` views; returns how many fields there are in all.
+template <size_t N>
+qsizetype SplitTabs(QByteArrayView line, std::array<QByteArrayView, N>& fields) {
+    qsizetype count = 0, start = 0;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        if (i < line.size() && line[i] != '\t') continue;
+        if (count < static_cast<qsizetype>(N)) fields[count] = line.sliced(start, i - start);
+        ++count;
+        start = i + 1;
+    }
+    return count;
 }
 
 class Reader {
@@ -42,131 +95,183 @@ public:
                                    : QStringLiteral("%1: %2").arg(log_.path, what));
     }
 
-    bool Header(const QList<QByteArray>& lines) {
-        if (lines.isEmpty() || (lines.size() == 1 && lines[0].isEmpty())) {
-            Problem(0, QStringLiteral("empty file, not a pressure log"));
-            return false;
-        }
-        if (lines[0] != kTitle) {
+    bool Header(QByteArrayView title, std::optional<QByteArrayView> dateLine) {
+        if (title != kTitle) {
             Problem(1, QStringLiteral("not a pressure log: line 1 is %1, expected \"%2\"")
-                           .arg(Quote(lines[0]), QString::fromLatin1(kTitle)));
+                           .arg(Quote(title), QString::fromLatin1(kTitle)));
             return false;
         }
-        const QList<QByteArray> fields =
-            lines.size() > 1 ? lines[1].split('\t') : QList<QByteArray>{};
-        bool names = fields.size() == 1 + kGaugeCount;
+        std::array<QByteArrayView, 1 + kGaugeCount> fields;
+        bool names = dateLine && SplitTabs(*dateLine, fields) == 1 + kGaugeCount;
         for (int g = 0; names && g < kGaugeCount; ++g)
             names = QString::fromLatin1(fields[1 + g]) == kGaugeNames[g];
         if (!names) {
             Problem(2, QStringLiteral("not a pressure log: line 2 is %1, expected the date and "
                                       "TG1, 1G1, 2G1, 1G3 separated by TABs")
-                           .arg(Quote(lines.size() > 1 ? lines[1] : QByteArray())));
+                           .arg(Quote(dateLine.value_or(QByteArrayView()))));
             return false;
         }
         log_.isLog = true;
-        const QString dateText = QString::fromLocal8Bit(fields[0]);
-        if (auto date = ReadDateText(dateText, options_.regional)) {
-            log_.date = *date;
+        log_.dateText = QString::fromLocal8Bit(fields[0]);
+        const QLocale& regional = options_.regional;
+        if (const auto reading = ReadDate(log_.dateText, regional, options_.dateForm)) {
+            SetDate(*reading);
             return true;
         }
         const QString name = QFileInfo(log_.path).completeBaseName();
-        if (auto date = ReadDateText(name, options_.regional)) {
-            log_.date = *date;
+        if (const auto reading = ReadDate(name, regional, options_.dateForm)) {
+            SetDate(*reading);
             Problem(2, QStringLiteral("date text %1 is not a date (tried %2); using the file "
                                       "name's date %3")
-                           .arg(Quote(fields[0]), DateFormsTried(options_.regional),
-                                date->toString(Qt::ISODate)));
+                           .arg(Quote(fields[0]), DateFormsTried(regional),
+                                reading->date.toString(Qt::ISODate)));
             return true;
         }
-        Problem(2, QStringLiteral("neither the date text %1 nor the file name is a date (tried "
-                                  "%2): its records cannot be placed in time")
-                       .arg(Quote(fields[0]), DateFormsTried(options_.regional)));
+        Problem(2, QStringLiteral("its date line holds %1, and neither that nor the file name is "
+                                  "a date in the forms tried (%2); name the form with "
+                                  "--date-format, e.g. --date-format d/M/yy")
+                       .arg(Quote(fields[0]), DateFormsTried(regional)));
         return false;
     }
 
-    void RecordLine(int line, const QByteArray& text) {
+    void RecordLine(int line, QByteArrayView text) {
         if (text.size() > kMaxLineBytes) {
             Problem(line, QStringLiteral("malformed record: %1 bytes long").arg(text.size()));
             return;
         }
-        const QList<QByteArray> fields = text.split('\t');
-        if (fields.size() != 1 + kGaugeCount) {
+        std::array<QByteArrayView, 1 + kGaugeCount> fields;
+        const qsizetype count = SplitTabs(text, fields);
+        if (count != 1 + kGaugeCount) {
             Problem(line, QStringLiteral("malformed record %1: expected a time and four pressures "
                                          "separated by TABs, found %2 field(s)")
                               .arg(Quote(text))
-                              .arg(fields.size()));
+                              .arg(count));
             return;
         }
-        const auto time = ReadTimeText(QString::fromLocal8Bit(fields[0]), options_.regional);
-        if (!time) {
+        const auto ms = TimeOf(fields[0]);
+        if (!ms) {
             Problem(line, QStringLiteral("time text %1 is not a time of day (tried %2)")
                               .arg(Quote(fields[0]), TimeFormsTried(options_.regional)));
             return;
         }
-        Record record;
-        record.line = line;
-        record.time = QDateTime(log_.date, *time);
-        for (int g = 0; g < kGaugeCount; ++g) {
-            const QByteArray& field = fields[1 + g];
-            if (field.isEmpty()) continue;  // gauge not reported OK yet
-            const auto mbar = ReadPressureText(field);
-            if (!mbar) {
-                Problem(line, QStringLiteral("%1 value %2 is not a pressure text like "
-                                             "\"5.000E-3\" or \"1.013E 3\"")
-                                  .arg(kGaugeNames[g], Quote(field)));
-            } else if (!(*mbar > 0) || !std::isfinite(*mbar)) {
-                Problem(line, QStringLiteral("%1 value %2 cannot be drawn on a logarithmic axis")
-                                  .arg(kGaugeNames[g], Quote(field)));
-            } else {
-                record.mbar[g] = *mbar;
-            }
-        }
-        log_.records.push_back(record);
+        log_.ms.push_back(*ms);
+        for (int g = 0; g < kGaugeCount; ++g)
+            log_.mbar[g].push_back(Reading(line, g, fields[1 + g]));
     }
 
 private:
+    void SetDate(const DateReading& reading) {
+        log_.date = reading.date;
+        log_.dateAmbiguous = reading.ambiguous;
+        // A day without a change of clock has its records at fixed offsets from its midnight;
+        // only the two days a year that have one need the time zone's rules for every record.
+        dayStart_ = log_.date.startOfDay().toMSecsSinceEpoch();
+        plainDay_ = log_.date.addDays(1).startOfDay().toMSecsSinceEpoch() - dayStart_ == kDayMsecs;
+    }
+
+    std::optional<qint64> TimeOf(QByteArrayView text) const {
+        std::optional<int> msOfDay = ReadClockText(text);
+        if (!msOfDay) {
+            const auto time = ReadTimeText(QString::fromLocal8Bit(text), options_.regional);
+            if (!time) return std::nullopt;
+            msOfDay = time->msecsSinceStartOfDay();
+        }
+        if (plainDay_) return dayStart_ + *msOfDay;
+        return QDateTime(log_.date, QTime::fromMSecsSinceStartOfDay(*msOfDay)).toMSecsSinceEpoch();
+    }
+
+    float Reading(int line, int gauge, QByteArrayView field) {
+        if (field.isEmpty()) return kNoReading;  // gauge not reported OK yet
+        const auto mbar = ReadPressureText(field);
+        if (!mbar) {
+            Problem(line, QStringLiteral("%1 value %2 is not a pressure text like "
+                                         "\"5.000E-3\" or \"1.013E 3\"")
+                              .arg(kGaugeNames[gauge], Quote(field)));
+            return kNoReading;
+        }
+        if (!(*mbar >= kMinMbar && *mbar <= kMaxMbar)) {
+            Problem(line, QStringLiteral("%1 value %2 is out of range (a gauge shows 1E-14 to 1E4 "
+                                         "mbar), left out")
+                              .arg(kGaugeNames[gauge], Quote(field)));
+            return kNoReading;
+        }
+        return static_cast<float>(*mbar);
+    }
+
     LogFile& log_;
     const ReadOptions& options_;
+    qint64 dayStart_ = 0;
+    bool plainDay_ = false;
 };
 
-QList<QByteArray> SplitLines(QByteArray content, bool tailMayGrow) {
-    if (tailMayGrow) {
-        // Whatever follows the last line end is still being written.
-        content.truncate(content.lastIndexOf('\n') + 1);
-    }
-    if (content.endsWith('\n')) content.chop(1);
-    QList<QByteArray> lines = content.split('\n');
-    for (QByteArray& line : lines) {
-        if (line.endsWith('\r')) line.chop(1);
-    }
-    return lines;
+QString ErrnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 QByteArray ReadHead(const QString& path, qint64 bytes, QString* error) {
+    if (const auto why = UnreadableBecause(path)) {
+        *error = *why;
+        return {};
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = file.errorString();
+        *error = QStringLiteral("cannot read: ") + file.errorString();
         return {};
     }
-    if (file.size() > kMaxLogBytes) {
-        *error = QStringLiteral("%1 bytes, too large for a daily pressure log").arg(file.size());
-        return {};
-    }
-    return file.read(bytes);
+    QByteArray head = file.read(bytes);
+    if (file.error() != QFileDevice::NoError)
+        *error = QStringLiteral("cannot read: ") + file.errorString();
+    return head;
 }
 
 }  // namespace
+
+std::optional<QString> UnreadableBecause(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? QStringLiteral("no such file or folder")
+                               : QStringLiteral("cannot read: ") + ErrnoText();
+    if (S_ISDIR(st.st_mode)) return QStringLiteral("a folder, not a log file");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral(
+            "a FIFO (named pipe), not a log file; not read, as that would wait "
+            "for a writer");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("a device, not a log file");
+    if (!S_ISREG(st.st_mode)) return QStringLiteral("a socket, not a log file");
+    if (st.st_size > kMaxLogBytes)
+        return QStringLiteral("%1 bytes, too large for a daily pressure log (at most %2)")
+            .arg(st.st_size)
+            .arg(kMaxLogBytes);
+    return std::nullopt;
+}
 
 LogFile ReadLog(const QByteArray& content, const QString& path, const ReadOptions& options) {
     LogFile log;
     log.path = path;
     Reader reader(log, options);
-    const QList<QByteArray> lines = SplitLines(content, options.tailMayGrow);
-    if (options.tailMayGrow && lines.size() == 1 && lines[0].isEmpty()) return log;  // not yet
-    if (!reader.Header(lines)) return log;
-    for (qsizetype i = 2; i < lines.size(); ++i) {
-        if (lines[i].isEmpty()) continue;  // line 3 is empty by design
-        reader.RecordLine(static_cast<int>(i + 1), lines[i]);
+    QByteArrayView text(content);
+    if (options.following) {
+        // Whatever follows the last line end is still being written.
+        text.truncate(text.lastIndexOf('\n') + 1);
+        if (text.isEmpty()) return log;  // not yet
+    }
+    LineCursor lines(text);
+    QByteArrayView title, dateLine;
+    if (!lines.Next(&title) || (title.isEmpty() && text.size() <= 2)) {
+        reader.Problem(0, QStringLiteral("empty file, not a pressure log"));
+        return log;
+    }
+    const bool hasDateLine = lines.Next(&dateLine);
+    if (!reader.Header(title, hasDateLine ? std::optional(dateLine) : std::nullopt)) return log;
+    // A minute's record is some 45 bytes: one allocation a column for the whole day.
+    const size_t expected = static_cast<size_t>(text.size() / 40);
+    log.ms.reserve(expected);
+    for (auto& column : log.mbar) column.reserve(expected);
+    QByteArrayView line;
+    while (lines.Next(&line)) {
+        if (line.isEmpty()) continue;  // line 3 is empty by design
+        reader.RecordLine(lines.Number(), line);
     }
     return log;
 }
@@ -177,24 +282,24 @@ LogFile ReadLogFile(const QString& path, const ReadOptions& options) {
     if (!error.isEmpty()) {
         LogFile log;
         log.path = path;
-        log.problems << QStringLiteral("%1: cannot read: %2").arg(path, error);
+        log.problems << QStringLiteral("%1: %2").arg(path, error);
         return log;
     }
     return ReadLog(content, path, options);
 }
 
-std::optional<QDate> ReadLogDate(const QString& path, const QLocale& regional) {
+LogHeader ReadLogHeader(const QString& path, const ReadOptions& options) {
     QString error;
     // The title, the date line and a little more: enough for the header.
     QByteArray head = ReadHead(path, 512, &error);
-    if (!error.isEmpty()) return std::nullopt;
-    const qsizetype end = head.lastIndexOf('\n');
-    head.truncate(end + 1);
-    ReadOptions options;
-    options.regional = regional;
-    const LogFile log = ReadLog(head, path, options);
-    if (!log.isLog || !log.date.isValid()) return std::nullopt;
-    return log.date;
+    if (!error.isEmpty()) return {std::nullopt, false, QStringLiteral("%1: %2").arg(path, error)};
+    head.truncate(head.lastIndexOf('\n') + 1);
+    ReadOptions headOnly = options;
+    headOnly.following = false;
+    const LogFile log = ReadLog(head, path, headOnly);
+    if (!log.isLog || !log.date.isValid())
+        return {std::nullopt, false, log.problems.value(0, path + QStringLiteral(": not a log"))};
+    return {log.date, log.dateAmbiguous, {}};
 }
 
 }  // namespace vp::trend

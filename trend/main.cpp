@@ -1,37 +1,26 @@
+#include <unistd.h>
+
 #include <QApplication>
 #include <QChartView>
-#include <QPixmap>
+#include <QImageWriter>
+#include <QSaveFile>
 #include <QSet>
 #include <cstdio>
-#include <memory>
 
 #include "trend/command_line.h"
-#include "trend/log_follower.h"
-#include "trend/log_selection.h"
 #include "trend/trend_chart.h"
+#include "trend/trend_window.h"
 
 using namespace vp::trend;
 
 namespace {
 
+// More files than a month's: the reading takes long enough to show how far it got.
+constexpr int kProgressFiles = 31;
+
 void Print(FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fflush(stream);
-}
-
-QString TitleOf(const TrendData& data) {
-    QDate first;
-    QDate last;
-    for (const LogFile& file : data.files) {
-        if (!file.date.isValid() || file.records.empty()) continue;
-        if (!first.isValid() || file.date < first) first = file.date;
-        if (!last.isValid() || file.date > last) last = file.date;
-    }
-    QString title = QStringLiteral("Merivax vacuum pressures");
-    if (first.isValid()) title += QStringLiteral(", ") + first.toString(Qt::ISODate);
-    if (last.isValid() && last != first)
-        title += QStringLiteral(" to ") + last.toString(Qt::ISODate);
-    return title;
 }
 
 // Reports each problem once, however often --follow reads the file again.
@@ -49,71 +38,100 @@ private:
     QSet<QString> printed_;
 };
 
-}  // namespace
+// Why the window cannot open here, checked before Qt would abort on it; nothing when it can.
+std::optional<QString> NoDisplay() {
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM").section(u':', 0, 0);
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if ((platform.isEmpty() && !x11 && !wayland) || (platform == QStringLiteral("xcb") && !x11) ||
+        (platform.startsWith(QStringLiteral("wayland")) && !wayland))
+        return QStringLiteral(
+                   "vacuum-trend: the window needs a display, and none is set "
+                   "(DISPLAY%1); --png FILE draws the plot without one\n")
+            .arg(platform.startsWith(QStringLiteral("wayland")) ? QStringLiteral(" or "
+                                                                                 "WAYLAND_DISPLAY")
+                                                                : QString());
+    return std::nullopt;
+}
 
-int main(int argc, char* argv[]) {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    Options options = ParseCommandLine(arguments);
-    if (options.exitCode) {
-        Print(*options.exitCode == 0 ? stdout : stderr, options.message);
-        return *options.exitCode;
-    }
-    // A picture needs no screen: without one named, draw offscreen.
-    if (!options.png.isEmpty() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+// One line on standard error for a long reading, brought up to date in place on a terminal.
+bool ShowProgress(int done, int total) {
+    if (total <= kProgressFiles) return true;
+    const bool terminal = ::isatty(STDERR_FILENO);
+    if (done == 1 || terminal)
+        Print(stderr, QStringLiteral("%1vacuum-trend: reading %2 log files%3")
+                          .arg(terminal ? QStringLiteral("\r") : QString())
+                          .arg(total)
+                          .arg(terminal ? QStringLiteral(": %1%").arg(100 * done / total)
+                                        : QStringLiteral("...\n")));
+    if (terminal && done == total) Print(stderr, QStringLiteral("\n"));
+    return true;
+}
 
+int WritePng(const Options& options) {
     ReadOptions read;
-    read.tailMayGrow = options.follow && options.png.isEmpty();
+    read.dateForm = options.dateForm;
     ProblemPrinter problems;
-    TrendData data = LoadTrend(options.inputs, options.range, read);
+    const TrendData data =
+        LoadTrend(options.inputs, options.range, read, options.size.width(), ShowProgress);
     problems.Print(data.problems);
-
-    const bool following = read.tailMayGrow;
-    if (PointCount(data.traces) == 0 && !(following && !data.watch.isEmpty())) {
+    if (PointCount(data.traces) == 0) {
         Print(stderr, QStringLiteral("vacuum-trend: nothing to plot\n"));
         return 1;
     }
-
     auto* chart = new QChart;
     chart->setAnimationOptions(QChart::NoAnimation);
     FillChart(*chart, data.traces, TitleOf(data));
     QChartView view(chart);
     view.setRenderHint(QPainter::Antialiasing);
     view.resize(options.size);
+    // Written aside and renamed into place: a failure leaves no half picture, and says why.
+    QSaveFile file(options.png);
+    QImageWriter writer(&file, "png");
+    if (!file.open(QIODevice::WriteOnly) || !writer.write(view.grab().toImage()) ||
+        !file.commit()) {
+        const QString why =
+            file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+        Print(stderr,
+              QStringLiteral("vacuum-trend: could not write %1: %2\n").arg(options.png, why));
+        return 1;
+    }
+    return 0;
+}
 
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const Options options = ParseCommandLine(arguments);
+    if (options.exitCode) {
+        Print(*options.exitCode == 0 ? stdout : stderr, options.message);
+        return *options.exitCode;
+    }
     if (!options.png.isEmpty()) {
-        const QPixmap picture = view.grab();
-        if (!picture.save(options.png, "PNG")) {
-            Print(stderr, QStringLiteral("vacuum-trend: could not write %1\n").arg(options.png));
-            return 1;
-        }
-        return 0;
+        // A picture needs no screen: without one named, draw offscreen.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return WritePng(options);
     }
-
-    view.setWindowTitle(QStringLiteral("Pressure trend"));
-    std::unique_ptr<LogFollower> follower;
-    if (following) {
-        // A folder read without a range stands for its newest day; from then on the days that
-        // follow it are wanted too, so the plot goes on past midnight.
-        DateRange range = options.range;
-        if (range.IsOpen()) {
-            for (const LogFile& file : data.files) {
-                if (file.date.isValid() && (!range.from || file.date < *range.from))
-                    range.from = file.date;
-            }
-            if (!range.from) range.from = QDate::currentDate();
-        }
-        follower = std::make_unique<LogFollower>();
-        follower->Watch(data.watch);
-        QObject::connect(follower.get(), &LogFollower::changed, &view, [&, range] {
-            const TrendData now = LoadTrend(options.inputs, range, read);
-            problems.Print(now.problems);
-            FillChart(*chart, now.traces, TitleOf(now));
-            follower->Watch(now.watch);
-        });
+    if (const auto why = NoDisplay()) {
+        Print(stderr, *why);
+        return 2;
     }
-    view.show();
+    QApplication app(argc, argv);
+    TrendWindow window(options);
+    ProblemPrinter problems;
+    QObject::connect(&window, &TrendWindow::problems, &window,
+                     [&](const QStringList& list) { problems.Print(list); });
+    QObject::connect(&window, &TrendWindow::loaded, &window, [&](qint64 points) {
+        // Followed logs may yet come; anything else with nothing in it is the end.
+        if (points == 0 && !(window.follower() && window.follower()->IsWatching())) {
+            Print(stderr, QStringLiteral("vacuum-trend: nothing to plot\n"));
+            QCoreApplication::exit(1);
+        }
+    });
+    window.show();
+    window.Load();
     return app.exec();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QLocale>
 #include <QString>
@@ -8,20 +9,42 @@
 
 namespace vp::trend {
 
-// The panel writes dates and times in the operator's regional forms, which Qt cannot always read
-// back (a long time with its zone name, two-digit years). These readers try the regional forms
-// first, then the common ISO and numeric forms, and say in FormsTried what they tried.
+// The panel writes dates and times in the regional forms of the PC it runs on, and its logs travel
+// to PCs set up otherwise. These readers take the reader's regional forms first, then the forms
+// common elsewhere, and say in the FormsTried texts what they tried.
 
-// A date text: the regional short and long forms, then yyyy-MM-dd, yyyy/MM/dd, dd.MM.yyyy and
-// their one-digit and two-digit-year variants. A "-" is also read as "/", since the log's file
-// names carry the short date with "/" replaced. Two-digit years fall in 2000..2099.
-std::optional<QDate> ReadDateText(const QString& text, const QLocale& regional = QLocale::system());
+struct DateReading {
+    QDate date;
+    // Day and month could be swapped (6/12/26 against 12/6/26); read the reader's way.
+    bool ambiguous = false;
+};
 
-// A time of day: the regional long and short forms, then HH:mm:ss, then hours, minutes, optional
-// seconds and AM/PM, ignoring a zone name or anything else after them.
-std::optional<QTime> ReadTimeText(const QString& text, const QLocale& regional = QLocale::system());
+// A date text: `form` first when given (a Qt date form such as "M/d/yy"; one of day, month and
+// year numbers alone is read by their order, whatever the digits and separators), then the
+// reader's short and long forms, then numbers as the common regional short forms write them
+// (year first with four digits, day first when dotted, else day and month in whichever order
+// fits, the reader's when both do), then the long forms of C, en_US, en_GB, de_DE and fr_FR.
+// A "-" reads as any separator, since the log's file names carry the short date with "/"
+// replaced. Two-digit years fall in 2000..2099.
+std::optional<DateReading> ReadDate(const QString& text, const QLocale& regional = QLocale(),
+                                    const QString& form = {});
+inline std::optional<QDate> ReadDateText(const QString& text, const QLocale& regional = QLocale()) {
+    const auto reading = ReadDate(text, regional);
+    return reading ? std::optional<QDate>(reading->date) : std::nullopt;
+}
 
-QString DateFormsTried(const QLocale& regional = QLocale::system());
-QString TimeFormsTried(const QLocale& regional = QLocale::system());
+// Whether the reader's short date puts the day before the month.
+bool DayFirst(const QLocale& regional);
+
+// A time of day as milliseconds since midnight: hours, minutes, optional seconds, optional AM/PM
+// (or a.m./p.m.), then anything after a blank (a zone name). This is how every regional long form
+// the panel writes looks, and it is the hot path of reading a year of logs.
+std::optional<int> ReadClockText(QByteArrayView text);
+
+// A time of day: ReadClockText's forms, then the reader's long and short forms.
+std::optional<QTime> ReadTimeText(const QString& text, const QLocale& regional = QLocale());
+
+QString DateFormsTried(const QLocale& regional = QLocale());
+QString TimeFormsTried(const QLocale& regional = QLocale());
 
 }  // namespace vp::trend

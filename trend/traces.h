@@ -20,8 +20,14 @@ inline constexpr qint64 kGapMsecs = 3 * 60 * 1000;
 // Cuts the records of the files into segments. A gauge's line breaks at a gap in time, at a time
 // earlier than the one before it (the clock was set back), and at a record without a reading of
 // that gauge. Files are taken in date order, so the records of midnight pairs join up.
-Traces BuildTraces(const std::vector<LogFile>& files);
+//
+// With `columns`, the time from the first reading to the last is cut into that many columns, as
+// the pixels of the plot are, and within each column a segment keeps only its first, lowest,
+// highest and last reading: the line drawn is the same, peaks included, from at most four points
+// a column. Segments that lie within one column, next to others there, become one line from
+// their lowest reading to their highest.
+Traces BuildTraces(const std::vector<LogFile>& files, int columns = 0);
 
-int PointCount(const Traces& traces);
+qint64 PointCount(const Traces& traces);
 
 }  // namespace vp::trend

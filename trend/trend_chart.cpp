@@ -3,9 +3,10 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QLegend>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPen>
 #include <algorithm>
 #include <cmath>
@@ -27,6 +28,12 @@ constexpr DecadeSpan kEmptySpan{-9, 4};
 constexpr std::array<qint64, 14> kStepMinutes = {1,   2,   5,   10,  15,   30,   60,
                                                  120, 180, 360, 720, 1440, 2880, 10080};
 constexpr qint64 kMaxTicks = 13;
+
+QPen GaugePen(int gauge) {
+    QPen pen(kGaugeColours[gauge]);
+    pen.setWidthF(1.5);
+    return pen;
+}
 
 struct TimeTicks {
     QDateTime from;
@@ -67,10 +74,78 @@ std::optional<DecadeSpan> DecadesOf(const Traces& traces) {
         }
     }
     if (!(high > 0)) return std::nullopt;
-    DecadeSpan span{static_cast<int>(std::floor(std::log10(low))),
-                    static_cast<int>(std::ceil(std::log10(high)))};
+    // Readings are kept as floats: 1.000E-6 comes back a hair below 1E-6, and must not cost
+    // a decade of the axis.
+    constexpr double kSlack = 1e-6;
+    DecadeSpan span{static_cast<int>(std::floor(std::log10(low) + kSlack)),
+                    static_cast<int>(std::ceil(std::log10(high) - kSlack))};
     if (span.high <= span.low) span.high = span.low + 1;
     return span;
+}
+
+TracePlot::TracePlot(QChart* chart) : QGraphicsItem(chart) {
+    setZValue(5);  // with Qt Charts' own series: above the grid and axes, below the legend
+    area_ = chart->plotArea();
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, [this](const QRectF& area) {
+        prepareGeometryChange();
+        area_ = area;
+    });
+}
+
+void TracePlot::Show(Traces traces, qreal firstMs, qreal lastMs, DecadeSpan span) {
+    traces_ = std::move(traces);
+    firstMs_ = firstMs;
+    lastMs_ = std::max(lastMs, firstMs + 1);
+    span_ = span;
+    update();
+}
+
+QRectF TracePlot::boundingRect() const {
+    return area_;
+}
+
+void TracePlot::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {
+    const qreal decades = std::max(1, span_.high - span_.low);
+    const auto at = [&](const QPointF& p) {
+        return QPointF(area_.left() + (p.x() - firstMs_) / (lastMs_ - firstMs_) * area_.width(),
+                       area_.bottom() - (std::log10(p.y()) - span_.low) / decades * area_.height());
+    };
+    painter->save();
+    painter->setClipRect(area_);
+    painter->setRenderHint(QPainter::Antialiasing);
+    for (int g = 0; g < kGaugeCount; ++g) {
+        QPainterPath lines, dots;
+        qsizetype points = 0;
+        for (const Segment& segment : traces_[g]) {
+            points += static_cast<qsizetype>(segment.size());
+            if (segment.size() == 1) {
+                // A lone reading between two gaps has no line to show it.
+                dots.addEllipse(at(segment.front()), 2, 2);
+                continue;
+            }
+            for (size_t i = 0; i < segment.size(); ++i) {
+                if (i == 0) {
+                    lines.moveTo(at(segment[i]));
+                } else {
+                    lines.lineTo(at(segment[i]));
+                }
+            }
+        }
+        // More points than pixels across: the wide pen's stroke of a dense zigzag costs seconds
+        // where the hairline's costs milliseconds, and looks the same there.
+        QPen pen = GaugePen(g);
+        if (points > area_.width()) {
+            pen.setWidth(1);
+            pen.setCosmetic(true);
+        }
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawPath(lines);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(kGaugeColours[g]);
+        painter->drawPath(dots);
+    }
+    painter->restore();
 }
 
 void FillChart(QChart& chart, const Traces& traces, const QString& title) {
@@ -96,31 +171,20 @@ void FillChart(QChart& chart, const Traces& traces, const QString& title) {
     qreal first = std::numeric_limits<qreal>::max();
     qreal last = std::numeric_limits<qreal>::lowest();
     for (int g = 0; g < kGaugeCount; ++g) {
-        bool named = false;
         for (const Segment& segment : traces[g]) {
-            if (segment.empty()) continue;
-            auto* series = new QLineSeries;
-            series->setName(kGaugeNames[g]);
-            QPen pen(kGaugeColours[g]);
-            pen.setWidthF(1.5);
-            series->setPen(pen);
-            series->replace(QList<QPointF>(segment.begin(), segment.end()));
-            // A lone reading between two gaps has no line to show it.
-            if (segment.size() == 1) {
-                series->setPointsVisible(true);
-                series->setMarkerSize(4);
-            }
-            chart.addSeries(series);
-            series->attachAxis(time);
-            series->attachAxis(pressure);
-            for (QLegendMarker* marker : chart.legend()->markers(series))
-                marker->setVisible(!named);
-            named = true;
             for (const QPointF& p : segment) {
                 first = std::min(first, p.x());
                 last = std::max(last, p.x());
             }
         }
+        if (traces[g].empty()) continue;
+        // The legend's entry: a series without points in the gauge's pen.
+        auto* series = new QLineSeries;
+        series->setName(kGaugeNames[g]);
+        series->setPen(GaugePen(g));
+        chart.addSeries(series);
+        series->attachAxis(time);
+        series->attachAxis(pressure);
     }
 
     if (first > last) {
@@ -141,6 +205,18 @@ void FillChart(QChart& chart, const Traces& traces, const QString& title) {
 
     const DecadeSpan span = DecadesOf(traces).value_or(kEmptySpan);
     pressure->setRange(std::pow(10.0, span.low), std::pow(10.0, span.high));
+
+    TracePlot* plot = TracePlotOf(chart);
+    if (!plot) plot = new TracePlot(&chart);
+    plot->Show(traces, static_cast<qreal>(ticks.from.toMSecsSinceEpoch()),
+               static_cast<qreal>(ticks.to.toMSecsSinceEpoch()), span);
+}
+
+TracePlot* TracePlotOf(const QChart& chart) {
+    for (QGraphicsItem* item : chart.childItems()) {
+        if (auto* plot = qgraphicsitem_cast<TracePlot*>(item)) return plot;
+    }
+    return nullptr;
 }
 
 }  // namespace vp::trend

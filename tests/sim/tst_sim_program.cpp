@@ -1,4 +1,5 @@
 // The vacuum-controller-sim program, run as a person or a script would run it.
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -20,12 +21,38 @@ QString StartSim(QProcess& process, const QStringList& arguments) {
     return QString::fromLocal8Bit(process.readLine()).trimmed();
 }
 
+// A record of two controller messages, and a line that breaks it (line 3 when put between).
+constexpr char kHead[] = "# vacuum-panel traffic record 1\n1\tRX\t221_1\tok\n";
+constexpr char kTail[] = "2\tRX\t222_2\tok\n";
+constexpr char kBroken[] = "7\tRX\t\\q\n";
+
+bool Write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 }  // namespace
 
 class TestSimProgram : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        QVERIFY(Write(dir_.filePath("plant.rec"), "notes\n"));
+        QVERIFY(QDir(dir_.path()).mkdir("folder"));
+        QVERIFY(QFile::link(dir_.filePath("plant.rec"), dir_.filePath("notes")));
+        QVERIFY(Write(dir_.filePath("empty.rec"), ""));
+        QVERIFY(Write(dir_.filePath("sent.rec"),
+                      "# vacuum-panel traffic record 1\n\n1\tTX\t111_242\\r\n"));
+        QVERIFY(Write(dir_.filePath("broken.rec"), QByteArray(kHead) + kBroken + kTail));
+    }
+
     void servesItsDeviceThroughTheLinkUntilTerminated() {
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("ttyVACUUM"));
@@ -78,7 +105,7 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
     }
 
-    void helpNamesEveryFaultAndABadOneIsRefused() {
+    void helpNamesEveryFault() {
         QProcess process;
         process.start(QStringLiteral(VP_SIM_PROGRAM), {"--help"});
         QVERIFY(process.waitForFinished(kWait));
@@ -87,12 +114,78 @@ private slots:
         for (const char* name : {"bad-checksum", "error-report=", "warning=", "wrong-length=",
                                  "silence=", "noise", "split", "flood=", "--link", "--fault"})
             QVERIFY2(help.contains(name), name);
-
-        process.start(QStringLiteral(VP_SIM_PROGRAM), {"--fault", "meltdown"});
-        QVERIFY(process.waitForFinished(kWait));
-        QVERIFY(process.exitCode() != 0);
-        QVERIFY(process.readAllStandardError().contains("meltdown"));
     }
+
+    void badCommandLineExitsWithTwoAndTouchesNothing_data() {
+        QTest::addColumn<QStringList>("arguments");  // "@" stands for the test's folder
+        QTest::addColumn<QString>("message");
+        const auto row = [](const char* name, QStringList arguments, const char* message) {
+            QTest::newRow(name) << arguments << QString(message);
+        };
+        row("unknown option", {"--bogus"}, "Unknown option 'bogus'");
+        row("stray argument", {"plant.rec"}, "unexpected argument \"plant.rec\"");
+        row("--fast alone", {"--fast"}, "--fast goes with --replay FILE");
+        row("--strict alone", {"--strict"}, "--strict goes with --replay FILE");
+        row("unknown fault", {"--fault", "meltdown"}, "meltdown");
+        row("link onto a file", {"--link", "@/plant.rec"}, "a file is there");
+        row("link onto a folder", {"--link", "@/folder"}, "a folder is there");
+        row("link onto a link to a file", {"--link", "@/notes"},
+            "it is a symbolic link to @/plant.rec, not to a pseudo-terminal");
+        row("empty record", {"--replay", "@/empty.rec"}, "the file is empty: nothing to replay");
+        row("record of comments and frames sent", {"--replay", "@/sent.rec"},
+            "nothing to replay: none of its 3 line(s) is a controller message (RX line); "
+            "1 panel frame(s) (TX), 2 comment or empty line(s), 0 unreadable");
+        row("strict replay of a broken line", {"--replay", "@/broken.rec", "--strict"},
+            "@/broken.rec: line 3 has a broken escape");
+    }
+    void badCommandLineExitsWithTwoAndTouchesNothing() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        arguments.replaceInStrings("@", dir_.path());
+        message.replace("@", dir_.path());
+        QProcess process;
+        process.start(QStringLiteral(VP_SIM_PROGRAM), arguments);
+        QVERIFY(process.waitForFinished(kWait));
+        QCOMPARE(process.exitCode(), 2);
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(err.startsWith("vacuum-controller-sim: ") && err.contains(message) &&
+                     err.count('\n') == 1,
+                 qPrintable(err));
+        QCOMPARE(Contents(dir_.filePath("plant.rec")), QByteArray("notes\n"));
+        QVERIFY(QFileInfo(dir_.filePath("folder")).isDir());
+        QCOMPARE(QFileInfo(dir_.filePath("notes")).symLinkTarget(), dir_.filePath("plant.rec"));
+    }
+
+    // A record cut short by a full disk, or damaged in between, still replays what it holds.
+    void replayLeavesOutWhatItCannotRead_data() {
+        QTest::addColumn<QByteArray>("record");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("last line cut short") << QByteArray(kHead) + kTail + "3\tRX\t111_\\x9"
+                                             << "line 4 is cut short";
+        QTest::newRow("broken line between")
+            << QByteArray(kHead) + kBroken + kTail << "line 3 has a broken escape, left out";
+    }
+    void replayLeavesOutWhatItCannotRead() {
+        QFETCH(QByteArray, record);
+        QFETCH(QString, warning);
+        const QString path = dir_.filePath("damaged.rec");
+        QVERIFY(Write(path, record));
+        QProcess process;
+        const QString device = StartSim(process, {"--replay", path, "--fast"});
+        PanelEnd panel;
+        QVERIFY(panel.Open(device));
+        panel.Send("111_");
+        QTRY_COMPARE_WITH_TIMEOUT(panel.LineCount(), 2, kWait);
+        QCOMPARE(panel.Lines(), (QList<QByteArray>{"221_1", "222_2"}));
+        process.terminate();
+        QVERIFY(process.waitForFinished(kWait));
+        QCOMPARE(process.exitCode(), 0);
+        const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+        QVERIFY2(err.contains(path + ": " + warning), qPrintable(err));
+    }
+
+private:
+    QTemporaryDir dir_;
 };
 
 QTEST_GUILESS_MAIN(TestSimProgram)

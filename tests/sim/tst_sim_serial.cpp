@@ -309,12 +309,20 @@ private slots:
         QCOMPARE(sim_->BadFramesReceived(), 0);
     }
 
+    // Two sessions a month apart in one record: the second follows after a short pause.
+    void longPausesOfAReplayAreCut() {
+        constexpr qint64 kSession = 1'765'000'000'000, kMonth = 31LL * 24 * 3600 * 1000;
+        QCOMPARE(sim_->Replay({{kSession, "221_1"}, {kSession + kMonth, "222_2"}}, false, 50), 1);
+        panel_->Send("111_");
+        QTRY_COMPARE_WITH_TIMEOUT(panel_->LineCount(), 2, kWait);
+        QCOMPARE(panel_->Lines(), (QList<QByteArray>{"221_1", "222_2"}));
+    }
+
     void stopMakesTheDeviceVanishAndStartBringsItBack() {
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("ttyVACUUM"));
-        QFile stale(link);  // whatever stands at the link's place is replaced
-        QVERIFY(stale.open(QIODevice::WriteOnly));
-        stale.close();
+        // A link a stopped run left behind is replaced; a file never is.
+        QVERIFY(QFile::link(QStringLiteral("/dev/pts/999999"), link));
         QVERIFY(sim_->MakeLink(link));
         QCOMPARE(QFileInfo(link).symLinkTarget(), sim_->DevicePath());
         QVERIFY(!sim_->MakeLink(dir.filePath(QStringLiteral("missing/dir/link"))));

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -10,6 +12,7 @@
 #include "trend/pressure_value.h"
 #include "trend/regional_time.h"
 #include "trend/traces.h"
+#include "trend/trend_chart.h"
 
 using namespace vp::trend;
 
@@ -37,6 +40,40 @@ QDateTime At(const QString& date, const QString& time) {
     return QDateTime(QDate::fromString(date, Qt::ISODate), QTime::fromString(time, Qt::ISODate));
 }
 
+float Reading(const LogFile& log, int gauge, size_t record) {
+    return log.mbar[gauge].at(record);
+}
+
+// A day of `count` records a `stepMs` apart from 10:00, with `mbar(i)` for every gauge.
+template <typename Value>
+LogFile Synthetic(qsizetype count, qint64 stepMs, Value mbar) {
+    LogFile log;
+    log.isLog = true;
+    log.date = QDate(2026, 12, 5);
+    const qint64 start = At("2026-12-05", "10:00:00").toMSecsSinceEpoch();
+    for (qsizetype i = 0; i < count; ++i) {
+        log.ms.push_back(start + i * stepMs);
+        for (auto& column : log.mbar) column.push_back(mbar(i));
+    }
+    return log;
+}
+
+// Writes as the panel does on a PC set to `locale`.
+class RegionalClock final : public vp::logging::Clock {
+public:
+    explicit RegionalClock(const QLocale& locale) : locale_(locale) {}
+    QString ShortDateText() const override {
+        return locale_.toString(now.date(), QLocale::ShortFormat);
+    }
+    QString LongTimeText() const override {
+        return locale_.toString(now.time(), QLocale::LongFormat);
+    }
+    QDateTime now;
+
+private:
+    QLocale locale_;
+};
+
 }  // namespace
 
 class TestTrendLog : public QObject {
@@ -45,6 +82,7 @@ class TestTrendLog : public QObject {
 private slots:
     void init() { QVERIFY(dir_.isValid()); }
     void cleanup() {
+        QLocale::setDefault(QLocale::system());
         QDir(dir_.path()).removeRecursively();
         QDir().mkpath(dir_.path());
     }
@@ -117,6 +155,11 @@ private slots:
         row("hour 24", "de_DE", "24:00:00", QTime());
         row("minute 61", "de_DE", "14:61:00", QTime());
         row("PM hour 13", "en_US", "13:00:00 PM", QTime());
+        // A log from a 12-hour PC read on a 24-hour one, in the forms such PCs write.
+        row("US time, German reader", "de_DE", "2:03:27 PM UTC", t);
+        row("a.m. with dots", "en_GB", "2:03:27 p.m. GMT", t);
+        row("narrow no-break space", "de_DE", "2:03:27\u202FPM", t);
+        row("zone that starts like AM", "en_US", "14:03:27 AMT", t);
         row("not a time", "en_US", "tea time", QTime());
     }
     void timeTexts() {
@@ -126,24 +169,91 @@ private slots:
         QCOMPARE(ReadTimeText(text, QLocale(locale)).value_or(QTime()), time);
     }
 
-    void readsWhatThePanelWrites() {
-        LogWriter writer(dir_.path());
-        writer.Tick("2026-12-05", "14:03:00", kHighVacuum);
-        const QString path = writer.Tick("2026-12-05", "14:04:00",
-                                         {"2.500E-2", "1.013E 3", "1.000E-15", "9.999E 79"});
+    // Logs travel between PCs set up for different regions: each is read wherever it goes.
+    void logsFromAnyRegionAreRead_data() {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<QString>("reader");
+        QTest::addColumn<QDate>("day");
+        QTest::addColumn<QString>("form");  // --date-format
+        QTest::addColumn<QDate>("read");
+        QTest::addColumn<QString>("note");  // the one report of a date read either way
+        const QStringList regions = {"C", "en_US", "en_GB", "de_DE", "fr_FR"};
+        const QDate dec17(2026, 12, 17), dec6(2026, 12, 6), jun12(2026, 6, 12);
+        for (const QString& writer : regions) {
+            for (const QString& reader : regions)
+                QTest::addRow("%s log, %s reader", qPrintable(writer), qPrintable(reader))
+                    << writer << reader << dec17 << QString() << dec17 << QString();
+        }
+        const QString dayFirst =
+            "read day first, as this PC's regional settings (en_GB) write "
+            "dates: 2026-06-12. Were they written month first, give "
+            "--date-format M/d/yy";
+        QTest::newRow("12/6/26, British reader")
+            << "en_US"
+            << "en_GB" << dec6 << QString() << jun12 << dayFirst;
+        QTest::newRow("12/6/26, US reader")
+            << "en_US"
+            << "en_US" << dec6 << QString() << dec6 << "read month first";
+        QTest::newRow("12/6/26, form given") << "en_US"
+                                             << "en_GB" << dec6 << "M/d/yy" << dec6 << QString();
+        QTest::newRow("06/12/2026, form given")
+            << "en_GB"
+            << "en_US" << dec6 << "dd/MM/yyyy" << dec6 << QString();
+    }
+    void logsFromAnyRegionAreRead() {
+        QFETCH(QString, writer);
+        QFETCH(QString, reader);
+        QFETCH(QDate, day);
+        QFETCH(QString, form);
+        QFETCH(QDate, read);
+        QFETCH(QString, note);
+        RegionalClock clock{QLocale(writer)};
+        vp::logging::PressureLog log(clock, dir_.path());
+        QDir(dir_.path()).mkpath("log");
+        for (const QTime time : {QTime(14, 3, 27), QTime(14, 4, 27)}) {
+            clock.now = QDateTime(day, time);
+            QVERIFY(!log.Tick(kHighVacuum));
+        }
+        QLocale::setDefault(QLocale(reader));
+        ReadOptions options;
+        options.dateForm = form;
+        const TrendData data = LoadTrend({dir_.filePath("log")}, {}, options);
+        QLocale::setDefault(QLocale::system());
 
-        const LogFile log = ReadLogFile(path);
+        QCOMPARE(data.firstDay, read);
+        QCOMPARE(PointCount(data.traces), 8);
+        QCOMPARE(data.traces[0][0][0].x(),
+                 double(QDateTime(read, QTime(14, 3, 27)).toMSecsSinceEpoch()));
+        QCOMPARE(data.problems.size(), note.isEmpty() ? 0 : 1);
+        if (!note.isEmpty())
+            QVERIFY2(data.problems[0].contains(note), qPrintable(data.problems[0]));
+    }
+
+    void readsWhatThePanelWrites() {
+        const LogFile log = TwoRecords({"2.500E-2", "1.013E 3", "1.000E-14", "1.000E 4"});
         QVERIFY2(log.problems.isEmpty(), qPrintable(log.problems.join('\n')));
         QVERIFY(log.isLog);
         QCOMPARE(log.date, QDate(2026, 12, 5));
-        QCOMPARE(log.records.size(), 2u);
-        // Title, date line and the empty line come first.
-        QCOMPARE(log.records[0].line, 4);
-        QCOMPARE(log.records[1].line, 5);
-        QCOMPARE(log.records[1].time, At("2026-12-05", "14:04:00"));
-        QVERIFY(qFuzzyCompare(log.records[1].mbar[0].value_or(0), 2.5e-2));
+        QCOMPARE(log.RecordCount(), 2);
+        QCOMPARE(log.ms[1], At("2026-12-05", "14:04:00").toMSecsSinceEpoch());
+        QCOMPARE(Reading(log, 0, 1), 2.5e-2f);
+        QCOMPARE(Reading(log, 2, 1), 1e-14f);
         // The last field of a line comes without its CR.
-        QVERIFY(qFuzzyCompare(log.records[1].mbar[3].value_or(0), 9.999e79));
+        QCOMPARE(Reading(log, 3, 1), 1e4f);
+    }
+
+    // Beyond a gauge's range a value is a fault, and would stretch the axis over 600 decades.
+    void valuesOutOfAGaugesRangeAreLeftOut() {
+        const LogFile log = TwoRecords({"1.000E-320", "1.000E 308", "9.999E-15", "1.001E 4"});
+        QCOMPARE(log.problems.size(), 4);
+        QVERIFY2(log.problems[0].startsWith(
+                     log.path + ":5: TG1 value \"1.000E-320\" is out of range (a gauge shows 1E-14 "
+                                "to 1E4 mbar), left out"),
+                 qPrintable(log.problems[0]));
+        for (int g = 0; g < kGaugeCount; ++g) QVERIFY(std::isnan(Reading(log, g, 1)));
+        const auto span = DecadesOf(BuildTraces({log}));
+        QVERIFY(span);
+        QCOMPARE(std::pair(span->low, span->high), std::pair(-7, -2));
     }
     void emptyFieldsAreNoReadings() {
         LogWriter writer(dir_.path());
@@ -154,8 +264,8 @@ private slots:
 
         const LogFile log = ReadLogFile(path);
         QVERIFY2(log.problems.isEmpty(), qPrintable(log.problems.join('\n')));
-        QCOMPARE(log.records.size(), 3u);
-        for (const auto& reading : log.records[0].mbar) QVERIFY(!reading);
+        QCOMPARE(log.RecordCount(), 3);
+        for (int g = 0; g < kGaugeCount; ++g) QVERIFY(std::isnan(Reading(log, g, 0)));
 
         QCOMPARE(Sizes(BuildTraces({log})), (Sized{{1}, {2}, {}, {}}));
     }
@@ -192,11 +302,9 @@ private slots:
             log.problems[2].startsWith(path + ":7: 1G1 value \"4,467E-7\" is not a pressure text"),
             qPrintable(log.problems[2]));
 
-        QCOMPARE(log.records.size(), 3u);
-        QCOMPARE(log.records[1].line, 7);
-        QVERIFY(log.records[1].mbar[0]);
-        QVERIFY(!log.records[1].mbar[1]);
-        QCOMPARE(log.records[2].line, 8);
+        QCOMPARE(log.RecordCount(), 3);
+        QVERIFY(!std::isnan(Reading(log, 0, 1)));
+        QVERIFY(std::isnan(Reading(log, 1, 1)));
 
         // The unreadable value breaks only its own gauge's line.
         QCOMPARE(Sizes(BuildTraces({log})), (Sized{{3}, {1, 1}, {3}, {3}}));
@@ -214,7 +322,8 @@ private slots:
         QTest::newRow("date unreadable in text and name")
             << QByteArray(
                    "Merivax vacuum (all pressures in milibars)\r\nsoon\tTG1\t1G1\t2G1\t1G3\r\n\r\n")
-            << ":2: neither the date text \"soon\" nor the file name is a date";
+            << ":2: its date line holds \"soon\", and neither that nor the file name is a date "
+               "in the forms tried (";
     }
     void notALog() {
         QFETCH(QByteArray, content);
@@ -223,7 +332,7 @@ private slots:
         Append(path, content);
 
         const LogFile log = ReadLogFile(path);
-        QVERIFY(log.records.empty());
+        QCOMPARE(log.RecordCount(), 0);
         QCOMPARE(log.problems.size(), 1);
         QVERIFY2(log.problems[0].startsWith(path + problem), qPrintable(log.problems[0]));
     }
@@ -254,9 +363,11 @@ private slots:
         const QString path = writer.Tick("2026-12-05", "10:00:00", kHighVacuum);
         Append(path, "10:01:00\t1.585E-7\t4.4");
 
-        const LogFile followed = ReadLogFile(path, ReadOptions{.tailMayGrow = true});
+        ReadOptions following;
+        following.following = true;
+        const LogFile followed = ReadLogFile(path, following);
         QVERIFY(followed.problems.isEmpty());
-        QCOMPARE(followed.records.size(), 1u);
+        QCOMPARE(followed.RecordCount(), 1);
 
         const LogFile finished = ReadLogFile(path);
         QCOMPARE(finished.problems.size(), 1);
@@ -273,7 +384,7 @@ private slots:
         const Selection newest = SelectLogFiles({dir_.path()}, {});
         QCOMPARE(newest.files, QStringList{d5});
         QCOMPARE(newest.problems.size(), 1);
-        QVERIFY(newest.problems[0].contains("notes.dat: not a pressure log"));
+        QVERIFY(newest.problems[0].contains("notes.dat:1: not a pressure log"));
 
         const QString log = dir_.filePath("log");
         const QDate dec3(2026, 12, 3), dec4(2026, 12, 4);
@@ -305,7 +416,129 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(changed.count() >= 1, 2 * LogFollower::kPollMsecs);
     }
 
+    // What is wrong is said, not "not a log" or "nothing to plot".
+    void reasonsAreNamed_data() {
+        QTest::addColumn<QString>("input");  // "@" stands for the test's folder
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("200 MB .dat in a folder")
+            << "@/log"
+            << "@/log/big.dat: 209715200 bytes, too large for a daily pressure log "
+               "(at most 16777216), left out";
+        QTest::newRow("a device") << "/dev/null"
+                                  << "/dev/null: a device, not a log file";
+        QTest::newRow("a FIFO") << "@/pipe.dat"
+                                << "@/pipe.dat: a FIFO (named pipe), not a log file";
+        QTest::newRow("nothing there") << "@/gone.dat"
+                                       << "@/gone.dat: no such file or folder";
+        QTest::newRow("a day logged while not connected")
+            << "@/log/2026-12-05.dat"
+            << "@/log/2026-12-05.dat: its 2 record(s) hold no reading: the panel logged while "
+               "not connected, or before any gauge reported OK";
+    }
+    void reasonsAreNamed() {
+        QFETCH(QString, input);
+        QFETCH(QString, problem);
+        LogWriter writer(dir_.path());
+        writer.Tick("2026-12-05", "10:00:00", {});
+        writer.Tick("2026-12-05", "10:01:00", {});
+        QFile big(dir_.filePath("log/big.dat"));
+        QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(200 << 20));  // sparse: no real 200 MB
+        QCOMPARE(::mkfifo(QFile::encodeName(dir_.filePath("pipe.dat")).constData(), 0600), 0);
+
+        const TrendData data = LoadTrend({input.replace("@", dir_.path())}, {}, {});
+        problem.replace("@", dir_.path());
+        QVERIFY2(std::any_of(data.problems.begin(), data.problems.end(),
+                             [&](const QString& said) { return said.startsWith(problem); }),
+                 qPrintable(data.problems.join('\n')));
+        QCOMPARE(PointCount(data.traces), 0);
+    }
+
+    // A followed file that is replaced (deleted, then written again) is read again at the next
+    // poll, and after midnight the next day's file of its folder joins it.
+    void followedFileComesBackAndGoesOnToTheNextDay() {
+        LogWriter writer(dir_.path());
+        writer.Tick("2026-12-04", "23:00:00", kHighVacuum);
+        const QString path = writer.Tick("2026-12-05", "10:00:00", kHighVacuum);
+        ReadOptions following;
+        following.following = true;
+        LogFollower follower;
+        QSignalSpy changed(&follower, &LogFollower::changed);
+        const auto read = [&] {
+            const TrendData data = LoadTrend({path}, {}, following);
+            follower.Watch(data.watch);
+            return data;
+        };
+        QCOMPARE(PointCount(read().traces), 4);
+
+        QVERIFY(QFile::remove(path));
+        follower.tmrPoll_Timer();
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(PointCount(read().traces), 0);
+
+        writer.Tick("2026-12-05", "10:01:00", kHighVacuum);
+        follower.tmrPoll_Timer();
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(PointCount(read().traces), 4);
+
+        writer.Tick("2026-12-06", "00:00:00", kHighVacuum);
+        follower.tmrPoll_Timer();
+        QCOMPARE(changed.count(), 3);
+        const TrendData data = read();
+        QCOMPARE(PointCount(data.traces), 8);
+        QCOMPARE(std::pair(data.firstDay, data.lastDay),
+                 std::pair(QDate(2026, 12, 5), QDate(2026, 12, 6)));
+    }
+
+    // Per pixel column, the first, lowest, highest and last reading: the same line, peaks
+    // included, from a bounded number of points.
+    void manyReadingsAreCutToFourAColumn() {
+        // A day of readings a second apart, one spike up and one down among them.
+        const LogFile day = Synthetic(86'400, 1000, [](qsizetype i) {
+            return i == 40'000 ? 900.f : i == 50'001 ? 1e-12f : 1e-6f * (1 + i % 7);
+        });
+        const Traces all = BuildTraces({day});
+        const Traces cut = BuildTraces({day}, 1000);
+        QCOMPARE(cut[0].size(), 1u);
+        QVERIFY(cut[0][0].size() <= 4000);
+        QCOMPARE(cut[0][0].front(), all[0][0].front());
+        QCOMPARE(cut[0][0].back(), all[0][0].back());
+        const auto y = [](const QPointF& a, const QPointF& b) { return a.y() < b.y(); };
+        QCOMPARE(*std::max_element(cut[0][0].begin(), cut[0][0].end(), y), all[0][0][40'000]);
+        QCOMPARE(*std::min_element(cut[0][0].begin(), cut[0][0].end(), y), all[0][0][50'001]);
+        QVERIFY(std::is_sorted(cut[0][0].begin(), cut[0][0].end(),
+                               [](auto& a, auto& b) { return a.x() < b.x(); }));
+
+        // A clock set back on every record: each reading its own segment, many to a column.
+        LogFile back = Synthetic(20'000, -1000, [](qsizetype i) { return 1e-6f * (1 + i % 9); });
+        const Traces strokes = BuildTraces({back}, 100);
+        QCOMPARE(BuildTraces({back})[0].size(), 20'000u);
+        QVERIFY(strokes[0].size() <= 100);
+        QVERIFY(PointCount(strokes) <= 4 * 2 * 100);
+        QCOMPARE(DecadesOf(strokes)->low, -6);
+        QCOMPARE(DecadesOf(strokes)->high, -5);
+    }
+
+    void readingReportsItsProgress() {
+        LogWriter writer(dir_.path());
+        for (int day = 1; day <= 3; ++day)
+            writer.Tick(QDate(2026, 12, day).toString(Qt::ISODate), "10:00:00", kHighVacuum);
+        QList<std::pair<int, int>> steps;
+        LoadTrend({dir_.filePath("log")}, {QDate(2026, 12, 1), {}}, {}, 0,
+                  [&](int done, int total) {
+                      steps.append({done, total});
+                      return done < 2;  // and stops when told
+                  });
+        QCOMPARE(steps, (QList<std::pair<int, int>>{{1, 3}, {2, 3}}));
+    }
+
 private:
+    // A day of two records: high vacuum at 14:03, then `pressures` at 14:04 (line 5).
+    LogFile TwoRecords(const Pressures& pressures) {
+        LogWriter writer(dir_.path());
+        writer.Tick("2026-12-05", "14:03:00", kHighVacuum);
+        return ReadLogFile(writer.Tick("2026-12-05", "14:04:00", pressures));
+    }
+
     QTemporaryDir dir_;
 };
 

@@ -1,27 +1,21 @@
 #include <QChart>
 #include <QChartView>
 #include <QDateTimeAxis>
-#include <QLegend>
-#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
+#include <QProgressBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "tests/trend/log_writer.h"
 #include "trend/log_reader.h"
 #include "trend/trend_chart.h"
+#include "trend/trend_window.h"
 
 using namespace vp::trend;
 
 namespace {
-
-QStringList VisibleLegend(QChart& chart) {
-    QStringList names;
-    for (QLegendMarker* marker : chart.legend()->markers())
-        if (marker->isVisible()) names << marker->label();
-    return names;
-}
 
 // A day: 10:00..10:04, a gap, 10:30..10:31; 2G1 reports from 10:02 only.
 Traces Day() {
@@ -41,42 +35,63 @@ class TestTrendPlot : public QObject {
     Q_OBJECT
 
 private slots:
-    void oneSeriesPerSegmentEachGaugeOnceInTheLegend() {
-        // The legend's markers count as visible only on a chart that is shown.
-        auto* chart = new QChart;
-        QChartView view(chart);
-        FillChart(*chart, Day(), "day");
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-
-        QList<QLineSeries*> lines;
+    void eachGaugeOnceInTheLegendAndItsSegmentsDrawn() {
+        QChart chart;
+        FillChart(chart, Day(), "day");
         QStringList names;
-        QList<int> points;
-        for (QAbstractSeries* series : chart->series()) {
-            lines << qobject_cast<QLineSeries*>(series);
-            QVERIFY(lines.last());
-            names << lines.last()->name();
-            points << lines.last()->count();
-        }
+        for (QAbstractSeries* series : chart.series()) names << series->name();
+        QCOMPARE(names, (QStringList{"TG1", "1G1", "2G1", "1G3"}));
+        const auto pen = [&](int g) {
+            return qobject_cast<QLineSeries*>(chart.series()[g])->pen();
+        };
+        QVERIFY(pen(0).color() != pen(1).color());
+
         // The gap at 10:04..10:30 cuts every gauge in two.
-        QCOMPARE(names, (QStringList{"TG1", "TG1", "1G1", "1G1", "2G1", "2G1", "1G3", "1G3"}));
-        QCOMPARE(points, (QList<int>{5, 2, 5, 2, 3, 2, 5, 2}));
-        QCOMPARE(lines[4]->at(0).y(), 4.467e-7);
-        QCOMPARE(VisibleLegend(*chart), (QStringList{"TG1", "1G1", "2G1", "1G3"}));
-        // One gauge, one colour, whatever the segment.
-        QCOMPARE(lines[0]->pen().color(), lines[1]->pen().color());
-        QVERIFY(lines[0]->pen().color() != lines[2]->pen().color());
+        const TracePlot* plot = TracePlotOf(chart);
+        QVERIFY(plot);
+        QList<size_t> points;
+        for (const auto& segments : plot->Drawn()) {
+            for (const Segment& segment : segments) points << segment.size();
+        }
+        QCOMPARE(points, (QList<size_t>{5, 2, 5, 2, 3, 2, 5, 2}));
+        QCOMPARE(plot->Drawn()[2][0][0].y(), double(4.467e-7f));
+        QCOMPARE(plot->parentItem(), &chart);
 
         // --follow fills the shown chart again each time the log grows.
-        FillChart(*chart, Day(), "again");
-        QCOMPARE(chart->series().size(), 8);
-        QCOMPARE(chart->axes().size(), 2);
-        QCOMPARE(chart->title(), "again");
-        QTRY_COMPARE_WITH_TIMEOUT(VisibleLegend(*chart), (QStringList{"TG1", "1G1", "2G1", "1G3"}),
-                                  5000);
-        FillChart(*chart, Traces{}, "nothing yet");
-        QCOMPARE(chart->series().size(), 0);
-        QCOMPARE(chart->axes().size(), 2);
+        FillChart(chart, Day(), "again");
+        QCOMPARE(chart.series().size(), 4);
+        QCOMPARE(chart.axes().size(), 2);
+        QCOMPARE(chart.title(), "again");
+        QCOMPARE(TracePlotOf(chart), plot);
+        FillChart(chart, Traces{}, "nothing yet");
+        QCOMPARE(chart.series().size(), 0);
+        QCOMPARE(chart.axes().size(), 2);
+        QCOMPARE(PointCount(plot->Drawn()), 0);
+    }
+
+    // A long reading shows how far it got, then the plot.
+    void windowShowsProgressWhileReading() {
+        QTemporaryDir dir;
+        LogWriter writer(dir.path());
+        for (int day = 0; day < 40; ++day)
+            writer.Tick(QDate(2026, 11, 1).addDays(day).toString(Qt::ISODate), "10:00:00",
+                        kHighVacuum);
+        Options options;
+        options.inputs = {dir.filePath("log")};
+        options.range.from = QDate(2026, 11, 1);
+        TrendWindow window(options);
+        QSignalSpy progress(window.prbLoad, &QProgressBar::valueChanged);
+        QSignalSpy loaded(&window, &TrendWindow::loaded);
+        window.show();
+        window.Load();
+        QVERIFY(window.prbLoad->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 10'000);
+        QCOMPARE(loaded[0][0].toLongLong(), 160);
+        QVERIFY(!window.prbLoad->isVisible());
+        QCOMPARE(window.prbLoad->maximum(), 40);
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE(progress.last()[0].toInt(), 40);
+        QCOMPARE(window.chart()->title(), "Merivax vacuum pressures, 2026-11-01 to 2026-12-10");
     }
 
     void pressureAxisIsLogarithmicOverWholeDecades_data() {

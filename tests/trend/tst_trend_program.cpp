@@ -12,10 +12,21 @@ struct Run {
     QString err;
 };
 
-// The test's own environment already names the offscreen platform.
-Run Trend(const QStringList& arguments) {
+// The test's own environment already names the offscreen platform. `environment` changes it:
+// "NAME=value" sets, "NAME" removes.
+Run Trend(const QStringList& arguments, const QStringList& environment = {},
+          const char* program = VP_TREND_PROGRAM) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& change : environment) {
+        if (change.contains('=')) {
+            env.insert(change.section('=', 0, 0), change.section('=', 1));
+        } else {
+            env.remove(change);
+        }
+    }
     QProcess process;
-    process.start(QStringLiteral(VP_TREND_PROGRAM), arguments);
+    process.setProcessEnvironment(env);
+    process.start(QString::fromLocal8Bit(program), arguments);
     if (!process.waitForFinished(60'000) || process.exitStatus() != QProcess::NormalExit) return {};
     return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
 }
@@ -64,6 +75,11 @@ private slots:
         QTest::newRow("range backwards")
             << QStringList{"--from", "2026-12-06", "--to", "2026-12-05"}
             << "--from 2026-12-06 is after --to 2026-12-05";
+        QTest::newRow("picture named for another format")
+            << QStringList{"--png", "shot.jpg"}
+            << "--png writes PNG only: name the file FILE.png or FILE, not \"shot.jpg\"";
+        QTest::newRow("date form without a month")
+            << QStringList{"--date-format", "d/y"} << "--date-format wants a form with d";
     }
 
     void badCommandLineExitsWithTwo() {
@@ -102,6 +118,54 @@ private slots:
         QVERIFY2(run.err.contains(copy + ":34: 1G1 value \"oops\" is not a pressure text"),
                  qPrintable(run.err));
         QVERIFY(!QImage(dir_.filePath("copy.png")).isNull());
+    }
+
+    // Without a display the window cannot open: one line, and the way that works without one.
+    void windowWithoutADisplayExitsWithTwo_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("--follow") << QStringList{"--follow"};
+        QTest::newRow("window") << QStringList{};
+    }
+    void windowWithoutADisplayExitsWithTwo() {
+        QFETCH(QStringList, arguments);
+        const Run run = Trend(arguments << dir_.filePath("log"),
+                              {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"});
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.err,
+                 "vacuum-trend: the window needs a display, and none is set (DISPLAY); "
+                 "--png FILE draws the plot without one\n");
+    }
+
+    // The panel's own log written on a US PC, plotted on a German one.
+    void logOfAnotherRegionIsPlotted() {
+        const QTemporaryDir plant;
+        const Run wrote = Trend({plant.path()}, {"LC_ALL=en_US.UTF-8"}, VP_DEMO_LOG_PROGRAM);
+        QCOMPARE(wrote.exitCode, 0);
+        QVERIFY(QFileInfo::exists(plant.filePath("log/3-17-26.dat")));
+        const QString png = plant.filePath("trend.png");
+        const Run run = Trend({plant.path(), "--png", png}, {"LC_ALL=de_DE.UTF-8"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(!QImage(png).isNull());
+
+        // Run again, the demo leaves the day it wrote alone.
+        const qint64 size = QFileInfo(plant.filePath("log/3-17-26.dat")).size();
+        const Run again = Trend({plant.path()}, {"LC_ALL=en_US.UTF-8"}, VP_DEMO_LOG_PROGRAM);
+        QCOMPARE(again.exitCode, 1);
+        QVERIFY2(again.err.contains("3-17-26.dat is already there; it is left as it is"),
+                 qPrintable(again.err));
+        QCOMPARE(QFileInfo(plant.filePath("log/3-17-26.dat")).size(), size);
+    }
+
+    void longReadingSaysSoOnStandardError() {
+        const QTemporaryDir month;
+        LogWriter writer(month.path());
+        for (int day = 0; day < 32; ++day)
+            writer.Tick(QDate(2026, 1, 1).addDays(day).toString(Qt::ISODate), "10:00:00",
+                        kHighVacuum);
+        const Run run =
+            Trend({month.path(), "--from", "2026-01-01", "--png", month.filePath("month.png")});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains("vacuum-trend: reading 32 log files...\n"), qPrintable(run.err));
     }
 
 private:
