@@ -4,7 +4,7 @@
 # vacuum-trend_<version>_<arch>.deb into build-pkg/packages/ (or the folder given as $1).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=build-pkg
+build="build-pkg"
 out=$(realpath -m "${1:-$build/packages}")
 rm -rf "$build"
 
