@@ -8,6 +8,7 @@ PACKAGES=(
     libbenchmark-dev
     clang-14 libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core fonts-liberation2
+    dpkg-dev file lintian desktop-file-utils
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the Debian packages from a clean Release build of the programs alone (no tests, no
+# benchmarks) in build-pkg/, and writes vacuum-panel_<version>_<arch>.deb and
+# vacuum-trend_<version>_<arch>.deb into build-pkg/packages/ (or the folder given as $1).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="build-pkg"
+out=$(realpath -m "${1:-$build/packages}")
+rm -rf "$build"
+
+# Debian's own hardening flags, so the programs are built as Debian builds its packages. Without
+# -g: CPack strips the programs, and the debug information only slows the build.
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all DEB_CXXFLAGS_MAINT_STRIP=-g
+CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
+export CXXFLAGS LDFLAGS
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVP_TEST_DIRS= -DVP_BENCH=OFF
+nice -n 10 cmake --build "$build"
+mkdir -p "$out"
+(cd "$build" && cpack -B "$out")
+rm -rf "$out/_CPack_Packages"
+ls -l "$out"/*.deb
