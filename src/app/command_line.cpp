@@ -104,6 +104,10 @@ Options ParseCommandLine(const QStringList& arguments) {
     if (parser.isSet(screenshot)) {
         options.screenshot = parser.value(screenshot);
         if (options.screenshot.isEmpty()) return Fail("--screenshot wants a file name");
+        // Known now, not after a whole run: the picture is written as PNG and nothing else.
+        if (!options.screenshot.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
+            return Fail("--screenshot writes PNG only: give a file name ending in .png, not \"" +
+                        options.screenshot + "\"");
     }
     if (parser.isSet(quitAfter)) {
         bool ok = false;

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QImageWriter>
 #include <QTimer>
 #include <cstdio>
 
@@ -49,9 +50,10 @@ int main(int argc, char* argv[]) {
     if (!options.screenshot.isEmpty()) {
         // The picture shows the window as it stands when the program ends.
         QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] {
-            if (!window.grab().save(options.screenshot)) {
-                std::fprintf(stderr, "vacuum-panel: cannot write %s\n",
-                             qPrintable(options.screenshot));
+            QImageWriter writer(options.screenshot, "png");
+            if (!writer.write(window.grab().toImage())) {
+                std::fprintf(stderr, "vacuum-panel: cannot write %s: %s\n",
+                             qPrintable(options.screenshot), qPrintable(writer.errorString()));
                 status = 1;
             }
         });

@@ -51,6 +51,8 @@ void TestCommandLine::rejected_data() {
     QTest::newRow("simulate with port 3 of the user's")
         << QStringList{"vacuum-panel", "--simulate", "--port", "3=/dev/ttyUSB0"};
     QTest::newRow("missing value") << QStringList{"vacuum-panel", "--screenshot"};
+    QTest::newRow("screenshot without extension") << QStringList{"vacuum-panel", "--screenshot", "shot"};
+    QTest::newRow("screenshot as JPEG") << QStringList{"vacuum-panel", "--screenshot", "shot.jpg"};
     QTest::newRow("stray argument") << QStringList{"vacuum-panel", "extra"};
 }
 
