@@ -559,8 +559,11 @@ int Flood(int seconds) {
     std::vector<double> clicks = feeder.clickMs;
     std::sort(clicks.begin(), clicks.end());
     Figure("flood: bytes taken per second", feeder.bytes / flooded, "bytes/s");
-    Figure("flood: reports taken in per second", (wired.Shown() - shownBefore) / flooded,
-           "reports/s");
+    const long long written = feeder.bytes / static_cast<long long>(Feeder::kLine);
+    const int taken = wired.Shown() - shownBefore;
+    Figure("flood: reports taken in per second", taken / flooded, "reports/s");
+    Figure("flood: reports lost", static_cast<double>(written - taken), "reports");
+    Figure("flood: crc errors", wired.panel().state().CrcErrorCount.value(), "");
     Figure("flood: panel CPU", panelCpu / flooded * 100, "% of one core");
     Figure("flood: feeder CPU (apart)", feeder.cpuSeconds / flooded * 100, "% of one core");
     Figure("flood: renders per second", (form.view().Renders() - rendersBefore) / flooded, "/s");

@@ -101,8 +101,9 @@ void Link::OnMessage(std::string_view message) {
     ReceivedMessageCount.Increment();
     if (recorder_) ShowNotice(recorder_->Received(message, !protocol::ChecksumMismatch(message)));
     // Only a report that will be drawn proves the picture fresh: one of the wrong length or with
-    // a bad checksum changes nothing, so it must not hold off the grey.
-    if (protocol::IsShownStatusReport(message)) StatusSeen = 1;
+    // a bad checksum changes nothing, so it must not hold off the grey. Once one has come, the
+    // watchdog's period needs no further proof.
+    if (StatusSeen == 0 && protocol::IsShownStatusReport(message)) StatusSeen = 1;
     emit MessageReceived(message);
 }
 
