@@ -1,5 +1,5 @@
-// What a received message is: checksum error, error report or a kind to dispatch; its fields by
-// position; and whether it is a status report that will be shown.
+// What a received message is: checksum error, error report or a kind to dispatch; and whether it
+// is a status report that will be shown.
 #include <QtTest>
 #include <climits>
 
@@ -8,8 +8,6 @@
 
 using vp::protocol::Classification;
 using vp::protocol::Classify;
-using vp::protocol::CodeAt;
-using vp::protocol::FieldAt;
 using Action = Classification::Action;
 using namespace vp::test;
 
@@ -61,26 +59,6 @@ private slots:
         QCOMPARE(c.action, action);
         QCOMPARE(c.kind, kind);
         QCOMPARE(c.resultCode, resultCode);
-    }
-
-    // Positions count from 1; outside the message a code reads 0 and a field is cut or empty.
-    void codeAndFieldAt_data() {
-        QTest::addColumn<int>("pos");
-        QTest::addColumn<int>("len");
-        QTest::addColumn<QByteArray>("field");  // of "abcdef\xc1"; its first byte is the code
-        QTest::newRow("inside") << 2 << 3 << QByteArray("bcd");
-        QTest::newRow("cut at the end") << 6 << 5 << QByteArray("f\xc1");
-        QTest::newRow("high byte") << 7 << 1 << QByteArray("\xc1");
-        QTest::newRow("wholly beyond") << 8 << 1 << QByteArray();
-        QTest::newRow("position zero") << 0 << 2 << QByteArray();
-    }
-    void codeAndFieldAt() {
-        QFETCH(int, pos);
-        QFETCH(int, len);
-        QFETCH(QByteArray, field);
-        const QByteArray message("abcdef\xc1");
-        QCOMPARE(Bytes(FieldAt(View(message), std::size_t(pos), std::size_t(len))), field);
-        QCOMPARE(CodeAt(View(message), std::size_t(pos)), field.isEmpty() ? 0 : uchar(field[0]));
     }
 
     // Only such a report refreshes the plant picture, so only it may hold off the watchdog.

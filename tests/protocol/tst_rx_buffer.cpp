@@ -5,7 +5,7 @@
 #include "protocol/rx_buffer.h"
 
 using vp::protocol::RxBuffer;
-using vp::test::View;
+using namespace vp::test;
 
 namespace {
 
@@ -15,9 +15,8 @@ struct Receiver {
     QList<QByteArray> messages;
 
     std::size_t Feed(const QByteArray& arrival) {
-        return buffer.Append(View(arrival), [this](std::string_view message) {
-            messages.append(QByteArray(message.data(), qsizetype(message.size())));
-        });
+        return buffer.Append(View(arrival),
+                             [this](std::string_view message) { messages.append(Bytes(message)); });
     }
     QByteArray Pending() const { return QByteArray::fromStdString(buffer.Pending()); }
 };
@@ -33,17 +32,6 @@ class TestRxBuffer : public QObject {
     Q_OBJECT
 
 private slots:
-    void twoAndAHalfMessages() {
-        Receiver rx;
-        QCOMPARE(rx.Feed("111_242\r040_243\r038_2"), std::size_t(2));
-        QCOMPARE(rx.messages, QList<QByteArray>({"111_242", "040_243"}));
-        QCOMPARE(rx.Pending(), QByteArray("038_2"));
-
-        QCOMPARE(rx.Feed("50\r"), std::size_t(1));
-        QCOMPARE(rx.messages.last(), QByteArray("038_250"));
-        QVERIFY(rx.Pending().isEmpty());
-    }
-
     // However the port chunks a stream, the same messages come out in the same order.
     void splitAtEveryOffset_data() {
         QTest::addColumn<QByteArray>("stream");
@@ -77,68 +65,38 @@ private slots:
         }
     }
 
-    void pendingLimit_data() {
-        QTest::addColumn<int>("more");
-        QTest::addColumn<int>("pendingAfter");
-
-        QTest::newRow("200 + 56 kept") << 56 << 256;
-        QTest::newRow("200 + 57 dropped") << 57 << 0;
+    // The limit counts a line with its CR, whether it comes whole or after a pending head; text
+    // without a CR is kept up to 256 bytes; once a line is known to be too long, its tail is no
+    // message of its own.
+    void limit_data() {
+        QTest::addColumn<QList<QByteArray>>("arrivals");
+        QTest::addColumn<QList<QByteArray>>("messages");
+        QTest::addColumn<QByteArray>("pending");
+        const QByteArray x255(255, 'x'), next = "\r111_242\r", b56(56, 'b');
+        const auto row = [](const char* name, QList<QByteArray> arrivals,
+                            QList<QByteArray> messages, const QByteArray& pending = {}) {
+            QTest::newRow(name) << arrivals << messages << pending;
+        };
+        row("200 + 56 kept", {QByteArray(200, 'a'), b56}, {}, QByteArray(200, 'a') + b56);
+        row("200 + 57 dropped", {QByteArray(200, 'a'), b56 + 'b'}, {});
+        row("256 after a CR kept", {"A\r" + x255 + 'x'}, {"A"}, x255 + 'x');
+        row("255 + CR whole", {x255 + next}, {x255, "111_242"});
+        row("256 + CR whole", {x255 + "x" + next}, {"111_242"});
+        row("255 + CR after a head", {x255.left(200), x255.mid(200) + next}, {x255, "111_242"});
+        row("256 + CR after a head", {x255.left(200), x255.mid(199) + next}, {"111_242"});
+        row("255 + CR after a full head", {x255, next}, {x255, "111_242"});
+        row("overlong across arrivals",
+            {QByteArray(250, 'x'), QByteArray(10, 'x'), QByteArray(300, 'x'), "tail" + next},
+            {"111_242"});
     }
-
-    void pendingLimit() {
-        QFETCH(int, more);
-        QFETCH(int, pendingAfter);
-
+    void limit() {
+        QFETCH(QList<QByteArray>, arrivals);
+        QFETCH(QList<QByteArray>, messages);
+        QFETCH(QByteArray, pending);
         Receiver rx;
-        rx.Feed(QByteArray(200, 'a'));
-        QCOMPARE(rx.Pending().size(), 200);
-        QCOMPARE(rx.Feed(QByteArray(more, 'b')), std::size_t(0));
-        QCOMPARE(rx.Pending().size(), pendingAfter);
-        if (pendingAfter > 0) {
-            QCOMPARE(rx.Pending(), QByteArray(200, 'a') + QByteArray(more, 'b'));
-        }
-        QVERIFY(rx.messages.isEmpty());
-    }
-
-    // The limit counts the line with its CR, whether the line arrives whole or after a pending
-    // head.
-    void lineLength_data() {
-        QTest::addColumn<int>("length");
-        QTest::addColumn<int>("pendingHead");
-        QTest::addColumn<bool>("handed");
-
-        QTest::newRow("255 + CR whole") << 255 << 0 << true;
-        QTest::newRow("256 + CR whole") << 256 << 0 << false;
-        QTest::newRow("255 + CR after a head") << 255 << 200 << true;
-        QTest::newRow("256 + CR after a head") << 256 << 200 << false;
-        QTest::newRow("255 + CR after a full head") << 255 << 255 << true;
-    }
-
-    void lineLength() {
-        QFETCH(int, length);
-        QFETCH(int, pendingHead);
-        QFETCH(bool, handed);
-
-        const QByteArray line(length, 'x');
-        Receiver rx;
-        rx.Feed(line.left(pendingHead));
-        rx.Feed(line.mid(pendingHead) + "\r111_242\r");
-        QList<QByteArray> expected;
-        if (handed) expected.append(line);
-        expected.append("111_242");
-        QCOMPARE(rx.messages, expected);
-    }
-
-    // Once a line is known to be too long, its tail is no message of its own.
-    void overlongLineAcrossArrivals() {
-        Receiver rx;
-        rx.Feed(QByteArray(250, 'x'));
-        rx.Feed(QByteArray(10, 'x'));
-        QVERIFY(rx.Pending().isEmpty());
-        rx.Feed(QByteArray(300, 'x'));
-        QVERIFY(rx.Pending().isEmpty());
-        QCOMPARE(rx.Feed("tail\r111_242\r"), std::size_t(1));
-        QCOMPARE(rx.messages, QList<QByteArray>({"111_242"}));
+        for (const QByteArray& arrival : arrivals) rx.Feed(arrival);
+        QCOMPARE(rx.messages, messages);
+        QCOMPARE(rx.Pending(), pending);
     }
 
     void everyByteValuePassesUnchanged() {

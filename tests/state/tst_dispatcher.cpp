@@ -1,5 +1,5 @@
-// HandleMessage on the panel's state, no window: which controls and counters each kind of message
-// writes, and that it writes nothing else; the lists; Clear.
+// HandleMessage on the panel's state, no window: which controls, lists and counters each kind of
+// message writes, and that it writes nothing else; Clear.
 #include <QtTest>
 #include <memory>
 
@@ -98,36 +98,6 @@ private slots:
         const StateMap before = Snapshot(*s);
         for (const QByteArray& message : messages) send(message);
         QCOMPARE(Changes(before, Snapshot(*s)), changes);
-    }
-
-    void listsKeepTheNewestTen_data() {
-        QTest::addColumn<List>("list");
-        QTest::addColumn<QList<QByteArray>>("messages");
-        QTest::addColumn<QString>("newest");
-        QTest::addColumn<QString>("oldestKept");
-        QList<QByteArray> errors, warnings, messages;
-        for (int i = 0; i < 11; ++i) {
-            errors << Signed("090_" + Byte(160 + i));
-            warnings << Signed(QByteArray::number(220 + i) + "_" + kOk);
-            messages << Signed("091_" + kOk + QByteArray::number(i));
-        }
-        QTest::newRow("errors") << List::lstErrors << errors << "170 (no response from icpcon)"
-                                << "161 ()";
-        QTest::newRow("warnings") << List::lstWarnings << warnings << " 230 (OP_ERR_PUMP_TMP1)"
-                                  << " 221 (OP_ERR_TMP_COOLING)";
-        QTest::newRow("messages") << List::lstMessages << messages << Latin1(messages.last())
-                                  << Latin1(messages[1]);
-    }
-    void listsKeepTheNewestTen() {
-        QFETCH(List, list);
-        QFETCH(QList<QByteArray>, messages);
-        QFETCH(QString, newest);
-        QFETCH(QString, oldestKept);
-        for (const QByteArray& message : messages) send(message);
-        const auto& entries = s->Entries(list);
-        QCOMPARE(entries.size(), std::size_t(10));
-        QCOMPARE(QString::fromLatin1(entries.front()), newest);
-        QCOMPARE(QString::fromLatin1(entries.back()), oldestKept);
     }
 
     void clearEmptiesListsAndRestartsTheCount() {
