@@ -38,7 +38,7 @@ void View::Bind(const QWidget& window) {
 void View::Schedule() {
     if (pending_.isActive()) return;
     const qint64 since = sinceRender_.isValid() ? sinceRender_.elapsed() : kFramePeriodMs;
-    pending_.start(static_cast<int>(std::max<qint64>(kGatherMs, kFramePeriodMs - since)));
+    pending_.start(static_cast<int>(std::max<qint64>(0, kFramePeriodMs - since)));
 }
 
 void View::Render() {

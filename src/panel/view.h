@@ -26,9 +26,6 @@ class View : public QObject {
 public:
     // About 30 renders a second: more than a person can read, far fewer than reports at full rate.
     static constexpr int kFramePeriodMs = 33;
-    // A first change after a quiet spell waits this long for the ones that follow it: a poll, its
-    // answer a few milliseconds later and the lamps' switches then make one render, not three.
-    static constexpr int kGatherMs = 12;
 
     explicit View(state::PanelState& state, QObject* parent = nullptr);
 
