@@ -308,9 +308,13 @@ int Soak(WithSimulator& bench, int seconds) {
 // arrive by the same road as a real click; offscreen they are posted to the button.
 class Clicker {
 public:
-    explicit Clicker(QWidget& button) : button_(button) {
+    // Where to click is worked out here, in the window's thread; Click() touches no widget.
+    explicit Clicker(QWidget& button)
+        : button_(button),
+          local_(button.rect().center()),
+          global_(button.mapToGlobal(local_)),
+          at_(button.mapTo(button.window(), local_)) {
         QWidget& window = *button.window();
-        at_ = button.mapTo(&window, button.rect().center());
         if (g_platform != "Xvfb") return;
         window_ = static_cast<xcb_window_t>(window.winId());
         x_ = xcb_connect(nullptr, nullptr);
@@ -325,10 +329,9 @@ public:
     void Click() {
         if (!x_) {
             for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-                const QPointF local = QPointF(button_.rect().center());
                 QCoreApplication::postEvent(
                     &button_, new QMouseEvent(
-                                  type, local, button_.mapToGlobal(local), Qt::LeftButton,
+                                  type, QPointF(local_), QPointF(global_), Qt::LeftButton,
                                   type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
                                   Qt::NoModifier));
             }
@@ -342,8 +345,10 @@ public:
             event.root = root_;
             event.event = window_;
             event.child = XCB_NONE;
-            event.root_x = event.event_x = static_cast<std::int16_t>(at_.x());
-            event.root_y = event.event_y = static_cast<std::int16_t>(at_.y());
+            event.event_x = static_cast<std::int16_t>(at_.x());
+            event.event_y = static_cast<std::int16_t>(at_.y());
+            event.root_x = static_cast<std::int16_t>(global_.x());
+            event.root_y = static_cast<std::int16_t>(global_.y());
             event.state = press ? 0 : XCB_BUTTON_MASK_1;
             event.same_screen = 1;
             // No event mask: the event goes to the client that made the window, the panel.
@@ -355,7 +360,9 @@ public:
 
 private:
     QWidget& button_;
-    QPoint at_;
+    const QPoint local_;   // in the button
+    const QPoint global_;  // on the screen
+    const QPoint at_;      // in the window
     xcb_connection_t* x_ = nullptr;
     xcb_window_t window_ = 0;
     xcb_window_t root_ = 0;
