@@ -1,5 +1,6 @@
 #include "text/number_reader.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -140,6 +141,14 @@ double Read(std::string_view s) {
 }  // namespace
 
 double LeadingNumber(std::string_view text, ReadOptions options) {
+    // The controller's fields are mostly plain digits: read those at once. Up to 15 digits the
+    // sum is exact, so it is the same number the full reading gives.
+    if (!text.empty() && text.size() <= 15 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        double whole = 0;
+        for (char c : text) whole = whole * 10 + (c - '0');
+        return whole;
+    }
     double value;
     if (options.ignoreWhitespaceAnywhere) {
         std::string squeezed;
