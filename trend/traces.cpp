@@ -12,8 +12,9 @@ namespace {
 // Gathers one gauge's readings into segments, reducing each column to at most four of them.
 class TraceBuilder {
 public:
+    // With no readings the bounds are still their sentinels, last far below first: no span.
     TraceBuilder(std::vector<Segment>& out, qint64 first, qint64 last, int columns)
-        : out_(out), first_(first), span_(std::max<qint64>(1, last - first)), columns_(columns) {}
+        : out_(out), first_(first), span_(last > first ? last - first : 1), columns_(columns) {}
 
     void Add(qint64 t, float mbar, bool startsSegment) {
         const QPointF p(static_cast<qreal>(t), mbar);
