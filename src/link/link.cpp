@@ -44,7 +44,9 @@ QString Link::ComText() const {
     return "Com" + QString::number(port_->CommPort()) + "," + port_->Settings();
 }
 
-QString Link::PortName() const { return "Port " + QString::number(port_->CommPort()); }
+QString Link::PortName() const {
+    return "Port " + QString::number(port_->CommPort());
+}
 
 void Link::Load() {
     StatusSeen = 0;
@@ -116,7 +118,9 @@ void Link::tmrTMPOperatingHours_Timer() {
     SlowPollStep = static_cast<std::int16_t>((SlowPollStep + 1) % 4);
 }
 
-void Link::Timer2_Timer() { emit ConnectionShown(port_->PortOpen(), ComText()); }
+void Link::Timer2_Timer() {
+    emit ConnectionShown(port_->PortOpen(), ComText());
+}
 
 void Link::Timer5_Timer() {
     if (StatusSeen != 0) {
@@ -130,7 +134,8 @@ void Link::MSComm1_OnComm() {
     if (port_->CommEvent() != MSComm::comEvReceive) return;
     const PortRead read = port_->Input();
     if (!read.text.isEmpty())
-        ReceiveText(std::string_view(read.text.constData(), static_cast<std::size_t>(read.text.size())));
+        ReceiveText(
+            std::string_view(read.text.constData(), static_cast<std::size_t>(read.text.size())));
     if (read.error != kNoError) ShowPortError(read.error);
 }
 

@@ -52,8 +52,8 @@ void ShowCounts(PanelState& state, const CountRow (&rows)[N], std::string_view m
 }
 
 void ListErrorReport(PanelState& state, int code) {
-    state.InsertTop(List::lstErrors, text::PlainNumber(code) + " (" +
-                                         std::string(protocol::ResultText(code)) + ")");
+    state.InsertTop(List::lstErrors,
+                    text::PlainNumber(code) + " (" + std::string(protocol::ResultText(code)) + ")");
     state.OperationErrorCount.Increment();
     state.SetCaption(Text::lblOperationErrors,
                      text::PlainNumber(state.OperationErrorCount.value()) + " operation errors");
@@ -84,9 +84,9 @@ void HandleMessage(PanelState& state, std::string_view message) {
     switch (c.action) {
         case Classification::Action::ChecksumError:
             state.CrcErrorCount.Increment();
-            state.SetCaption(Text::lblCrcErrors,
-                             text::SignPositionNumber(state.CrcErrorCount.value()) +
-                                 " received crc errors");
+            state.SetCaption(
+                Text::lblCrcErrors,
+                text::SignPositionNumber(state.CrcErrorCount.value()) + " received crc errors");
             return;
         case Classification::Action::ErrorReport:
             ListErrorReport(state, c.resultCode);

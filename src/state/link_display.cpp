@@ -57,7 +57,9 @@ void LinkDisplay::ShowConnection(bool open, const QString& comText) {
     }
 }
 
-void LinkDisplay::ReportsStale() { GreyIndicators(state_); }
+void LinkDisplay::ReportsStale() {
+    GreyIndicators(state_);
+}
 
 void LinkDisplay::Timer3_Timer() {
     state_.SetFill(Fill::shpSend, kMenuColour);

@@ -10,9 +10,15 @@ constexpr const char* kListNames[] = {VP_LISTS(VP_NAME)};
 #undef VP_NAME
 }  // namespace
 
-const char* Name(Fill id) { return kFillNames[static_cast<std::size_t>(id)]; }
-const char* Name(Text id) { return kTextNames[static_cast<std::size_t>(id)]; }
-const char* Name(List id) { return kListNames[static_cast<std::size_t>(id)]; }
+const char* Name(Fill id) {
+    return kFillNames[static_cast<std::size_t>(id)];
+}
+const char* Name(Text id) {
+    return kTextNames[static_cast<std::size_t>(id)];
+}
+const char* Name(List id) {
+    return kListNames[static_cast<std::size_t>(id)];
+}
 
 void PanelState::Announce() {
     if (announced_) return;

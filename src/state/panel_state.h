@@ -12,6 +12,7 @@
 
 namespace vp::state {
 
+// clang-format off
 // Every control whose look the controller or the link decides, by the control's name. The first
 // 23 shapes are the indicators, in the order they are greyed.
 #define VP_FILLS(X)                                                                              \
@@ -35,6 +36,7 @@ namespace vp::state {
     X(lblComStatus) X(txtStatus)
 
 #define VP_LISTS(X) X(lstErrors) X(lstWarnings) X(lstMessages)
+// clang-format on
 
 #define VP_ENUMERATOR(name) name,
 enum class Fill : std::uint8_t { VP_FILLS(VP_ENUMERATOR) };

@@ -37,7 +37,9 @@ void TestEndToEnd::init() {
     form = live.form;
 }
 
-void TestEndToEnd::cleanup() { live.Stop(); }
+void TestEndToEnd::cleanup() {
+    live.Stop();
+}
 
 void TestEndToEnd::connectShowsTheLivePlant() {
     Connect();

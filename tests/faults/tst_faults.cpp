@@ -60,7 +60,9 @@ void TestFaults::init() {
     form = live.form;
 }
 
-void TestFaults::cleanup() { live.Stop(); }
+void TestFaults::cleanup() {
+    live.Stop();
+}
 
 void TestFaults::eachFaultIsShownAndReportsGoOn_data() {
     QTest::addColumn<QString>("fault");
@@ -194,8 +196,7 @@ void TestFaults::stormOfEveryFaultAtOnce() {
     }
     QVERIFY(sim->InjectFault("push=0"));
     // Split replies trickle out a few bytes a millisecond: wait for the last error report.
-    QTRY_VERIFY_WITH_TIMEOUT(live.panel->state().OperationErrorCount.value() >= kRounds,
-                             3 * kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(live.panel->state().OperationErrorCount.value() >= kRounds, 3 * kWait);
     ReportsGoOn();
     QCOMPARE(form->lstErrors->count(), 10);
     QCOMPARE(form->lstWarnings->count(), 10);

@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "logging/clock.h"
 #include "app/panel.h"
+#include "logging/clock.h"
 #include "state/dispatcher.h"
 
 namespace {
@@ -67,8 +67,8 @@ void TestLogTick::init() {
     previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
     QDir(dir.path()).mkpath("log");
-    panel = std::make_unique<vp::app::Panel>(
-        vp::app::Panel::Options{.clock = &clock, .window = false});
+    panel =
+        std::make_unique<vp::app::Panel>(vp::app::Panel::Options{.clock = &clock, .window = false});
 }
 
 void TestLogTick::cleanup() {
@@ -87,14 +87,14 @@ void TestLogTick::recordsBeforeAnyReportHoldNoPressures() {
 
 void TestLogTick::aGaugeInErrorRepeatsItsLastGoodValue() {
     auto& state = panel->state();
-    vp::state::HandleMessage(state, 
-        Report({{{150, "100017"}, {150, "200018"}, {150, "300019"}, {150, "400020"}}})
-            .toStdString());
+    vp::state::HandleMessage(
+        state, Report({{{150, "100017"}, {150, "200018"}, {150, "300019"}, {150, "400020"}}})
+                   .toStdString());
     panel->tmrLogData_Timer();
     // 1G1 fails; the others move on.
-    vp::state::HandleMessage(state, 
-        Report({{{150, "110017"}, {152, "999999"}, {150, "310019"}, {150, "410021"}}})
-            .toStdString());
+    vp::state::HandleMessage(
+        state, Report({{{150, "110017"}, {152, "999999"}, {150, "310019"}, {150, "410021"}}})
+                   .toStdString());
     clock.time = "10:01:00";
     panel->tmrLogData_Timer();
     const QList<QByteArray> lines = Day(dir.path(), clock.date).split('\n');
