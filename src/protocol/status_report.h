@@ -14,11 +14,13 @@ inline constexpr std::size_t kStatusReportLength = 81;
 struct GaugeField {
     int state = 0;             // 150 = OK
     std::string pressureText;  // e.g. "5.000E-3", "1.013E 3"; built for every gauge, used when OK
+    bool operator==(const GaugeField&) const = default;
 };
 
 struct TmpField {
     int state = 0;
     std::string speed;  // first value, "/", second value: 7 characters
+    bool operator==(const TmpField&) const = default;
 };
 
 // Gauges in the order TG1, 1G1, 2G1, 1G3; valves in the order of the report:
@@ -37,6 +39,7 @@ struct StatusReport {
     int branch1 = 0;
     int branch2 = 0;
     std::string uptimeText;  // e.g. "3600s"
+    bool operator==(const StatusReport&) const = default;
 };
 
 // Reads every field at its fixed position; nullopt unless the message is exactly 81 bytes.

@@ -15,9 +15,9 @@ namespace {
 
 using protocol::FieldAt;
 
-// A counter field shown as the controller sent it, in plain decimal.
-std::string Count(std::string_view message, std::size_t pos) {
-    return text::PlainNumber(text::RoundHalfEven(text::LeadingNumber(FieldAt(message, pos, 5))));
+// A counter field as the controller sent it, rounded to whole counts.
+double Count(std::string_view message, std::size_t pos) {
+    return text::RoundHalfEven(text::LeadingNumber(FieldAt(message, pos, 5)));
 }
 
 struct CountRow {
@@ -46,9 +46,14 @@ const CountRow kIcpconCounts[] = {
 };
 
 template <std::size_t N>
-void ShowCounts(PanelState& state, const CountRow (&rows)[N], std::string_view message) {
-    for (const CountRow& row : rows)
-        state.SetCaption(row.label, std::string(row.prefix) + Count(message, row.pos));
+void ShowCounts(PanelState& state, const CountRow (&rows)[N],
+                std::array<std::optional<double>, N>& facts, std::string_view message) {
+    for (std::size_t i = 0; i < N; ++i) {
+        const double count = Count(message, rows[i].pos);
+        state.SetCaption(rows[i].label, std::string(rows[i].prefix) + text::PlainNumber(count));
+        facts[i] = count;
+    }
+    state.NoteFacts();
 }
 
 void ListErrorReport(PanelState& state, int code) {
@@ -68,12 +73,18 @@ void OperatingHours(PanelState& state, std::string_view message, int code) {
         state.SetCaption(Text::lblTMP2OperatingHours, "TMP2: " + hours(12) + " hours");
         state.SetFill(Fill::shpTMP1OperatingHours, kWhite);
         state.SetFill(Fill::shpTMP2OperatingHours, kWhite);
+        state.Plant.tmpHours = {text::LeadingNumber(FieldAt(message, 6, 6)),
+                                text::LeadingNumber(FieldAt(message, 12, 6))};
+        state.Plant.hoursFailed = false;
     } else {
         state.SetCaption(Text::lblTMP1OperatingHours, "TMP1: ------");
         state.SetFill(Fill::shpTMP1OperatingHours, kRed);
         state.SetCaption(Text::lblTMP2OperatingHours, "TMP2: ------");
         state.SetFill(Fill::shpTMP2OperatingHours, kRed);
+        state.Plant.tmpHours = {};
+        state.Plant.hoursFailed = true;
     }
+    state.NoteFacts();
 }
 
 }  // namespace
@@ -97,16 +108,16 @@ void HandleMessage(PanelState& state, std::string_view message) {
 
     switch (c.kind) {
         case 38:
-            ShowCounts(state, kTmpCounts, message);
+            ShowCounts(state, kTmpCounts, state.Plant.tmpErrors, message);
             break;
         case 40:
             OperatingHours(state, message, c.resultCode);
             break;
         case 90:
-            ShowCounts(state, kGaugeCounts, message);
+            ShowCounts(state, kGaugeCounts, state.Plant.gaugeErrors, message);
             break;
         case 92:
-            ShowCounts(state, kIcpconCounts, message);
+            ShowCounts(state, kIcpconCounts, state.Plant.icpconErrors, message);
             break;
         case 111:
             DecodeStatus(state, message);

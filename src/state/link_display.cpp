@@ -36,10 +36,12 @@ void LinkDisplay::FrameSent(std::int32_t sentCount) {
     // Lighting a lit lamp leaves its timer running, so the lamp blinks at the poll rate.
     if (!Timer3->isActive()) Timer3->start();
     state_.SetCaption(Text::lblSentMessages, Counted(sentCount, " sent messages"));
+    state_.Link.sent = sentCount;
 }
 
 void LinkDisplay::MessagesArrived(std::int32_t receivedCount) {
     state_.SetCaption(Text::lblReceivedMessages, Counted(receivedCount, " received messages"));
+    state_.Link.received = receivedCount;
     state_.SetFill(Fill::shpRecv, kGreen);
     if (!Timer4->isActive()) Timer4->start();
 }
@@ -49,6 +51,10 @@ void LinkDisplay::ShowStatusText(const QString& text) {
 }
 
 void LinkDisplay::ShowConnection(bool open, const QString& comText) {
+    if (state_.Link.connected != open) {
+        state_.Link.connected = open;
+        state_.NoteFacts();
+    }
     if (open) {
         state_.SetCaption(Text::lblStatus, "Connected");
         state_.SetCaption(Text::lblComStatus, comText.toLatin1().toStdString());

@@ -26,6 +26,11 @@ void PanelState::Announce() {
     emit Changed();
 }
 
+void PanelState::NoteFacts() {
+    ++revision_;
+    Announce();
+}
+
 void PanelState::SetFill(Fill id, ColourValue value) {
     auto& slot = fills_[Index(id)];
     if (slot.revision != 0 && slot.value == value) return;

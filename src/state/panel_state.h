@@ -9,6 +9,7 @@
 
 #include "protocol/counter.h"
 #include "state/colour_values.h"
+#include "state/plant_facts.h"
 
 namespace vp::state {
 
@@ -95,6 +96,12 @@ public:
     protocol::Counter CrcErrorCount;
     protocol::Counter OperationErrorCount;
     protocol::Counter ShownReports;  // reports drawn: proves none was lost at full line rate
+
+    // The same news as meaning. Writers call NoteFacts() after changing them, so a reader that
+    // follows Changed() hears of a change that moves no caption (a code outside its table).
+    PlantFacts Plant;
+    LinkFacts Link;
+    void NoteFacts();
 
 signals:
     void Changed();

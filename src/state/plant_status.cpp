@@ -141,8 +141,8 @@ bool DecodeStatus(PanelState& state, std::string_view message) {
     ShowCaption(state, Text::lblRequestedMode, kModes, report->requestedMode);
     state.SetFill(Fill::shpRequestedMode, kWhite);
 
-    state.SetFill(Fill::shpPneumatics, report->pneumatics == 207 ? kGreen : kRed);
-    state.SetFill(Fill::shpTMPCooling, report->tmpCooling == 209 ? kGreen : kRed);
+    state.SetFill(Fill::shpPneumatics, PneumaticsOk(report->pneumatics) ? kGreen : kRed);
+    state.SetFill(Fill::shpTMPCooling, TmpCoolingOk(report->tmpCooling) ? kGreen : kRed);
 
     ShowCaption(state, Text::lblBranch1, kBranch1, report->branch1);
     ShowCaption(state, Text::lblBranch2, kBranch2, report->branch2);
@@ -151,12 +151,45 @@ bool DecodeStatus(PanelState& state, std::string_view message) {
 
     state.SetCaption(Text::txtUptime, report->uptimeText);
     state.ShownReports.Increment();
+    if (state.Link.stale || state.Plant.report != report) {
+        state.Link.stale = false;
+        state.Plant.report = std::move(report);
+        state.NoteFacts();
+    }
     return true;
 }
 
 void GreyIndicators(PanelState& state) {
     for (std::size_t i = 0; i < kIndicatorCount; ++i)
         state.SetFill(static_cast<Fill>(i), kGreyText);
+    if (!state.Link.stale) {
+        state.Link.stale = true;
+        state.NoteFacts();
+    }
+}
+
+std::string_view ValveWord(int code) {
+    return Find(kValveLooks, code).caption;
+}
+std::string_view TmpWord(int code) {
+    return Find(kTmpLooks, code).caption;
+}
+std::string_view RotaryWord(int code) {
+    return Find(kRotaryLooks, code).caption;
+}
+std::string_view ModeName(int code) {
+    for (const Caption& c : kModes)
+        if (c.code == code) return c.text;
+    return {};
+}
+std::string_view BranchWord(int code) {
+    return code == 205 ? "active" : code == 206 ? "inactive" : "";
+}
+bool PneumaticsOk(int code) {
+    return code == 207;
+}
+bool TmpCoolingOk(int code) {
+    return code == 209;
 }
 
 }  // namespace vp::state

@@ -14,4 +14,14 @@ bool DecodeStatus(PanelState& state, std::string_view message);
 // Greys the 23 indicators: the plant picture is stale.
 void GreyIndicators(PanelState& state);
 
+// What a report's code means, in the diagram's own words: "error" for a code outside the
+// valves', pumps' or rotary pump's table, empty for a mode or branch code outside its table.
+std::string_view ValveWord(int code);
+std::string_view TmpWord(int code);
+std::string_view RotaryWord(int code);
+std::string_view ModeName(int code);
+std::string_view BranchWord(int code);  // "active" or "inactive"
+bool PneumaticsOk(int code);
+bool TmpCoolingOk(int code);
+
 }  // namespace vp::state
