@@ -93,7 +93,7 @@ void ContextMenus::Label_MouseDown(QMenu* menu, Qt::MouseButton button) {
 }
 
 void ContextMenus::Open(QMenu* menu) {
-    if (PopupMenu) PopupMenu(menu);
+    if (PopupMenu && menu->menuAction()->isEnabled()) PopupMenu(menu);
 }
 
 }  // namespace vp::panel

@@ -93,4 +93,16 @@ void Form1::ShowPortLists(bool portOpen) {
     for (auto* list : {Combo1, Combo2, Combo3}) list->setEnabled(!portOpen);
 }
 
+void Form1::ShowAsView(const QString& prefix) {
+    setWindowTitle("view of " + prefix);
+    for (auto* button : findChildren<Button*>()) button->setEnabled(false);
+    for (auto* list : findChildren<ComboBox*>()) list->setEnabled(false);
+    for (auto* box : {txtTMPspeed, txtHighVacuumSpeed, txtGlowDischargeSpeed}) box->setEnabled(false);
+    // A disabled menu stays shut in the menu bar and on the diagram alike.
+    for (auto* menu : findChildren<QMenu*>()) {
+        menu->menuAction()->setEnabled(false);
+        for (QAction* action : menu->actions()) action->setEnabled(false);
+    }
+}
+
 }  // namespace vp::panel

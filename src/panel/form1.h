@@ -41,6 +41,9 @@ public:
     void cmdClearError_Click();
     // The connection display's tick: the port lists are locked while the port is open.
     void ShowPortLists(bool portOpen);
+    // Makes the window a view of a plant elsewhere: captioned "view of <prefix>", and every
+    // control that would send, or would choose a port, disabled.
+    void ShowAsView(const QString& prefix);
 
     link::Link& link() { return link_; }
     View& view() { return view_; }

@@ -89,7 +89,7 @@ void OperatingHours(PanelState& state, std::string_view message, int code) {
 
 }  // namespace
 
-void HandleMessage(PanelState& state, std::string_view message) {
+std::optional<List> HandleMessage(PanelState& state, std::string_view message) {
     using protocol::Classification;
     const Classification c = protocol::Classify(message);
     switch (c.action) {
@@ -98,10 +98,10 @@ void HandleMessage(PanelState& state, std::string_view message) {
             state.SetCaption(
                 Text::lblCrcErrors,
                 text::SignPositionNumber(state.CrcErrorCount.value()) + " received crc errors");
-            return;
+            return std::nullopt;
         case Classification::Action::ErrorReport:
             ListErrorReport(state, c.resultCode);
-            return;
+            return List::lstErrors;
         case Classification::Action::ByKind:
             break;
     }
@@ -126,11 +126,12 @@ void HandleMessage(PanelState& state, std::string_view message) {
             if (protocol::IsWarningKind(c.kind)) {
                 state.InsertTop(List::lstWarnings, text::SignPositionNumber(c.kind) +
                                                        std::string(protocol::WarningText(c.kind)));
-            } else {
-                state.InsertTop(List::lstMessages, std::string(message));
+                return List::lstWarnings;
             }
-            break;
+            state.InsertTop(List::lstMessages, std::string(message));
+            return List::lstMessages;
     }
+    return std::nullopt;
 }
 
 void ClearErrors(PanelState& state) {
