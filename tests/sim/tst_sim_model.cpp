@@ -62,8 +62,7 @@ private slots:
     }
     void pressureFieldEncodesMantissaAndExponent() {
         QFETCH(double, log10);
-        QFETCH(QByteArray, field);
-        QCOMPARE(vp::sim::PressureField(log10), field);
+        QTEST(vp::sim::PressureField(log10), "field");
     }
 
     // Whatever the byte, a frame gets one short answer of a known shape, never a crash.

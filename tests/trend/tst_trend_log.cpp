@@ -43,7 +43,6 @@ QDateTime At(const QString& date, const QString& time) {
 float Reading(const LogFile& log, int gauge, size_t record) {
     return log.mbar[gauge].at(record);
 }
-
 // A day of `count` records a `stepMs` apart from 10:00, with `mbar(i)` for every gauge.
 template <typename Value>
 LogFile Synthetic(qsizetype count, qint64 stepMs, Value mbar) {
@@ -57,22 +56,6 @@ LogFile Synthetic(qsizetype count, qint64 stepMs, Value mbar) {
     }
     return log;
 }
-
-// Writes as the panel does on a PC set to `locale`.
-class RegionalClock final : public vp::logging::Clock {
-public:
-    explicit RegionalClock(const QLocale& locale) : locale_(locale) {}
-    QString ShortDateText() const override {
-        return locale_.toString(now.date(), QLocale::ShortFormat);
-    }
-    QString LongTimeText() const override {
-        return locale_.toString(now.time(), QLocale::LongFormat);
-    }
-    QDateTime now;
-
-private:
-    QLocale locale_;
-};
 
 }  // namespace
 
@@ -117,12 +100,8 @@ private slots:
             QTest::newRow(name) << QString(locale) << QString(text) << date;
         };
         const QDate dec5(2026, 12, 5);
-        row("US short, two-digit year", "en_US", "12/5/26", dec5);
         row("US file name", "en_US", "12-5-26", dec5);
-        row("British short", "en_GB", "05/12/2026", dec5);
         row("British file name", "en_GB", "05-12-2026", dec5);
-        row("German short", "de_DE", "05.12.26", dec5);
-        row("C short", "C", "5 Dec 2026", dec5);
         row("ISO in any locale", "en_US", "2026-12-05", dec5);
         row("German form in a US locale", "en_US", "05.12.2026", dec5);
         row("no such day", "en_GB", "31/02/2026", QDate());
@@ -131,8 +110,7 @@ private slots:
     void dateTexts() {
         QFETCH(QString, locale);
         QFETCH(QString, text);
-        QFETCH(QDate, date);
-        QCOMPARE(ReadDateText(text, QLocale(locale)).value_or(QDate()), date);
+        QTEST(ReadDateText(text, QLocale(locale)).value_or(QDate()), "date");
     }
     void timeTexts_data() {
         QTest::addColumn<QString>("locale");
@@ -141,13 +119,9 @@ private slots:
         const auto row = [](const char* name, const char* locale, const char* text, QTime time) {
             QTest::newRow(name) << QString(locale) << QString(text) << time;
         };
+        // The regional long forms, with a zone Qt cannot read back, are read in
+        // logsFromAnyRegionAreRead, as the panel writes them.
         const QTime t(14, 3, 27);
-        // The regional long form, as the panel writes it, carries a zone Qt cannot read back.
-        for (const char* name : {"C", "en_US", "en_GB", "de_DE", "fr_FR"}) {
-            const QLocale locale{QString::fromLatin1(name)};
-            QTest::addRow("%s long form", name)
-                << locale.name() << locale.toString(t, QLocale::LongFormat) << t;
-        }
         row("ISO", "en_US", "14:03:27", t);
         row("midnight, AM", "en_US", "12:00:00 AM", QTime(0, 0));
         row("noon, PM", "en_US", "12:00:00 PM CEST", QTime(12, 0));
@@ -165,11 +139,11 @@ private slots:
     void timeTexts() {
         QFETCH(QString, locale);
         QFETCH(QString, text);
-        QFETCH(QTime, time);
-        QCOMPARE(ReadTimeText(text, QLocale(locale)).value_or(QTime()), time);
+        QTEST(ReadTimeText(text, QLocale(locale)).value_or(QTime()), "time");
     }
 
-    // Logs travel between PCs set up for different regions: each is read wherever it goes.
+    // Logs travel between PCs set up for different regions: each is read wherever it goes, its
+    // short date and its long time with the zone.
     void logsFromAnyRegionAreRead_data() {
         QTest::addColumn<QString>("writer");
         QTest::addColumn<QString>("reader");
@@ -207,13 +181,12 @@ private slots:
         QFETCH(QString, form);
         QFETCH(QDate, read);
         QFETCH(QString, note);
-        RegionalClock clock{QLocale(writer)};
-        vp::logging::PressureLog log(clock, dir_.path());
-        QDir(dir_.path()).mkpath("log");
-        for (const QTime time : {QTime(14, 3, 27), QTime(14, 4, 27)}) {
-            clock.now = QDateTime(day, time);
-            QVERIFY(!log.Tick(kHighVacuum));
-        }
+        // Written as the panel does on a PC set to the writer's region.
+        LogWriter log(dir_.path());
+        const QLocale region(writer);
+        for (const QTime time : {QTime(14, 3, 27), QTime(14, 4, 27)})
+            log.Tick(region.toString(day, QLocale::ShortFormat),
+                     region.toString(time, QLocale::LongFormat), kHighVacuum);
         QLocale::setDefault(QLocale(reader));
         ReadOptions options;
         options.dateForm = form;
@@ -395,27 +368,6 @@ private slots:
         QCOMPARE(SelectLogFiles({dir_.filePath("nowhere")}, {}).problems,
                  QStringList{dir_.filePath("nowhere") + ": no such file or folder"});
     }
-    void followerNoticesAppendedRecords() {
-        LogWriter writer(dir_.path());
-        const QString path = writer.Tick("2026-12-05", "10:00:00", kHighVacuum);
-        LogFollower follower;
-        QSignalSpy changed(&follower, &LogFollower::changed);
-        follower.Watch({path, dir_.filePath("log")});
-
-        follower.tmrPoll_Timer();
-        QCOMPARE(changed.count(), 0);
-
-        writer.Tick("2026-12-05", "10:01:00", kHighVacuum);
-        follower.tmrPoll_Timer();  // the poll alone sees it, should the file system keep quiet
-        QVERIFY(changed.count() >= 1);
-
-        // A new day's file appears in the folder.
-        changed.clear();
-        follower.Watch({path, dir_.filePath("log")});
-        writer.Tick("2026-12-06", "00:00:00", kHighVacuum);
-        QTRY_VERIFY_WITH_TIMEOUT(changed.count() >= 1, 2 * LogFollower::kPollMsecs);
-    }
-
     // What is wrong is said, not "not a log" or "nothing to plot".
     void reasonsAreNamed_data() {
         QTest::addColumn<QString>("input");  // "@" stands for the test's folder
@@ -469,6 +421,8 @@ private slots:
             return data;
         };
         QCOMPARE(PointCount(read().traces), 4);
+        follower.tmrPoll_Timer();
+        QCOMPARE(changed.count(), 0);  // nothing new, nothing said
 
         QVERIFY(QFile::remove(path));
         follower.tmrPoll_Timer();
