@@ -15,17 +15,13 @@ namespace {
 struct Component {
     const char* shape;
     const char* menu;
-    const char* title;
 };
 
 // clang-format off
 const Component kComponents[] = {
-    {"shpTMP1", "mnuTmp1", "TMP1"}, {"shpTMP2", "mnuTmp2", "TMP2"},
-    {"shpRotary", "mnuRotary", "Rotary"}, {"shp1V1", "mnu1V1", "1V1"},
-    {"shp2V1", "mnu2V1", "2V1"}, {"shp3V1", "mnu3V1", "3V1"},
-    {"shp1V3", "mnu1V3", "1V3"}, {"shpTG1", "mnuTG1", "TG1"},
-    {"shp1G1", "mnu1G1", "1G1"}, {"shp2G1", "mnu2G1", "2G1"},
-    {"shpTMPCooling", "mnuChiller", "Chiller"},
+    {"shpTMP1", "mnuTmp1"}, {"shpTMP2", "mnuTmp2"}, {"shpRotary", "mnuRotary"}, {"shp1V1", "mnu1V1"},
+    {"shp2V1", "mnu2V1"}, {"shp3V1", "mnu3V1"}, {"shp1V3", "mnu1V3"}, {"shpTG1", "mnuTG1"},
+    {"shp1G1", "mnu1G1"}, {"shp2G1", "mnu2G1"}, {"shpTMPCooling", "mnuChiller"},
 };
 // clang-format on
 
@@ -74,7 +70,6 @@ private slots:
             for (auto [x, y] : {std::pair{left, midY}, {right, midY}, {midX, top}, {midX, bottom}})
                 Press(Qt::RightButton, x, y);
             QCOMPARE(opened, QStringList(3, c.menu));
-            QCOMPARE(panel->form->findChild<QMenu*>(c.menu)->title(), c.title);
         }
     }
 
@@ -91,38 +86,6 @@ private slots:
         QVERIFY(opened.isEmpty());
         Press(Qt::RightButton, 9150, 2150);
         QCOMPARE(opened, QStringList{"mnuTmp1"});
-    }
-
-    void pressWithoutAMenu_data() {
-        QTest::addColumn<float>("x");
-        QTest::addColumn<float>("y");
-        auto centreOf = [](const char* name, int l, int t, int w, int h) {
-            QTest::newRow(name) << l + w / 2.0f << t + h / 2.0f;
-        };
-        centreOf("valve 1V2", 2280, 3960, 1215, 495);
-        centreOf("valve 2V2", 6840, 3960, 1215, 495);
-        centreOf("valve 2V3", 4560, 2760, 1215, 495);
-        centreOf("valve 1V4", 2280, 5640, 1215, 495);
-        centreOf("gauge 1G3", 4560, 3600, 1215, 975);
-        centreOf("vessel", 360, 240, 1695, 1695);
-        centreOf("pneumatics", 480, 2280, 1335, 615);
-        centreOf("branch 1", 240, 3960, 1800, 375);
-        centreOf("branch 2", 240, 4560, 1800, 375);
-        centreOf("TMP1 hours", 240, 5160, 1800, 375);
-        centreOf("TMP2 hours", 240, 5760, 1800, 375);
-        centreOf("mode buttons", 10440, 6480, 2280, 1935);
-        QTest::newRow("main line") << 4000.0f << 1080.0f;
-        QTest::newRow("bottom line") << 4000.0f << 4680.0f;
-        QTest::newRow("empty surface") << 9000.0f << 2500.0f;
-        QTest::newRow("top-left corner") << 0.0f << 0.0f;
-    }
-
-    void pressWithoutAMenu() {
-        QFETCH(float, x);
-        QFETCH(float, y);
-        Press(Qt::RightButton, x, y);
-        Click(Qt::RightButton, static_cast<int>(x), static_cast<int>(y));
-        QVERIFY2(opened.isEmpty(), qPrintable(opened.join(',')));
     }
 
     void onlyTheRightButtonOpens() {
@@ -145,19 +108,30 @@ private slots:
     }
 
     // Real right clicks over the whole client area, each delivered by the window to whatever
-    // stands there (shape, label, line or bare surface): only the eleven component menus ever
-    // open, never "Branch 1", "Branch 2" or "Mode", and each of them opens.
+    // stands there (shape, label, line or bare surface): a menu opens only over its component, or
+    // a label standing on it; never "Branch 1", "Branch 2" or "Mode", nor over valves, gauges or
+    // lines without a menu; and each component's menu opens somewhere.
     void wholeSurfaceOpensOnlyComponentMenus() {
         QWidget* surface = panel->form->surface();
         QWindow* window = panel->form->windowHandle();
-        for (int py = 1; py < surface->height(); py += 3)
-            for (int px = 1; px < surface->width(); px += 3)
-                QTest::mouseClick(window, Qt::RightButton, {},
-                                  surface->mapTo(panel->form, QPoint(px, py)));
-        const std::set<QString> reached(opened.begin(), opened.end());
-        std::set<QString> expected;
-        for (const Component& c : kComponents) expected.insert(c.menu);
-        QCOMPARE(reached, expected);
+        std::set<QString> reached;
+        for (int py = 1; py < surface->height(); py += 3) {
+            for (int px = 1; px < surface->width(); px += 3) {
+                opened.clear();
+                const QPoint at(px, py);
+                QTest::mouseClick(window, Qt::RightButton, {}, surface->mapTo(panel->form, at));
+                if (opened.isEmpty()) continue;
+                QWidget* under = surface->childAt(at);
+                const QRect pressed = under ? under->geometry() : QRect(at, QSize(1, 1));
+                const Component* c = Owner(opened.first());
+                QVERIFY2(opened.size() == 1 && c &&
+                             shape(c->shape)->geometry().adjusted(-1, -1, 1, 1).intersects(pressed),
+                         qPrintable(
+                             QStringLiteral("%1 at %2,%3").arg(opened.join(',')).arg(px).arg(py)));
+                reached.insert(opened.first());
+            }
+        }
+        QCOMPARE(reached.size(), std::size(kComponents));
     }
 
     // Every label on the diagram, pressed with each button: only the right one opens a menu, once
@@ -171,9 +145,7 @@ private slots:
                 QTest::mouseClick(l, button);
             QVERIFY2(opened.size() <= 1, qPrintable(l->objectName()));
             if (opened.isEmpty()) continue;
-            const Component* owner = nullptr;
-            for (const Component& c : kComponents)
-                if (c.menu == opened.first()) owner = &c;
+            const Component* owner = Owner(opened.first());
             QVERIFY2(owner && shape(owner->shape)->geometry().intersects(l->geometry()),
                      qPrintable(l->objectName()));
             reached.insert(opened.first());
@@ -230,6 +202,11 @@ private slots:
     }
 
 private:
+    static const Component* Owner(const QString& menu) {
+        for (const Component& c : kComponents)
+            if (c.menu == menu) return &c;
+        return nullptr;
+    }
     Shape* shape(const QString& name) { return panel->form->findChild<Shape*>(name); }
     Label* label(const QString& name) { return panel->form->findChild<Label*>(name); }
     void Press(Qt::MouseButton button, float x, float y) {

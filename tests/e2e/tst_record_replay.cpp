@@ -6,17 +6,17 @@
 #include <QtTest>
 #include <csignal>
 
-#include "record/traffic_recorder.h"
 #include "app/panel.h"
 #include "panel/form1.h"
+#include "record/traffic_recorder.h"
 #include "sim/replay.h"
 #include "sim/simulated_controller.h"
 
-using vp::record::TrafficRecorder;
 using vp::app::Panel;
 using vp::panel::Form1;
 using vp::panel::Label;
 using vp::panel::Shape;
+using vp::record::TrafficRecorder;
 using vp::sim::SimulatedController;
 
 namespace {
@@ -57,111 +57,108 @@ class TestRecordReplay : public QObject {
     Q_OBJECT
 
 private slots:
-    void escapesRoundTripEveryByte();
-    void replayedSessionShowsTheSame();
-    void recordFileThatFailsIsReportedOnce();
+    void escapesRoundTripEveryByte() {
+        std::string all;
+        for (int b = 0; b < 256; ++b) all += char(b);
+        const std::string escaped = TrafficRecorder::Escape(all);
+        QVERIFY(escaped.find('\n') == std::string::npos);
+        QVERIFY(escaped.find('\t') == std::string::npos);
+        QCOMPARE(TrafficRecorder::Unescape(escaped).value_or(""), all);
+        QVERIFY(!TrafficRecorder::Unescape("\\x4").has_value());
+        QVERIFY(!TrafficRecorder::Unescape("\\q").has_value());
+        QVERIFY(!TrafficRecorder::Unescape("ends\\").has_value());
+    }
+
+    void replayedSessionShowsTheSame() {
+        QTemporaryDir dir;
+        const QString record = dir.filePath("session.rec");
+
+        // The session: a live plant, a command, a few controller faults.
+        SimulatedController live;
+        QVERIFY(live.Start());
+        {
+            const auto firstPanel = QuietPanel(live.DevicePath());
+            Form1& first = *firstPanel->window();
+            QVERIFY(!firstPanel->Record(record).has_value());
+            first.cmdConnect->click();
+            QTRY_VERIFY_WITH_TIMEOUT(first.shpTG1->FillColor() != 0x80000011u, kWait);
+            first.mnuRotaryOn->trigger();
+            live.InjectFault("bad-checksum");
+            live.InjectFault("warning=221");
+            firstPanel->link().tmrTMPOperatingHours_Timer();
+            QTRY_COMPARE_WITH_TIMEOUT(first.lstWarnings->count(), 1, kWait);
+            QTRY_VERIFY_WITH_TIMEOUT(first.lblRotaryStatus->Caption() == "started", kWait);
+            first.cmdDisconnect->click();
+            // Let what was on the wire arrive, so the record holds everything the window shows.
+            for (int i = 0; i < 50; ++i) QCoreApplication::processEvents();
+            firstPanel->link().SetRecorder(nullptr);
+            const QStringList shown = Shown(first);
+
+            // The replay: a second panel, a controller that only plays the record back.
+            QString error;
+            auto messages = vp::sim::LoadReplay(record, &error);
+            QVERIFY2(messages, qPrintable(error));
+            QCOMPARE(messages->size(), firstPanel->link().ReceivedMessageCount.value());
+            SimulatedController player;
+            QVERIFY(player.Start());
+            player.Replay(*messages, /*fast=*/true);
+            const auto secondPanel = QuietPanel(player.DevicePath());
+            Form1& second = *secondPanel->window();
+            second.cmdConnect->click();
+            QTRY_COMPARE_WITH_TIMEOUT(secondPanel->link().ReceivedMessageCount.value(),
+                                      int(messages->size()), kWait);
+            QCOMPARE(Shown(second), shown);
+            QCOMPARE(secondPanel->state().CrcErrorCount.value(), 1);
+        }
+
+        // The record itself: one line per frame and message, every byte escaped.
+        QFile file(record);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.first(), QByteArray(TrafficRecorder::kHeader.data()));
+        QVERIFY(lines.value(1).contains("\tTX\t111_242\\r"));
+        bool crcLine = false;
+        for (const QByteArray& line : lines) crcLine |= line.endsWith("\tcrc-error");
+        QVERIFY(crcLine);
+    }
+
+    void recordFileThatFailsIsReportedOnce() {
+        if (QFile::exists("/dev/full")) {
+            TrafficRecorder full;
+            QVERIFY(
+                full.Open("/dev/full").value_or("").startsWith("Could not write traffic record: "));
+        }
+        QTemporaryDir dir;
+        SimulatedController live;
+        QVERIFY(live.Start());
+        const auto panel = QuietPanel(live.DevicePath());
+        Form1& form = *panel->window();
+        QVERIFY(!panel->Record(dir.filePath("r.rec")).has_value());
+        form.cmdConnect->click();
+        QVERIFY(panel->link().PortOpen());
+        // From here on (the port and its lock file are in place) the record file cannot grow: the
+        // next write fails (EFBIG, not a signal).
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit tight = old;
+        tight.rlim_cur = QFileInfo(dir.filePath("r.rec")).size();
+        setrlimit(RLIMIT_FSIZE, &tight);
+        const auto restore = qScopeGuard([&] {
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+        });
+        panel->link().SendCommand("111_");
+        form.view().Render();
+        QVERIFY2(form.txtStatus->text().startsWith("Could not write traffic record: "),
+                 qPrintable(form.txtStatus->text()));
+        form.txtStatus->clear();
+        // The panel goes on: the answer arrives and is shown, and nothing more is said.
+        QTRY_VERIFY_WITH_TIMEOUT(form.shpTG1->FillColor() != 0x80000011u, kWait);
+        QVERIFY(form.txtStatus->text().isEmpty());
+        QVERIFY(panel->link().SentMessageCount.value() >= 1);
+    }
 };
-
-void TestRecordReplay::escapesRoundTripEveryByte() {
-    std::string all;
-    for (int b = 0; b < 256; ++b) all += char(b);
-    const std::string escaped = TrafficRecorder::Escape(all);
-    QVERIFY(escaped.find('\n') == std::string::npos);
-    QVERIFY(escaped.find('\t') == std::string::npos);
-    QCOMPARE(TrafficRecorder::Unescape(escaped).value_or(""), all);
-    QVERIFY(!TrafficRecorder::Unescape("\\x4").has_value());
-    QVERIFY(!TrafficRecorder::Unescape("\\q").has_value());
-    QVERIFY(!TrafficRecorder::Unescape("ends\\").has_value());
-}
-
-void TestRecordReplay::replayedSessionShowsTheSame() {
-    QTemporaryDir dir;
-    const QString record = dir.filePath("session.rec");
-
-    // The session: a live plant, a command, a few controller faults.
-    SimulatedController live;
-    QVERIFY(live.Start());
-    {
-        const auto firstPanel = QuietPanel(live.DevicePath());
-        Form1& first = *firstPanel->window();
-        QVERIFY(!firstPanel->Record(record).has_value());
-        first.cmdConnect->click();
-        QTRY_VERIFY_WITH_TIMEOUT(first.shpTG1->FillColor() != 0x80000011u, kWait);
-        first.mnuRotaryOn->trigger();
-        live.InjectFault("bad-checksum");
-        live.InjectFault("warning=221");
-        firstPanel->link().tmrTMPOperatingHours_Timer();
-        QTRY_COMPARE_WITH_TIMEOUT(first.lstWarnings->count(), 1, kWait);
-        QTRY_VERIFY_WITH_TIMEOUT(first.lblRotaryStatus->Caption() == "started", kWait);
-        first.cmdDisconnect->click();
-        // Let what was on the wire arrive, so the record holds everything the window shows.
-        for (int i = 0; i < 50; ++i) QCoreApplication::processEvents();
-        firstPanel->link().SetRecorder(nullptr);
-        const QStringList shown = Shown(first);
-
-        // The replay: a second panel, a controller that only plays the record back.
-        QString error;
-        auto messages = vp::sim::LoadReplay(record, &error);
-        QVERIFY2(messages, qPrintable(error));
-        QCOMPARE(messages->size(), firstPanel->link().ReceivedMessageCount.value());
-        SimulatedController player;
-        QVERIFY(player.Start());
-        player.Replay(*messages, /*fast=*/true);
-        const auto secondPanel = QuietPanel(player.DevicePath());
-        Form1& second = *secondPanel->window();
-        second.cmdConnect->click();
-        QTRY_COMPARE_WITH_TIMEOUT(secondPanel->link().ReceivedMessageCount.value(),
-                                  int(messages->size()), kWait);
-        QCOMPARE(Shown(second), shown);
-        QCOMPARE(secondPanel->state().CrcErrorCount.value(), 1);
-    }
-
-    // The record itself: one line per frame and message, every byte escaped.
-    QFile file(record);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.first(), QByteArray(TrafficRecorder::kHeader.data()));
-    QVERIFY(lines.value(1).contains("\tTX\t111_242\\r"));
-    bool crcLine = false;
-    for (const QByteArray& line : lines) crcLine |= line.endsWith("\tcrc-error");
-    QVERIFY(crcLine);
-}
-
-void TestRecordReplay::recordFileThatFailsIsReportedOnce() {
-    if (QFile::exists("/dev/full")) {
-        TrafficRecorder full;
-        QVERIFY(full.Open("/dev/full").value_or("").startsWith("Could not write traffic record: "));
-    }
-    QTemporaryDir dir;
-    SimulatedController live;
-    QVERIFY(live.Start());
-    const auto panel = QuietPanel(live.DevicePath());
-    Form1& form = *panel->window();
-    QVERIFY(!panel->Record(dir.filePath("r.rec")).has_value());
-    form.cmdConnect->click();
-    QVERIFY(panel->link().PortOpen());
-    // From here on (the port and its lock file are in place) the record file cannot grow: the next
-    // write fails (EFBIG, not a signal).
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit tight = old;
-    tight.rlim_cur = QFileInfo(dir.filePath("r.rec")).size();
-    setrlimit(RLIMIT_FSIZE, &tight);
-    const auto restore = qScopeGuard([&] {
-        setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
-    });
-    panel->link().SendCommand("111_");
-    form.view().Render();
-    QVERIFY2(form.txtStatus->text().startsWith("Could not write traffic record: "),
-             qPrintable(form.txtStatus->text()));
-    form.txtStatus->clear();
-    // The panel goes on: the answer arrives and is shown, and nothing more is said.
-    QTRY_VERIFY_WITH_TIMEOUT(form.shpTG1->FillColor() != 0x80000011u, kWait);
-    QVERIFY(form.txtStatus->text().isEmpty());
-    QVERIFY(panel->link().SentMessageCount.value() >= 1);
-}
 
 QTEST_MAIN(TestRecordReplay)
 #include "tst_record_replay.moc"

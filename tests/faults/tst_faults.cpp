@@ -15,18 +15,158 @@ class TestFaults : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() {
+        QString error;
+        QVERIFY2(live.Start(&error), qPrintable(error));
+    }
 
-    void eachFaultIsShownAndReportsGoOn_data();
-    void eachFaultIsShownAndReportsGoOn();
-    void wrongLengthReportIsCountedNotDrawn_data();
-    void wrongLengthReportIsCountedNotDrawn();
-    void silenceGreysTheDiagram();
-    void noiseCountsAsChecksumErrorsOnly();
-    void splitRepliesAreReassembled();
-    void floodIsShownReportByReport();
-    void stormOfEveryFaultAtOnce();
+    void cleanup() { live.Stop(); }
+
+    void eachFaultIsShownAndReportsGoOn_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("crcErrors");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("bad checksum") << "bad-checksum" << 1 << ""
+                                      << "";
+        QTest::newRow("error report") << "error-report=170" << 0 << "170 (no response from icpcon)"
+                                      << "";
+        QTest::newRow("warning") << "warning=235" << 0 << ""
+                                 << " 235 (OP_ROTARY_PUMP_TRIP)";
+    }
+
+    void eachFaultIsShownAndReportsGoOn() {
+        QFETCH(QString, fault);
+        QFETCH(int, crcErrors);
+        QFETCH(QString, error);
+        QFETCH(QString, warning);
+        Connect();
+        const int sent = live.sim->FramesReceived();
+        QVERIFY(live.sim->InjectFault(fault));
+        // The faulty reply has gone out once the controller has answered a few frames more.
+        QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > sent + 5, kWait);
+        ReportsGoOn();
+        QCOMPARE(Crc(), crcErrors);
+        if (crcErrors > 0)
+            QCOMPARE(live.form->lblCrcErrors->Caption(),
+                     QStringLiteral(" %1 received crc errors").arg(crcErrors));
+        QCOMPARE(live.form->lstErrors->count(), error.isEmpty() ? 0 : 1);
+        if (!error.isEmpty()) {
+            QCOMPARE(live.form->lstErrors->item(0)->text(), error);
+            QCOMPARE(live.form->lblOperationErrors->Caption(),
+                     QStringLiteral("1 operation errors"));
+        }
+        QCOMPARE(live.form->lstWarnings->count(), warning.isEmpty() ? 0 : 1);
+        if (!warning.isEmpty()) QCOMPARE(live.form->lstWarnings->item(0)->text(), warning);
+    }
+
+    void wrongLengthReportIsCountedNotDrawn_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("short reply") << "wrong-length=40";
+        QTest::newRow("overlong reply") << "wrong-length=250";
+    }
+
+    void wrongLengthReportIsCountedNotDrawn() {
+        QFETCH(QString, fault);
+        // Only status polls from here on, so every message but the faulty one is a drawn report.
+        live.panel->link().tmrTMPOperatingHours->stop();
+        Connect();
+        QTRY_VERIFY_WITH_TIMEOUT(Received() == Shown(), kWait);
+        QVERIFY(live.sim->InjectFault(fault));
+        QTRY_VERIFY_WITH_TIMEOUT(Received() - Shown() == 1, kWait);
+        ReportsGoOn();
+        QCOMPARE(Received() - Shown(), 1);
+        QCOMPARE(Crc(), 0);
+        QCOMPARE(live.form->lstMessages->count(), 0);
+    }
+
+    void silenceGreysTheDiagram() {
+        vp::link::Link& link = live.panel->link();
+        link.Timer5->stop();  // the watchdog's periods are driven here
+        Connect();
+        QVERIFY(live.sim->InjectFault("silence=3"));
+        int frames = live.sim->FramesReceived();
+        QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames + 3, kWait);
+        link.Timer5_Timer();  // the period that may have seen the last answer
+        frames = live.sim->FramesReceived();
+        QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames + 3, kWait);
+        link.Timer5_Timer();  // polls went out all period and none was answered: grey
+        live.form->view().Render();
+        for (auto* shape : live.Indicators()) QCOMPARE(shape->FillColor(), kGrey);
+        // The silence ends and the next report brings the picture back.
+        QTRY_VERIFY_WITH_TIMEOUT(live.Live(), kWait);
+    }
+
+    void noiseCountsAsChecksumErrorsOnly() {
+        Connect();
+        const int received = Received();
+        QVERIFY(live.sim->InjectFault("noise"));
+        QTRY_VERIFY_WITH_TIMEOUT(Crc() > 0, kWait);
+        ReportsGoOn();
+        // Every noise line is counted as received and, lacking a right checksum, as a crc error;
+        // none of it reaches the lists as an error report.
+        QVERIFY(Received() >= received + Crc());
+        QCOMPARE(live.form->lstErrors->count(), 0);
+        QCOMPARE(live.form->lblCrcErrors->Caption(),
+                 QStringLiteral(" %1 received crc errors").arg(Crc()));
+    }
+
+    void splitRepliesAreReassembled() {
+        Connect();
+        // Several replies in a row arrive a few bytes at a time.
+        for (int i = 0; i < 5; ++i) {
+            const int shown = Shown();
+            QVERIFY(live.sim->InjectFault("split"));
+            QTRY_VERIFY_WITH_TIMEOUT(Shown() > shown + 1, kWait);
+        }
+        ReportsGoOn();
+        QCOMPARE(Crc(), 0);
+        QCOMPARE(live.form->lstMessages->count(), 0);
+        QCOMPARE(live.form->lstErrors->count(), 0);
+    }
+
+    void floodIsShownReportByReport() {
+        Connect();
+        const int shown = Shown();
+        const int reports = live.sim->StatusReportsSent();
+        QVERIFY(live.sim->InjectFault("flood=500"));
+        QTRY_VERIFY_WITH_TIMEOUT(live.sim->StatusReportsSent() >= reports + 500, kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(Shown() >= shown + 500, kWait);
+        ReportsGoOn();
+        QCOMPARE(Crc(), 0);
+        QCOMPARE(live.sim->DroppedBytes(), 0);
+    }
+
+    void stormOfEveryFaultAtOnce() {
+        Connect();
+        // Rounds of every one-shot fault on the same reply, reports pushed all the while: more
+        // errors and warnings than the lists hold, noise, splits and floods between them.
+        constexpr int kRounds = 12;
+        QVERIFY(live.sim->InjectFault("push=200000"));
+        for (int round = 0; round < kRounds; ++round) {
+            int frames = live.sim->FramesReceived();
+            for (const char* fault :
+                 {"noise", "split", "bad-checksum", "flood=5", "warning=221", "wrong-length=120"})
+                QVERIFY(live.sim->InjectFault(fault));
+            QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames, kWait);
+            frames = live.sim->FramesReceived();
+            QVERIFY(live.sim->InjectFault(QStringLiteral("error-report=%1").arg(160 + round)));
+            QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames, kWait);
+            QVERIFY(live.panel->link().rxBuffer().Pending().size() <=
+                    vp::protocol::RxBuffer::kLimit);
+        }
+        QVERIFY(live.sim->InjectFault("push=0"));
+        // Split replies trickle out a few bytes a millisecond: wait for the last error report.
+        QTRY_VERIFY_WITH_TIMEOUT(live.panel->state().OperationErrorCount.value() >= kRounds,
+                                 3 * kWait);
+        ReportsGoOn();
+        QCOMPARE(live.form->lstErrors->count(), 10);
+        QCOMPARE(live.form->lstWarnings->count(), 10);
+        QCOMPARE(live.form->lstErrors->item(0)->text().left(3), QString::number(160 + kRounds - 1));
+        QCOMPARE(live.form->lstWarnings->item(0)->text().left(4), QStringLiteral(" 221"));
+        QVERIFY(Crc() >= kRounds);  // a bad checksum a round, and the noise besides
+        QCOMPARE(live.sim->DroppedBytes(), 0);
+    }
 
 private:
     void Connect() {
@@ -40,171 +180,16 @@ private:
     void ReportsGoOn() {
         const int shown = Shown();
         QTRY_VERIFY_WITH_TIMEOUT(Shown() > shown + 3, kWait);
-        form->view().Render();
-        QVERIFY(form->shpTG1->FillColor() != kGrey);
-        QVERIFY(form->lblTG1->Caption().endsWith(QStringLiteral("\r\nmBar")));
+        live.form->view().Render();
+        QVERIFY(live.form->shpTG1->FillColor() != kGrey);
+        QVERIFY(live.form->lblTG1->Caption().endsWith(QStringLiteral("\r\nmBar")));
         QVERIFY(live.panel->link().rxBuffer().Pending().size() <= vp::protocol::RxBuffer::kLimit);
-        for (auto* list : {form->lstErrors, form->lstWarnings, form->lstMessages})
+        for (auto* list : {live.form->lstErrors, live.form->lstWarnings, live.form->lstMessages})
             QVERIFY(list->count() <= 10);
     }
 
     LivePanel live;
-    vp::sim::SimulatedController* sim = nullptr;
-    vp::panel::Form1* form = nullptr;
 };
-
-void TestFaults::init() {
-    QString error;
-    QVERIFY2(live.Start(&error), qPrintable(error));
-    sim = live.sim.get();
-    form = live.form;
-}
-
-void TestFaults::cleanup() {
-    live.Stop();
-}
-
-void TestFaults::eachFaultIsShownAndReportsGoOn_data() {
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<int>("crcErrors");
-    QTest::addColumn<QString>("error");
-    QTest::addColumn<QString>("warning");
-    QTest::newRow("bad checksum") << "bad-checksum" << 1 << ""
-                                  << "";
-    QTest::newRow("error report") << "error-report=170" << 0 << "170 (no response from icpcon)"
-                                  << "";
-    QTest::newRow("warning") << "warning=235" << 0 << ""
-                             << " 235 (OP_ROTARY_PUMP_TRIP)";
-}
-
-void TestFaults::eachFaultIsShownAndReportsGoOn() {
-    QFETCH(QString, fault);
-    QFETCH(int, crcErrors);
-    QFETCH(QString, error);
-    QFETCH(QString, warning);
-    Connect();
-    const int sent = sim->FramesReceived();
-    QVERIFY(sim->InjectFault(fault));
-    // The faulty reply has gone out once the controller has answered a few frames more.
-    QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > sent + 5, kWait);
-    ReportsGoOn();
-    QCOMPARE(Crc(), crcErrors);
-    if (crcErrors > 0)
-        QCOMPARE(form->lblCrcErrors->Caption(),
-                 QStringLiteral(" %1 received crc errors").arg(crcErrors));
-    QCOMPARE(form->lstErrors->count(), error.isEmpty() ? 0 : 1);
-    if (!error.isEmpty()) {
-        QCOMPARE(form->lstErrors->item(0)->text(), error);
-        QCOMPARE(form->lblOperationErrors->Caption(), QStringLiteral("1 operation errors"));
-    }
-    QCOMPARE(form->lstWarnings->count(), warning.isEmpty() ? 0 : 1);
-    if (!warning.isEmpty()) QCOMPARE(form->lstWarnings->item(0)->text(), warning);
-}
-
-void TestFaults::wrongLengthReportIsCountedNotDrawn_data() {
-    QTest::addColumn<QString>("fault");
-    QTest::newRow("short reply") << "wrong-length=40";
-    QTest::newRow("overlong reply") << "wrong-length=250";
-}
-
-void TestFaults::wrongLengthReportIsCountedNotDrawn() {
-    QFETCH(QString, fault);
-    // Only status polls from here on, so every message but the faulty one is a drawn report.
-    live.panel->link().tmrTMPOperatingHours->stop();
-    Connect();
-    QTRY_VERIFY_WITH_TIMEOUT(Received() == Shown(), kWait);
-    QVERIFY(sim->InjectFault(fault));
-    QTRY_VERIFY_WITH_TIMEOUT(Received() - Shown() == 1, kWait);
-    ReportsGoOn();
-    QCOMPARE(Received() - Shown(), 1);
-    QCOMPARE(Crc(), 0);
-    QCOMPARE(form->lstMessages->count(), 0);
-}
-
-void TestFaults::silenceGreysTheDiagram() {
-    vp::link::Link& link = live.panel->link();
-    link.Timer5->stop();  // the watchdog's periods are driven here
-    Connect();
-    QVERIFY(sim->InjectFault("silence=3"));
-    int frames = sim->FramesReceived();
-    QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames + 3, kWait);
-    link.Timer5_Timer();  // the period that may have seen the last answer
-    frames = sim->FramesReceived();
-    QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames + 3, kWait);
-    link.Timer5_Timer();  // polls went out all period and none was answered: grey
-    form->view().Render();
-    for (auto* shape : live.Indicators()) QCOMPARE(shape->FillColor(), kGrey);
-    // The silence ends and the next report brings the picture back.
-    QTRY_VERIFY_WITH_TIMEOUT(live.Live(), kWait);
-}
-
-void TestFaults::noiseCountsAsChecksumErrorsOnly() {
-    Connect();
-    const int received = Received();
-    QVERIFY(sim->InjectFault("noise"));
-    QTRY_VERIFY_WITH_TIMEOUT(Crc() > 0, kWait);
-    ReportsGoOn();
-    // Every noise line is counted as received and, lacking a right checksum, as a crc error;
-    // none of it reaches the lists as an error report.
-    QVERIFY(Received() >= received + Crc());
-    QCOMPARE(form->lstErrors->count(), 0);
-    QCOMPARE(form->lblCrcErrors->Caption(), QStringLiteral(" %1 received crc errors").arg(Crc()));
-}
-
-void TestFaults::splitRepliesAreReassembled() {
-    Connect();
-    // Several replies in a row arrive a few bytes at a time.
-    for (int i = 0; i < 5; ++i) {
-        const int shown = Shown();
-        QVERIFY(sim->InjectFault("split"));
-        QTRY_VERIFY_WITH_TIMEOUT(Shown() > shown + 1, kWait);
-    }
-    ReportsGoOn();
-    QCOMPARE(Crc(), 0);
-    QCOMPARE(form->lstMessages->count(), 0);
-    QCOMPARE(form->lstErrors->count(), 0);
-}
-
-void TestFaults::floodIsShownReportByReport() {
-    Connect();
-    const int shown = Shown();
-    const int reports = sim->StatusReportsSent();
-    QVERIFY(sim->InjectFault("flood=500"));
-    QTRY_VERIFY_WITH_TIMEOUT(sim->StatusReportsSent() >= reports + 500, kWait);
-    QTRY_VERIFY_WITH_TIMEOUT(Shown() >= shown + 500, kWait);
-    ReportsGoOn();
-    QCOMPARE(Crc(), 0);
-    QCOMPARE(sim->DroppedBytes(), 0);
-}
-
-void TestFaults::stormOfEveryFaultAtOnce() {
-    Connect();
-    // Rounds of every one-shot fault on the same reply, reports pushed all the while: more
-    // errors and warnings than the lists hold, noise, splits and floods between them.
-    constexpr int kRounds = 12;
-    QVERIFY(sim->InjectFault("push=200000"));
-    for (int round = 0; round < kRounds; ++round) {
-        int frames = sim->FramesReceived();
-        for (const char* fault :
-             {"noise", "split", "bad-checksum", "flood=5", "warning=221", "wrong-length=120"})
-            QVERIFY(sim->InjectFault(fault));
-        QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames, kWait);
-        frames = sim->FramesReceived();
-        QVERIFY(sim->InjectFault(QStringLiteral("error-report=%1").arg(160 + round)));
-        QTRY_VERIFY_WITH_TIMEOUT(sim->FramesReceived() > frames, kWait);
-        QVERIFY(live.panel->link().rxBuffer().Pending().size() <= vp::protocol::RxBuffer::kLimit);
-    }
-    QVERIFY(sim->InjectFault("push=0"));
-    // Split replies trickle out a few bytes a millisecond: wait for the last error report.
-    QTRY_VERIFY_WITH_TIMEOUT(live.panel->state().OperationErrorCount.value() >= kRounds, 3 * kWait);
-    ReportsGoOn();
-    QCOMPARE(form->lstErrors->count(), 10);
-    QCOMPARE(form->lstWarnings->count(), 10);
-    QCOMPARE(form->lstErrors->item(0)->text().left(3), QString::number(160 + kRounds - 1));
-    QCOMPARE(form->lstWarnings->item(0)->text().left(4), QStringLiteral(" 221"));
-    QVERIFY(Crc() >= kRounds);  // a bad checksum a round, and the noise besides
-    QCOMPARE(sim->DroppedBytes(), 0);
-}
 
 QTEST_MAIN(TestFaults)
 #include "tst_faults.moc"

@@ -5,18 +5,11 @@
 #include <QtTest>
 
 #include "app/panel.h"
-#include "logging/clock.h"
+#include "protocol/lines.h"
 #include "state/dispatcher.h"
+#include "support/fake_clock.h"
 
 namespace {
-
-class FixedClock final : public vp::logging::Clock {
-public:
-    QString ShortDateText() const override { return date; }
-    QString LongTimeText() const override { return time; }
-    QString date = QStringLiteral("2026-12-06");
-    QString time = QStringLiteral("10:00:00");
-};
 
 // An 81-byte status report with the four gauges' states and pressures given (state, four
 // mantissa characters, two exponent characters), everything else in a plausible state.
@@ -33,9 +26,7 @@ QByteArray Report(const std::array<std::pair<int, QByteArray>, 4>& gauges) {
     body += char(207) + QByteArray(1, char(209));  // pneumatics, cooling
     body += char(206) + QByteArray(1, char(206));  // branches
     body += "0000000042";                          // uptime
-    unsigned sum = 0;
-    for (char c : body) sum += static_cast<unsigned char>(c);
-    return body + QByteArray::number(sum % 256).rightJustified(3, '0');
+    return vp::test::Signed(body);
 }
 
 QByteArray Day(const QString& folder, const QString& date) {
@@ -49,70 +40,66 @@ class TestLogTick : public QObject {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void recordsBeforeAnyReportHoldNoPressures();
-    void aGaugeInErrorRepeatsItsLastGoodValue();
-    void missingFolderIsShownAndLoggingResumes();
+    void init() {
+        clock.date = "2026-12-06";
+        clock.time = "10:00:00";
+        previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QDir(dir.path()).mkpath("log");
+        panel = std::make_unique<vp::app::Panel>(
+            vp::app::Panel::Options{.clock = &clock, .window = false});
+    }
+
+    void cleanup() {
+        panel.reset();
+        QDir::setCurrent(previous);
+        QDir(dir.filePath("log")).removeRecursively();
+    }
+
+    void recordsBeforeAnyReportHoldNoPressures() {
+        panel->tmrLogData_Timer();
+        QCOMPARE(Day(dir.path(), clock.date),
+                 QByteArray("Merivax vacuum (all pressures in milibars)\r\n"
+                            "2026-12-06\tTG1\t1G1\t2G1\t1G3\r\n\r\n"
+                            "10:00:00\t\t\t\t\r\n"));
+    }
+
+    void aGaugeInErrorRepeatsItsLastGoodValue() {
+        auto& state = panel->state();
+        vp::state::HandleMessage(
+            state, Report({{{150, "100017"}, {150, "200018"}, {150, "300019"}, {150, "400020"}}})
+                       .toStdString());
+        panel->tmrLogData_Timer();
+        // 1G1 fails; the others move on.
+        vp::state::HandleMessage(
+            state, Report({{{150, "110017"}, {152, "999999"}, {150, "310019"}, {150, "410021"}}})
+                       .toStdString());
+        clock.time = "10:01:00";
+        panel->tmrLogData_Timer();
+        const QList<QByteArray> lines = Day(dir.path(), clock.date).split('\n');
+        QCOMPARE(lines.value(3), QByteArray("10:00:00\t1.000E-3\t2.000E-2\t3.000E-1\t4.000E 0\r"));
+        QCOMPARE(lines.value(4), QByteArray("10:01:00\t1.100E-3\t2.000E-2\t3.100E-1\t4.100E 1\r"));
+        QCOMPARE(Shown(vp::state::Text::lbl1G1), "---");
+    }
+
+    void missingFolderIsShownAndLoggingResumes() {
+        QVERIFY(QDir(dir.filePath("log")).removeRecursively());
+        panel->tmrLogData_Timer();
+        QVERIFY(QString::fromStdString(Shown(vp::state::Text::txtStatus))
+                    .startsWith("Could not open log file for writing: "));
+        QVERIFY(!QDir(dir.filePath("log")).exists());
+        QVERIFY(QDir(dir.path()).mkpath("log"));
+        panel->tmrLogData_Timer();
+        QVERIFY(Day(dir.path(), clock.date).startsWith("Merivax vacuum"));
+    }
 
 private:
     QTemporaryDir dir;
     QString previous;
-    FixedClock clock;
+    FakeClock clock;
     std::unique_ptr<vp::app::Panel> panel;
     std::string Shown(vp::state::Text id) { return panel->state().Caption(id); }
 };
-
-void TestLogTick::init() {
-    previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-    QDir(dir.path()).mkpath("log");
-    panel =
-        std::make_unique<vp::app::Panel>(vp::app::Panel::Options{.clock = &clock, .window = false});
-}
-
-void TestLogTick::cleanup() {
-    panel.reset();
-    QDir::setCurrent(previous);
-    QDir(dir.filePath("log")).removeRecursively();
-}
-
-void TestLogTick::recordsBeforeAnyReportHoldNoPressures() {
-    panel->tmrLogData_Timer();
-    QCOMPARE(Day(dir.path(), clock.date),
-             QByteArray("Merivax vacuum (all pressures in milibars)\r\n"
-                        "2026-12-06\tTG1\t1G1\t2G1\t1G3\r\n\r\n"
-                        "10:00:00\t\t\t\t\r\n"));
-}
-
-void TestLogTick::aGaugeInErrorRepeatsItsLastGoodValue() {
-    auto& state = panel->state();
-    vp::state::HandleMessage(
-        state, Report({{{150, "100017"}, {150, "200018"}, {150, "300019"}, {150, "400020"}}})
-                   .toStdString());
-    panel->tmrLogData_Timer();
-    // 1G1 fails; the others move on.
-    vp::state::HandleMessage(
-        state, Report({{{150, "110017"}, {152, "999999"}, {150, "310019"}, {150, "410021"}}})
-                   .toStdString());
-    clock.time = "10:01:00";
-    panel->tmrLogData_Timer();
-    const QList<QByteArray> lines = Day(dir.path(), clock.date).split('\n');
-    QCOMPARE(lines.value(3), QByteArray("10:00:00\t1.000E-3\t2.000E-2\t3.000E-1\t4.000E 0\r"));
-    QCOMPARE(lines.value(4), QByteArray("10:01:00\t1.100E-3\t2.000E-2\t3.100E-1\t4.100E 1\r"));
-    QCOMPARE(Shown(vp::state::Text::lbl1G1), "---");
-}
-
-void TestLogTick::missingFolderIsShownAndLoggingResumes() {
-    QVERIFY(QDir(dir.filePath("log")).removeRecursively());
-    panel->tmrLogData_Timer();
-    QVERIFY(QString::fromStdString(Shown(vp::state::Text::txtStatus))
-                .startsWith("Could not open log file for writing: "));
-    QVERIFY(!QDir(dir.filePath("log")).exists());
-    QVERIFY(QDir(dir.path()).mkpath("log"));
-    panel->tmrLogData_Timer();
-    QVERIFY(Day(dir.path(), clock.date).startsWith("Merivax vacuum"));
-}
 
 QTEST_MAIN(TestLogTick)
 #include "tst_log_tick.moc"

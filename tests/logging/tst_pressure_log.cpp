@@ -1,3 +1,8 @@
+// The pressure log's writer against what a folder may do to it (missing, a file, read-only, full,
+// a write cut short), midnight and the regional date; what the panel writes before any report and
+// from real reports is checked in the log tick's test. Then the real clock in the operator's
+// regional forms: the log's records carry the time of day only, never the time zone, and the date
+// keeps its regional short form.
 #include <unistd.h>
 
 #include <QDir>
@@ -8,23 +13,16 @@
 #include <functional>
 #include <memory>
 
+#include "logging/clock.h"
 #include "logging/pressure_log.h"
+#include "support/fake_clock.h"
 #include "support/file_size_limit.h"
 #include "support/unprivileged.h"
 
-using vp::logging::Clock;
 using vp::logging::PressureLog;
+using vp::logging::SystemClock;
 
 namespace {
-
-class FakeClock final : public Clock {
-public:
-    QString ShortDateText() const override { return date; }
-    QString LongTimeText() const override { return time; }
-
-    QString date = QStringLiteral("2026-12-05");
-    QString time = QStringLiteral("14:03:27");
-};
 
 const QByteArray kNoticePrefix = "Could not open log file for writing: ";
 
@@ -61,20 +59,10 @@ private slots:
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid());
         QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("log")));
-        clock_ = FakeClock{};
+        clock_.date = "2026-12-05";
+        clock_.time = "14:03:27";
     }
-
-    // A tick before any status report writes the time and four empty fields.
-    void firstTickWritesHeaderSecondOnlyARecord() {
-        PressureLog log(clock_, dir_->path());
-        QCOMPARE(log.FilePath(), QDir::toNativeSeparators(DayFile("2026-12-05.dat")));
-        QCOMPARE(log.Tick({}), std::nullopt);
-        const QByteArray first = Header("2026-12-05") + "14:03:27\t\t\t\t\r\n";
-        QCOMPARE(ReadAll(log.FilePath()), first);
-        clock_.time = QStringLiteral("14:04:27");
-        QCOMPARE(log.Tick(kPressures), std::nullopt);
-        QCOMPARE(ReadAll(log.FilePath()), first + "14:04:27" + kRecordTail);
-    }
+    void cleanup() { QLocale::setDefault(QLocale::system()); }
 
     void failureIsReportedEachTickAndRepairRestartsWithHeader_data() {
         QTest::addColumn<Obstacle>("obstacle");
@@ -220,6 +208,65 @@ private slots:
         const QByteArray expected = Header("2026-12-05") + "14:03:27" + kRecordTail;
         QCOMPARE(ReadAll(DayFile("2026-12-05.dat")), expected);
         QCOMPARE(ReadAll(other.filePath(QStringLiteral("log/2026-12-05.dat"))), expected);
+    }
+
+    void regionalForms_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("time");  // how the records write the time of day
+        QTest::addColumn<QString>("date");  // the short date of line 2 and the file name
+        QTest::newRow("C") << "C"
+                           << "HH:mm:ss"
+                           << "d MMM yyyy";
+        QTest::newRow("en_US") << "en_US"
+                               << "h:mm:ss AP"
+                               << "M/d/yy";
+        QTest::newRow("en_GB") << "en_GB"
+                               << "HH:mm:ss"
+                               << "dd/MM/yyyy";
+        QTest::newRow("de_DE") << "de_DE"
+                               << "HH:mm:ss"
+                               << "dd.MM.yy";
+    }
+
+    void regionalForms() {
+        QFETCH(QString, locale);
+        QFETCH(QString, time);
+        QFETCH(QString, date);
+        QLocale::setDefault(QLocale(locale));
+        const SystemClock clock;
+        const QDateTime before = QDateTime::currentDateTime();
+        const QString timeText = clock.LongTimeText();
+        const QString dateText = clock.ShortDateText();
+        const QDateTime after = QDateTime::currentDateTime();
+
+        // Read back in the expected form, it is the time of the call, to the second.
+        const QTime read = QLocale(locale).toTime(timeText, time);
+        QVERIFY2(read.isValid(), qPrintable(timeText));
+        QCOMPARE(QLocale(locale).toString(read, time), timeText);
+        const QDateTime at(before.date(), read);
+        QVERIFY2((at >= before.addSecs(-1) && at <= after) ||
+                     QDateTime(after.date(), read) <= after,  // midnight passed in between
+                 qPrintable(timeText));
+        QVERIFY2(dateText == QLocale(locale).toString(before.date(), date) ||
+                     dateText == QLocale(locale).toString(after.date(), date),
+                 qPrintable(dateText));
+    }
+
+    // In no locale does the time carry the zone or what held it apart from the time.
+    void noLocaleNamesTheZone() {
+        const QString zone = QDateTime::currentDateTime().timeZoneAbbreviation();
+        QVERIFY(!zone.isEmpty());
+        const SystemClock clock;
+        const auto all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                  QLocale::AnyTerritory);
+        for (const QLocale& locale : all) {
+            QLocale::setDefault(locale);
+            const QString text = clock.LongTimeText();
+            const QByteArray what = (locale.name() + ": " + text).toUtf8();
+            QVERIFY2(!text.contains(zone), what);
+            QVERIFY2(!text.contains("()") && !text.contains("[]") && !text.contains("  "), what);
+            QVERIFY2(text == text.trimmed() && !text.endsWith(','), what);
+        }
     }
 
 private:

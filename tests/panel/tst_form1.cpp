@@ -1,18 +1,23 @@
 // The window as the operator first sees it: controls, captions, colours, and the port settings
-// the load leaves behind.
-#include <QMenuBar>
+// the load leaves behind. Then the view between the panel's state and the window: every control
+// the state names exists with the right kind, a render writes what changed and only that, renders
+// keep a screen's pace under a flood of changes, and the newest values show once they stop.
+#include <QElapsedTimer>
 #include <QtTest>
 
 #include "app/panel.h"
 #include "panel/form1.h"
-#include "state/plant_status.h"
 #include "support/pseudo_terminal.h"
 
 using vp::app::Panel;
 using vp::panel::Form1;
 using vp::panel::Label;
 using vp::panel::Shape;
+using vp::panel::TextBox;
+using vp::panel::View;
 using vp::state::Fill;
+using vp::state::List;
+using vp::state::Text;
 
 class TestForm1 : public QObject {
     Q_OBJECT
@@ -21,19 +26,232 @@ private slots:
     void init() { Make({}); }
     void cleanup() { panel.reset(); }
 
-    void indicatorsGreyAtStart();
-    void portSettingsAfterLoad();
-    void menuEntriesArePlainCommands();
-    void listSelectionsSetThePort_data();
-    void listSelectionsSetThePort();
-    void choosingAPortClosesAnOpenOne();
-    void controlsLandWhereTheTwipsSay_data();
-    void controlsLandWhereTheTwipsSay();
-    void fitsLabelFollowsItsCaption();
-    void greyIndicatorsTouchesOnlyIndicators();
-    void shapesAndLinesLetPressesThrough();
-    void linesAreDrawnToBothEnds();
-    void windowedControlsStandAboveCaptions();
+    void indicatorsGreyAtStart() {
+        int grey = 0;
+        for (Shape* shape : form->findChildren<Shape*>()) {
+            QCOMPARE(shape->FillColor() == 0x80000011u && shape->objectName().startsWith("shp"),
+                     IsIndicator(shape));
+            grey += IsIndicator(shape);
+        }
+        QCOMPARE(grey, 23);
+        QCOMPARE(form->shpSend->FillColor(), 0x80000004u);
+    }
+
+    void portSettingsAfterLoad() {
+        QCOMPARE(panel->link().MSComm1().CommPort(), 3);
+        QCOMPARE(panel->link().MSComm1().Settings(), QStringLiteral("115200,n,8,1"));
+        QVERIFY(!panel->link().MSComm1().PortOpen());
+        QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com1,9600,N,8,1"));
+        QCOMPARE(form->Combo1->currentText(), QStringLiteral("115200"));
+        QCOMPARE(form->Combo2->currentText(), QStringLiteral("n"));
+        QCOMPARE(form->Combo3->currentText(), QStringLiteral("Com3"));
+        for (auto* list : {form->lstErrors, form->lstWarnings, form->lstMessages})
+            QCOMPARE(list->count(), 0);
+        QVERIFY(form->txtStatus->text().isEmpty());
+        QVERIFY(form->txtUptime->text().isEmpty());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Merivax vacuum panel"));
+        QCOMPARE(form->surface()->size(), QSize(861, 678));
+    }
+
+    void listSelectionsSetThePort_data() {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("speed");
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<int>("commPort");
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("Com10") << 9 << 3 << 0 << 10 << "115200,n,8,1";
+        QTest::newRow("921600 even") << 2 << 5 << 1 << 3 << "921600,e,8,1";
+        QTest::newRow("2400 space on Com1") << 0 << 0 << 4 << 1 << "2400,s,8,1";
+    }
+
+    void listSelectionsSetThePort() {
+        QFETCH(int, port);
+        QFETCH(int, speed);
+        QFETCH(int, parity);
+        form->Combo3->setCurrentIndex(port);
+        form->Combo1->setCurrentIndex(speed);
+        form->Combo2->setCurrentIndex(parity);
+        QTEST(int(panel->link().MSComm1().CommPort()), "commPort");
+        QTEST(panel->link().MSComm1().Settings(), "settings");
+        // The lists never write the port summary: only the connection display does.
+        QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com1,9600,N,8,1"));
+    }
+
+    void choosingAPortClosesAnOpenOne() {
+        PseudoTerminal pty;
+        QVERIFY(pty.ok());
+        Make({{3, pty.path()}});
+        QCOMPARE(panel->link().MSComm1().SetPortOpen(true), 0);
+        QVERIFY(panel->link().MSComm1().PortOpen());
+        form->Combo3->setCurrentIndex(4);
+        QVERIFY(!panel->link().MSComm1().PortOpen());
+        QCOMPARE(panel->link().MSComm1().CommPort(), 5);
+        form->view().Render();
+        QVERIFY(form->txtStatus->text().isEmpty());
+    }
+
+    void controlsLandWhereTheTwipsSay_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("pixels");
+        // Left, top, width, height in twips divided by 15, rounded; the frame's controls from its
+        // corner.
+        QTest::newRow("Label12 odd twips") << "Label12" << QRect(333, 17, 22, 13);
+        QTest::newRow("lblTG1 pressure") << "lblTG1" << QRect(314, 32, 61, 26);
+        QTest::newRow("Frame1") << "Frame1" << QRect(8, 472, 681, 193);
+        QTest::newRow("Combo3 in frame") << "Combo3" << QRect(344, 16, 65, 21);
+    }
+
+    void controlsLandWhereTheTwipsSay() {
+        QFETCH(QString, name);
+        auto* widget = form->findChild<QWidget*>(name);
+        QVERIFY(widget);
+        QTEST(widget->geometry(), "pixels");
+    }
+
+    void fitsLabelFollowsItsCaption() {
+        Label* fits = form->lbl1V1status;
+        const QPoint corner = fits->pos();
+        const int narrow = fits->width();
+        fits->SetCaption(QStringLiteral("accelerating"));
+        QVERIFY(fits->width() > narrow);
+        QCOMPARE(fits->pos(), corner);
+        fits->SetCaption(QStringLiteral("---"));
+        QCOMPARE(fits->pos(), corner);
+        QVERIFY(fits->width() < fits->fontMetrics().horizontalAdvance("accelerating"));
+
+        // Fits and wraps: width kept, height grows to hold the broken caption.
+        Label* wraps = form->lblCrcErrors;
+        const int width = wraps->width();
+        wraps->SetCaption(QString("received crc errors ").repeated(8));
+        QCOMPARE(wraps->width(), width);
+        QVERIFY(wraps->height() > 13);
+
+        // Not fits: size never changes.
+        const QRect box = form->lblTG1->geometry();
+        form->lblTG1->SetCaption(QStringLiteral("1.013E 3\r\nmBar"));
+        QCOMPARE(form->lblTG1->geometry(), box);
+        QCOMPARE(form->lblTG1->text(), QStringLiteral("1.013E 3\nmBar"));
+    }
+
+    void shapesAndLinesLetPressesThrough() {
+        QVERIFY(form->shpTMP1->testAttribute(Qt::WA_TransparentForMouseEvents));
+        QVERIFY(form->Line4->testAttribute(Qt::WA_TransparentForMouseEvents));
+        QVERIFY(!form->lblTmp1->testAttribute(Qt::WA_TransparentForMouseEvents));
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        // A point inside TMP1 but on no label reaches the window surface.
+        const QPoint inTmp1(form->shpTMP1->x() + 2,
+                            form->shpTMP1->y() + form->shpTMP1->height() - 2);
+        QCOMPARE(form->surface()->childAt(inTmp1), nullptr);
+    }
+
+    // Pipes drawn right to left or bottom to top as well: the end pixels are where the layout says.
+    void linesAreDrawnToBothEnds() {
+        const auto lines = form->findChildren<vp::panel::Line*>();
+        QVERIFY(!lines.isEmpty());
+        for (vp::panel::Line* line : lines) {
+            const QImage drawn = line->grab().toImage();
+            for (const QPoint end : {line->From(), line->To()}) {
+                const QPoint at = end - line->pos();
+                const QByteArray where = line->objectName().toLatin1() + " at " +
+                                         QByteArray::number(end.x()) + "," +
+                                         QByteArray::number(end.y());
+                QVERIFY2(drawn.rect().contains(at) && qGray(drawn.pixel(at)) < 128,
+                         where.constData());
+            }
+        }
+    }
+
+    void windowedControlsStandAboveCaptions() {
+        // lblOperationErrors is drawn where lstWarnings stands: the list, a windowed control, wins.
+        const QPoint inLabel = form->lblOperationErrors->geometry().center();
+        QWidget* top = form->Frame1->childAt(inLabel);
+        QVERIFY(top);
+        QVERIFY(top == form->lstWarnings || form->lstWarnings->isAncestorOf(top));
+        // Captions stand above the shapes they label.
+        QCOMPARE(form->surface()->childAt(form->lblTmp1->geometry().center()), form->lblTmp1);
+    }
+
+    void everyStateControlIsOnTheWindow() {
+        for (std::size_t i = 0; i < vp::state::kFillCount; ++i)
+            QVERIFY2(form->findChild<Shape*>(vp::state::Name(static_cast<Fill>(i))),
+                     vp::state::Name(static_cast<Fill>(i)));
+        for (std::size_t i = 0; i < vp::state::kTextCount; ++i) {
+            const char* name = vp::state::Name(static_cast<Text>(i));
+            QVERIFY2(form->findChild<Label*>(name) || form->findChild<TextBox*>(name), name);
+        }
+        for (std::size_t i = 0; i < vp::state::kListCount; ++i)
+            QVERIFY(form->findChild<QListWidget*>(vp::state::Name(static_cast<List>(i))));
+    }
+
+    void renderWritesWhatChanged() {
+        auto& state = panel->state();
+        state.SetFill(Fill::shp1V1, 0x0000FF00);
+        state.SetCaption(Text::lbl1V1status, "open");
+        state.SetCaption(Text::txtUptime, "42s");
+        state.InsertTop(List::lstWarnings, " 221 (\xB5)");
+        // Nothing reaches a widget until the view renders.
+        QCOMPARE(form->lbl1V1status->Caption(), QStringLiteral("---"));
+        QTRY_COMPARE(form->lbl1V1status->Caption(), QStringLiteral("open"));
+        QCOMPARE(form->shp1V1->FillColor(), 0x0000FF00u);
+        QCOMPARE(form->txtUptime->text(), QStringLiteral("42s"));
+        QCOMPARE(form->lstWarnings->count(), 1);
+        QCOMPARE(form->lstWarnings->item(0)->text(), QStringLiteral(" 221 (\u00B5)"));  // Latin-1
+
+        // A control changed behind the view's back keeps that value until the state changes it.
+        form->lbl2V1status->SetCaption(QStringLiteral("by hand"));
+        state.SetCaption(Text::lbl1V1status, "closed");
+        form->view().Render();
+        QCOMPARE(form->lbl2V1status->Caption(), QStringLiteral("by hand"));
+        QCOMPARE(form->lbl1V1status->Caption(), QStringLiteral("closed"));
+    }
+
+    void nothingChangedNothingRendered() {
+        auto& state = panel->state();
+        state.SetCaption(Text::lblStatus, "Connected");
+        form->view().Render();
+        const auto renders = form->view().Renders();
+        state.SetCaption(Text::lblStatus, "Connected");  // as it already is
+        state.SetFill(Fill::shpTG1, 0x80000011);         // already grey
+        QTest::qWait(3 * View::kFramePeriodMs);
+        QCOMPARE(form->view().Renders(), renders);
+    }
+
+    void burstRendersAtScreenPace() {
+        auto& state = panel->state();
+        form->view().Render();
+        const auto before = form->view().Renders();
+        QElapsedTimer clock;
+        clock.start();
+        int n = 0;
+        // Changes as fast as they come, with the event loop turning between them as it does
+        // between arrivals from the port.
+        while (clock.elapsed() < 300) {
+            state.SetCaption(Text::txtUptime, std::to_string(++n) + "s");
+            QCoreApplication::processEvents();
+        }
+        const qint64 elapsed = clock.elapsed();
+        const auto renders = form->view().Renders() - before;
+        QVERIFY2(renders >= 2, qPrintable(QString::number(renders)));
+        QVERIFY2(renders <= static_cast<quint64>(elapsed / View::kFramePeriodMs + 1),
+                 qPrintable(QStringLiteral("%1 renders in %2 ms").arg(renders).arg(elapsed)));
+        // The newest value shows once the changes stop.
+        QTRY_COMPARE(form->txtUptime->text(), QString::number(n) + "s");
+    }
+
+    void longStatusTextShowsItsBeginning() {
+        const QString text = QStringLiteral("Could not open log file for writing: Is a directory");
+        panel->linkDisplay().ShowStatusText(text);
+        form->view().Render();
+        QCOMPARE(form->txtStatus->text(), text);
+        QCOMPARE(form->txtStatus->cursorPosition(), 0);
+        QCOMPARE(form->txtStatus->toolTip(), text);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form));
+        // What the box shows starts with the text's first word.
+        const QRect cursor = form->txtStatus->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        QVERIFY(cursor.left() < form->txtStatus->width() / 4);
+    }
 
 private:
     template <class T>
@@ -44,6 +262,8 @@ private:
         panel.reset();
         panel = std::make_unique<Panel>(Panel::Options{.ports = std::move(ports)});
         form = panel->window();
+        // Only the changes a test makes: the link's own ticks would add their own.
+        for (QTimer* t : panel->link().findChildren<QTimer*>()) t->stop();
     }
     bool IsIndicator(const Shape* shape) const {
         for (std::size_t i = 0; i < vp::state::kIndicatorCount; ++i)
@@ -53,187 +273,6 @@ private:
     std::unique_ptr<Panel> panel;
     Form1* form = nullptr;
 };
-
-void TestForm1::indicatorsGreyAtStart() {
-    int grey = 0;
-    for (Shape* shape : form->findChildren<Shape*>()) {
-        QCOMPARE(shape->FillColor() == 0x80000011u && shape->objectName().startsWith("shp"),
-                 IsIndicator(shape));
-        grey += IsIndicator(shape);
-    }
-    QCOMPARE(grey, 23);
-    QCOMPARE(form->shpSend->FillColor(), 0x80000004u);
-}
-
-void TestForm1::portSettingsAfterLoad() {
-    QCOMPARE(panel->link().MSComm1().CommPort(), 3);
-    QCOMPARE(panel->link().MSComm1().Settings(), QStringLiteral("115200,n,8,1"));
-    QVERIFY(!panel->link().MSComm1().PortOpen());
-    QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com1,9600,N,8,1"));
-    QCOMPARE(form->Combo1->currentText(), QStringLiteral("115200"));
-    QCOMPARE(form->Combo2->currentText(), QStringLiteral("n"));
-    QCOMPARE(form->Combo3->currentText(), QStringLiteral("Com3"));
-    QCOMPARE(form->Combo1->count(), 6);
-    QCOMPARE(form->Combo2->count(), 5);
-    QCOMPARE(form->Combo3->count(), 10);
-    for (auto* list : {form->lstErrors, form->lstWarnings, form->lstMessages})
-        QCOMPARE(list->count(), 0);
-    QVERIFY(form->txtStatus->text().isEmpty());
-    QVERIFY(form->txtUptime->text().isEmpty());
-    QCOMPARE(form->windowTitle(), QStringLiteral("Merivax vacuum panel"));
-    QCOMPARE(form->surface()->size(), QSize(861, 678));
-}
-
-void TestForm1::menuEntriesArePlainCommands() {
-    int entries = 0;
-    for (QAction* top : form->menuBar()->actions()) {
-        for (QAction* entry : top->menu()->actions()) {
-            QVERIFY(!entry->isSeparator());
-            QVERIFY(!entry->isCheckable());
-            QVERIFY(entry->shortcut().isEmpty());
-            QVERIFY(!entry->objectName().isEmpty());
-            ++entries;
-        }
-    }
-    QCOMPARE(form->menuBar()->actions().size(), 14);
-    QCOMPARE(entries, 34);
-}
-
-void TestForm1::listSelectionsSetThePort_data() {
-    QTest::addColumn<int>("port");
-    QTest::addColumn<int>("speed");
-    QTest::addColumn<int>("parity");
-    QTest::addColumn<int>("commPort");
-    QTest::addColumn<QString>("settings");
-    QTest::newRow("Com10") << 9 << 3 << 0 << 10 << "115200,n,8,1";
-    QTest::newRow("921600 even") << 2 << 5 << 1 << 3 << "921600,e,8,1";
-    QTest::newRow("2400 space on Com1") << 0 << 0 << 4 << 1 << "2400,s,8,1";
-}
-
-void TestForm1::listSelectionsSetThePort() {
-    QFETCH(int, port);
-    QFETCH(int, speed);
-    QFETCH(int, parity);
-    form->Combo3->setCurrentIndex(port);
-    form->Combo1->setCurrentIndex(speed);
-    form->Combo2->setCurrentIndex(parity);
-    QTEST(int(panel->link().MSComm1().CommPort()), "commPort");
-    QTEST(panel->link().MSComm1().Settings(), "settings");
-    // The lists never write the port summary: only the connection display does.
-    QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com1,9600,N,8,1"));
-}
-
-void TestForm1::choosingAPortClosesAnOpenOne() {
-    PseudoTerminal pty;
-    QVERIFY(pty.ok());
-    Make({{3, pty.path()}});
-    QCOMPARE(panel->link().MSComm1().SetPortOpen(true), 0);
-    QVERIFY(panel->link().MSComm1().PortOpen());
-    form->Combo3->setCurrentIndex(4);
-    QVERIFY(!panel->link().MSComm1().PortOpen());
-    QCOMPARE(panel->link().MSComm1().CommPort(), 5);
-    form->view().Render();
-    QVERIFY(form->txtStatus->text().isEmpty());
-}
-
-void TestForm1::controlsLandWhereTheTwipsSay_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("pixels");
-    // Left, top, width, height in twips divided by 15, rounded; the frame's controls from its
-    // corner.
-    QTest::newRow("Label12 odd twips") << "Label12" << QRect(333, 17, 22, 13);
-    QTest::newRow("lblTG1 pressure") << "lblTG1" << QRect(314, 32, 61, 26);
-    QTest::newRow("Frame1") << "Frame1" << QRect(8, 472, 681, 193);
-    QTest::newRow("Combo3 in frame") << "Combo3" << QRect(344, 16, 65, 21);
-}
-
-void TestForm1::controlsLandWhereTheTwipsSay() {
-    QFETCH(QString, name);
-    QFETCH(QRect, pixels);
-    auto* widget = form->findChild<QWidget*>(name);
-    QVERIFY(widget);
-    QCOMPARE(widget->geometry(), pixels);
-}
-
-void TestForm1::fitsLabelFollowsItsCaption() {
-    Label* fits = form->lbl1V1status;
-    const QPoint corner = fits->pos();
-    const int narrow = fits->width();
-    fits->SetCaption(QStringLiteral("accelerating"));
-    QVERIFY(fits->width() > narrow);
-    QCOMPARE(fits->pos(), corner);
-    fits->SetCaption(QStringLiteral("---"));
-    QCOMPARE(fits->pos(), corner);
-    QVERIFY(fits->width() < fits->fontMetrics().horizontalAdvance("accelerating"));
-
-    // Fits and wraps: width kept, height grows to hold the broken caption.
-    Label* wraps = form->lblCrcErrors;
-    const int width = wraps->width();
-    wraps->SetCaption(QString("received crc errors ").repeated(8));
-    QCOMPARE(wraps->width(), width);
-    QVERIFY(wraps->height() > 13);
-
-    // Not fits: size never changes.
-    const QRect box = form->lblTG1->geometry();
-    form->lblTG1->SetCaption(QStringLiteral("1.013E 3\r\nmBar"));
-    QCOMPARE(form->lblTG1->geometry(), box);
-    QCOMPARE(form->lblTG1->text(), QStringLiteral("1.013E 3\nmBar"));
-}
-
-void TestForm1::greyIndicatorsTouchesOnlyIndicators() {
-    vp::state::PanelState& state = panel->state();
-    for (std::size_t i = 0; i < vp::state::kFillCount; ++i)
-        state.SetFill(static_cast<Fill>(i), 0x0000FF00);
-    vp::state::GreyIndicators(state);
-    form->view().Render();
-    int greyed = 0;
-    for (Shape* s : form->findChildren<Shape*>()) {
-        if (!IsIndicator(s)) continue;
-        QCOMPARE(s->FillColor(), 0x80000011u);
-        ++greyed;
-    }
-    QCOMPARE(greyed, 23);
-    QCOMPARE(form->shpSend->FillColor(), 0x0000FF00u);
-    QCOMPARE(form->shpRecv->FillColor(), 0x0000FF00u);
-    QCOMPARE(form->shpVessel->FillColor(), 0x00FFFFFFu);
-}
-
-void TestForm1::shapesAndLinesLetPressesThrough() {
-    QVERIFY(form->shpTMP1->testAttribute(Qt::WA_TransparentForMouseEvents));
-    QVERIFY(form->Line4->testAttribute(Qt::WA_TransparentForMouseEvents));
-    QVERIFY(!form->lblTmp1->testAttribute(Qt::WA_TransparentForMouseEvents));
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form));
-    // A point inside TMP1 but on no label reaches the window surface.
-    const QPoint inTmp1(form->shpTMP1->x() + 2, form->shpTMP1->y() + form->shpTMP1->height() - 2);
-    QCOMPARE(form->surface()->childAt(inTmp1), nullptr);
-}
-
-// Pipes drawn right to left or bottom to top as well: the end pixels are where the layout says.
-void TestForm1::linesAreDrawnToBothEnds() {
-    const auto lines = form->findChildren<vp::panel::Line*>();
-    QVERIFY(!lines.isEmpty());
-    for (vp::panel::Line* line : lines) {
-        const QImage drawn = line->grab().toImage();
-        for (const QPoint end : {line->From(), line->To()}) {
-            const QPoint at = end - line->pos();
-            const QByteArray where = line->objectName().toLatin1() + " at " +
-                                     QByteArray::number(end.x()) + "," +
-                                     QByteArray::number(end.y());
-            QVERIFY2(drawn.rect().contains(at) && qGray(drawn.pixel(at)) < 128, where.constData());
-        }
-    }
-}
-
-void TestForm1::windowedControlsStandAboveCaptions() {
-    // lblOperationErrors is drawn where lstWarnings stands: the list, a windowed control, wins.
-    const QPoint inLabel = form->lblOperationErrors->geometry().center();
-    QWidget* top = form->Frame1->childAt(inLabel);
-    QVERIFY(top);
-    QVERIFY(top == form->lstWarnings || form->lstWarnings->isAncestorOf(top));
-    // Captions stand above the shapes they label.
-    QCOMPARE(form->surface()->childAt(form->lblTmp1->geometry().center()), form->lblTmp1);
-}
 
 QTEST_MAIN(TestForm1)
 #include "tst_form1.moc"

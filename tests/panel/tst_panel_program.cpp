@@ -1,5 +1,6 @@
 // vacuum-panel as a user starts it: without a display for --help, with a FIFO nobody reads as its
-// record, and with nothing on standard error that is not the user's business.
+// record, and with nothing on standard error that is not the user's business. Then the command
+// line read on its own: what it accepts, and one clear line with exit code 2 for what it does not.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include "app/command_line.h"
 
 namespace {
 
@@ -127,6 +130,63 @@ private slots:
         QByteArrayList lines = run.err.split('\n');
         lines.removeAll(QByteArray());
         QCOMPARE(lines.join('\n'), QByteArray());
+    }
+
+    void accepted() {
+        const auto o = vp::app::ParseCommandLine({"vacuum-panel", "--port", "2=/dev/pts/7",
+                                                  "--port=10=/tmp/link", "--screenshot", "out.png",
+                                                  "--quit-after", "1.5", "--simulate"});
+        QVERIFY(!o.exitCode);
+        QCOMPARE(o.ports.value(2), QStringLiteral("/dev/pts/7"));
+        QCOMPARE(o.ports.value(10), QStringLiteral("/tmp/link"));
+        QCOMPARE(o.screenshot, QStringLiteral("out.png"));
+        QCOMPARE(*o.quitAfterSeconds, 1.5);
+        QVERIFY(o.simulate);
+        QVERIFY(!vp::app::ParseCommandLine({"vacuum-panel"}).exitCode);
+        // The longest wait Qt's timers take, and the simulator beside a port other than its own.
+        const auto longest = vp::app::ParseCommandLine(
+            {"vacuum-panel", "--quit-after", "2147483", "--simulate", "--port", "4=/dev/ttyUSB0"});
+        QVERIFY(!longest.exitCode);
+        QCOMPARE(*longest.quitAfterSeconds, 2147483.0);
+        // Qt's own options are the application object's to take.
+        const auto qt = vp::app::ParseCommandLine({"vacuum-panel", "-platform", "offscreen",
+                                                   "--style", "Fusion", "-reverse", "--simulate"});
+        QVERIFY2(!qt.exitCode, qPrintable(qt.message));
+        QVERIFY(qt.simulate);
+    }
+
+    void rejected_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("port without =") << QStringList{"vacuum-panel", "--port", "3"};
+        QTest::newRow("port zero") << QStringList{"vacuum-panel", "--port", "0=/dev/x"};
+        QTest::newRow("port not a number") << QStringList{"vacuum-panel", "--port", "a=/dev/x"};
+        QTest::newRow("port no device") << QStringList{"vacuum-panel", "--port", "2="};
+        QTest::newRow("quit-after text") << QStringList{"vacuum-panel", "--quit-after", "soon"};
+        QTest::newRow("quit-after negative") << QStringList{"vacuum-panel", "--quit-after", "-1"};
+        QTest::newRow("quit-after infinite") << QStringList{"vacuum-panel", "--quit-after", "inf"};
+        // Unknown options, --simulate over port 3 and --quit-after beyond Qt's timers are refused
+        // in the program's own test, as a user meets them.
+        QTest::newRow("missing value") << QStringList{"vacuum-panel", "--screenshot"};
+        QTest::newRow("screenshot without extension")
+            << QStringList{"vacuum-panel", "--screenshot", "shot"};
+        QTest::newRow("screenshot as JPEG")
+            << QStringList{"vacuum-panel", "--screenshot", "shot.jpg"};
+        QTest::newRow("stray argument") << QStringList{"vacuum-panel", "extra"};
+    }
+
+    void rejected() {
+        QFETCH(QStringList, args);
+        const auto o = vp::app::ParseCommandLine(args);
+        QVERIFY(o.exitCode);
+        QCOMPARE(*o.exitCode, 2);
+        QVERIFY(o.message.startsWith("vacuum-panel: "));
+        QCOMPARE(o.message.count('\n'), 1);
+    }
+
+    // Exit codes and first lines are checked on the real program; here, what help holds.
+    void helpAndVersionEndAtOnce() {
+        const auto help = vp::app::ParseCommandLine({"vacuum-panel", "--help"});
+        QVERIFY(help.message.contains("--port") && !help.message.contains("platform"));
     }
 
 private:

@@ -92,11 +92,10 @@ private slots:
     void limit() {
         QFETCH(QList<QByteArray>, arrivals);
         QFETCH(QList<QByteArray>, messages);
-        QFETCH(QByteArray, pending);
         Receiver rx;
         for (const QByteArray& arrival : arrivals) rx.Feed(arrival);
         QCOMPARE(rx.messages, messages);
-        QCOMPARE(rx.Pending(), pending);
+        QTEST(rx.Pending(), "pending");
     }
 
     void everyByteValuePassesUnchanged() {

@@ -9,12 +9,12 @@
 #include <QString>
 #include <algorithm>
 
+#include "protocol/lines.h"
+
 namespace simtest {
 
 inline QByteArray FrameCommand(const QByteArray& body) {
-    int sum = 0;
-    for (char c : body) sum += static_cast<unsigned char>(c);
-    return body + QByteArray::number(sum % 256).rightJustified(3, '0') + '\r';
+    return vp::test::Signed(body) + '\r';
 }
 
 // `line` without its CR, checksum digits at the end.

@@ -105,17 +105,6 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
     }
 
-    void helpNamesEveryFault() {
-        QProcess process;
-        process.start(QStringLiteral(VP_SIM_PROGRAM), {"--help"});
-        QVERIFY(process.waitForFinished(kWait));
-        QCOMPARE(process.exitCode(), 0);
-        const QByteArray help = process.readAllStandardOutput();
-        for (const char* name : {"bad-checksum", "error-report=", "warning=", "wrong-length=",
-                                 "silence=", "noise", "split", "flood=", "--link", "--fault"})
-            QVERIFY2(help.contains(name), name);
-    }
-
     void badCommandLineExitsWithTwoAndTouchesNothing_data() {
         QTest::addColumn<QStringList>("arguments");  // "@" stands for the test's folder
         QTest::addColumn<QString>("message");

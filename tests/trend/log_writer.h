@@ -5,19 +5,11 @@
 #include <array>
 
 #include "logging/pressure_log.h"
-
-// Writes logs through the panel's own writer, with the date and time the test sets.
-class FakeClock final : public vp::logging::Clock {
-public:
-    QString ShortDateText() const override { return date; }
-    QString LongTimeText() const override { return time; }
-
-    QString date = QStringLiteral("2026-12-05");
-    QString time = QStringLiteral("14:03:27");
-};
+#include "support/fake_clock.h"
 
 using Pressures = std::array<QByteArray, 4>;
 
+// Writes logs through the panel's own writer, with the date and time the test sets.
 class LogWriter {
 public:
     explicit LogWriter(const QString& folder) : log_(clock_, folder) {

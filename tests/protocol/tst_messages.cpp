@@ -1,0 +1,206 @@
+// What a line holds: the frame (body, three checksum digits, CR) and the receiver's checksum test;
+// what a received message is (checksum error, error report or a kind to dispatch, a status report
+// to show); the status report's own texts; the result-code and warning tables by their
+// properties. Which field of a report feeds which control is checked where it shows, in the
+// plant status tests.
+#include <QSet>
+#include <QtTest>
+#include <climits>
+
+#include "protocol/frame.h"
+#include "protocol/lines.h"
+#include "protocol/message_kind.h"
+#include "protocol/result_codes.h"
+#include "protocol/status_report.h"
+
+using namespace vp::protocol;
+using namespace vp::test;
+using Action = Classification::Action;
+
+Q_DECLARE_METATYPE(Classification::Action)
+
+namespace {
+
+// A status report of the right length; its fields other than the uptime do not matter here.
+QByteArray Report(int code = 150, const QByteArray& kind = "111", int length = 81,
+                  const QByteArray& uptime = "0000003600") {
+    const QByteArray body = kind + "_" + Byte(code) + QByteArray(63, '0') + uptime;
+    return Signed(body).leftJustified(length, '0', true);
+}
+
+QString Text(std::string_view text) {
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
+
+}  // namespace
+
+class TestMessages : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Every byte value, alone, inside a command and 300 times over (beyond what a 16-bit sum
+    // holds): the digits are the sum modulo 256, and what the panel frames its receiver accepts.
+    void framesOfEveryByteValue() {
+        for (int b = 0; b < 256; ++b) {
+            for (const QByteArray& body :
+                 {Byte(b), "111_" + Byte(b) + "x", QByteArray(300, char(b))}) {
+                const QByteArray message = Signed(body);
+                const QByteArray digits = message.right(3);
+                QVERIFY2(Bytes(Frame(View(body))) == message + '\r',
+                         "byte " + QByteArray::number(b));
+                QCOMPARE(Bytes(Checksum(View(body))), digits);
+                QVERIFY(!ChecksumMismatch(View(message)));
+                const int other = (digits.toInt() + 1) % 256;
+                QVERIFY(ChecksumMismatch(
+                    View(body + QByteArray::number(other).rightJustified(3, '0'))));
+            }
+        }
+    }
+
+    void checksumMismatch_data() {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<bool>("mismatch");
+        const auto row = [](const char* name, const QByteArray& message, bool mismatch) {
+            QTest::newRow(name) << message << mismatch;
+        };
+        row("empty message", "", true);
+        row("two bytes", "00", true);
+        row("three zeros", "000", false);
+        row("three digits not zero", "001", true);
+        row("three letters read 0", "ABC", false);
+        row("letters against a nonzero sum", "AABC", true);
+        row("leading blank in field", "* 42", false);
+        row("trailing blank in field", "*42 ", false);
+        row("exponent in field", "d1E2", false);
+        row("fraction rounds half to even", Byte(2) + "2.5", false);
+    }
+    void checksumMismatch() {
+        QFETCH(QByteArray, message);
+        QTEST(ChecksumMismatch(View(message)), "mismatch");
+    }
+
+    void classify_data() {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("resultCode");
+        const auto row = [](const char* name, const QByteArray& message, Action action, int kind,
+                            int code) { QTest::newRow(name) << message << action << kind << code; };
+        const Action byKind = Action::ByKind, error = Action::ErrorReport;
+        row("status report OK", Signed("111_\x96rest"), byKind, 111, 150);
+        row("151 is an error report", Signed("040_\x97"), error, 40, 151);
+        row("255 is a byte, not -1", Signed("092_\xff"), error, 92, 255);
+        row("bad checksum beats error code", "111_\xaa" + QByteArray("000"), Action::ChecksumError,
+            111, 170);
+        row("separator not examined", Signed("111\xff\x96"), byKind, 111, 150);
+        row("kind not a number", Signed("ABC_\x96"), byKind, 0, 150);
+        row("kind rounds half to even down", Signed("2.5_\x96"), byKind, 2, 150);
+        row("kind rounds half to even up", Signed("3.5_\x96"), byKind, 4, 150);
+        row("huge kind is clamped", Signed("9E9_\x96"), byKind, INT_MAX, 150);
+        row("negative kind", Signed("-99_\x96"), byKind, -99, 150);
+        row("three digits, own checksum", "000", byKind, 0, 0);
+        row("four bytes, no result code", Signed("0"), byKind, 4, 0);
+        row("empty message", "", Action::ChecksumError, 0, 0);
+    }
+    void classify() {
+        QFETCH(QByteArray, message);
+        const Classification c = Classify(View(message));
+        QTEST(c.action, "action");
+        QTEST(c.kind, "kind");
+        QTEST(c.resultCode, "resultCode");
+    }
+
+    // Only such a report refreshes the plant picture, so only it may hold off the watchdog; only
+    // 81 bytes are read as a report at all.
+    void isShownStatusReport_data() {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<bool>("shown");
+        QByteArray badSum = Report();
+        badSum[80] = badSum[80] == '9' ? '0' : '9';
+        QTest::newRow("81 bytes") << Report() << true;
+        QTest::newRow("result code below OK") << Report(149) << true;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("80 bytes") << Report(150, "111", 80) << false;
+        QTest::newRow("82 bytes") << Report(150, "111", 82) << false;
+        QTest::newRow("bad checksum") << badSum << false;
+        QTest::newRow("error report") << Report(170) << false;
+        QTest::newRow("other kind") << Report(150, "112") << false;
+    }
+    void isShownStatusReport() {
+        QFETCH(QByteArray, message);
+        QTEST(IsShownStatusReport(View(message)), "shown");
+        if (message.size() != 81) QVERIFY(!ReadStatusReport(View(message)));
+    }
+
+    void uptime_data() {
+        QTest::addColumn<QByteArray>("field");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("seven") << QByteArray("0000000007") << QByteArray("7s");
+        QTest::newRow("all nines") << QByteArray("9999999999") << QByteArray("9999999999s");
+        QTest::newRow("leading blanks") << QByteArray("      1234") << QByteArray("1234s");
+        QTest::newRow("nothing readable") << QByteArray("??????????") << QByteArray("0s");
+    }
+    void uptime() {
+        QFETCH(QByteArray, field);
+        const auto report = ReadStatusReport(View(Report(150, "111", 81, field)));
+        QVERIFY(report);
+        QTEST(Bytes(report->uptimeText), "expected");
+    }
+
+    void pressureText_data() {
+        QTest::addColumn<QByteArray>("sixBytes");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("zero exponent") << QByteArray("100020") << QByteArray("1.000E 0");
+        QTest::newRow("lowest") << QByteArray("100005") << QByteArray("1.000E-15");
+        QTest::newRow("highest") << QByteArray("999999") << QByteArray("9.999E 79");
+        QTest::newRow("blank exponent") << QByteArray("1000  ") << QByteArray("1.000E-20");
+        QTest::newRow("mantissa copied unchanged")
+            << QByteArray("\xb0") + "a c20" << QByteArray("\xb0.a cE 0");
+    }
+    void pressureText() {
+        QFETCH(QByteArray, sixBytes);
+        QTEST(Bytes(PressureText(View(sixBytes))), "expected");
+    }
+
+    // Every byte has a text or none, 15 texts in all, no two codes sharing one; the two buses fail
+    // alike, so the pfeiffer texts are the icpcon texts with the bus's name changed. The texts the
+    // operator reads most are checked where they show (dispatcher, plant status, faults).
+    void everyResultByte() {
+        QSet<QString> seen;
+        for (int code = 0; code < 256; ++code) {
+            const QString text = Text(ResultText(code));
+            QVERIFY2(text.isEmpty() || !seen.contains(text), qPrintable(text));
+            seen.insert(text);
+            if (code >= 170 && code <= 179) {
+                QCOMPARE(Text(ResultText(code + 10)), QString(text).replace("icpcon", "pfeiffer"));
+                QCOMPARE(text.isEmpty(), code > 173);
+            }
+        }
+        QCOMPARE(seen.size(), 16);  // 15 texts and the empty one
+        QCOMPARE(Text(ResultText(0)), "Unknown error code");
+        QCOMPARE(Text(ResultText(183)), "bad crc in response from pfeiffer");
+        for (int code : {151, 153, 158, 169, 255, -1, 256, 406})
+            QVERIFY2(ResultText(code).empty(), qPrintable(QString::number(code)));
+    }
+
+    // Warnings are exactly the seventeen kinds 220..236, each with a list text of its own.
+    void warningKinds() {
+        QSet<QString> texts;
+        for (int kind = -1000; kind <= 1000; ++kind) {
+            const QString text = Text(WarningText(kind));
+            QCOMPARE(IsWarningKind(kind), kind >= 220 && kind <= 236);
+            QCOMPARE(!text.isEmpty(), IsWarningKind(kind));
+            if (text.isEmpty()) continue;
+            QVERIFY2(text.startsWith(" (OP_") && text.endsWith(')'), qPrintable(text));
+            texts.insert(text);
+        }
+        QCOMPARE(texts.size(), 17);
+        QCOMPARE(Text(WarningText(224)), " (OP_ERR_VALVE_1V3)");  // the valves out of order
+        // From 234 on without ERR_.
+        QCOMPARE(Text(WarningText(234)), " (OP_MANUAL_INTERVENTION_NEEDED)");
+        QCOMPARE(Text(WarningText(236)), " (OP_ROTARY_PUMP_COOLING)");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMessages)
+#include "tst_messages.moc"
