@@ -157,10 +157,7 @@ QJsonObject StateObject(const PanelState& state) {
         object["conditions"] =
             QJsonObject{{"pneumatics_ok", state::PneumaticsOk(report->pneumatics)},
                         {"tmp_cooling_ok", state::TmpCoolingOk(report->tmpCooling)}};
-        // "3600s": the number without its unit.
-        std::string_view uptime = report->uptimeText;
-        if (uptime.ends_with('s')) uptime.remove_suffix(1);
-        object["uptime_s"] = text::LeadingNumber(uptime);
+        object["uptime_s"] = text::LeadingNumber(report->uptimeText);  // "3600s"
     } else {
         for (const char* key :
              {"mode", "mode_speeds_percent", "branches", "conditions", "uptime_s"})

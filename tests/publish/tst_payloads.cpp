@@ -113,7 +113,8 @@ private slots:
             << Messages{Report(), Report({{63, Byte(250)}, {67, Byte(250)}})} << false;
         QTest::newRow("stale picture") << Messages{Report(), Signed("121_" + Byte(170))} << true;
         QTest::newRow("Latin-1 in a list") << Messages{accented, accented} << false;
-        Messages eleven(11, Signed("121_" + Byte(171)));
+        Messages eleven;
+        for (int code = 170; code <= 180; ++code) eleven << Signed("121_" + Byte(code));
         QTest::newRow("eleven errors") << eleven << false;
     }
     void stateArrivesWholeInAFreshView() {
