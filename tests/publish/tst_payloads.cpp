@@ -64,8 +64,8 @@ QJsonValue At(const QJsonObject& object, const QString& path) {
     return value;
 }
 
-// A payload that writes one of each kind of control, with `section` of "panel" (or of the root,
-// for "link") replaced by `bad`.
+// A payload that writes one of each kind of control, with `section` ("fills", "fills.shpTG1"; of
+// "panel", or "link", "panel" or "errors" of the root) replaced by `bad`.
 QByteArray Payload(const QString& section = {}, const QJsonValue& bad = {}) {
     QJsonObject panel{{"fills", QJsonObject{{"shpTG1", 255}}},
                       {"texts", QJsonObject{{"lblTG1", "x"}}},
@@ -73,12 +73,13 @@ QByteArray Payload(const QString& section = {}, const QJsonValue& bad = {}) {
     QJsonObject root{
         {"panel", panel},
         {"link", QJsonObject{{"connected", true}, {"stale", false}, {"sent", 7}, {"received", 5}}}};
+    const QString group = section.section('.', 0, 0), key = section.section('.', 1);
     if (section == "link" || section == "panel" || section == "errors") {
         root[section] = bad;
     } else if (!section.isEmpty()) {
-        QJsonObject part = panel[section.section('.', 0, 0)].toObject();
-        part[section.section('.', 1)] = bad;
-        panel[section.section('.', 0, 0)] = part;
+        QJsonObject part = panel[group].toObject();
+        part[key] = bad;
+        panel[group] = key.isEmpty() ? bad : QJsonValue(part);
         root["panel"] = panel;
     }
     return Compact(root);
@@ -232,8 +233,9 @@ private slots:
 
     void badPayloadChangesNothing_data() {
         QTest::addColumn<QByteArray>("payload");
-        const auto row = [](const char* name, QByteArray payload) {
-            QTest::newRow(name) << payload;
+        QTest::addColumn<QString>("reason");  // a part of the refusal's line
+        const auto row = [](const char* name, QByteArray payload, const char* reason) {
+            QTest::newRow(name) << payload << QString(reason);
         };
         QByteArray huge = Payload();
         huge.insert(1, QByteArray(vp::publish::kMaxStatePayload, ' '));
@@ -241,39 +243,42 @@ private slots:
         QByteArray deepInPanel = Payload("fills", 0);
         deepInPanel.replace("\"fills\":0", "\"fills\":" + deep);
 
-        row("not JSON", "{\"panel\":");
-        row("an array", "[]");
-        row("huge", huge);
-        row("100000 nested arrays", deep);
-        row("100000 nested arrays in the panel", deepInPanel);
-        row("no panel", Payload("panel", QJsonValue::Undefined));
-        row("panel not an object", Payload("panel", QJsonArray()));
-        row("fills not an object", Payload("fills", 1));
-        row("unknown control", Payload("fills.shpNothing", 1));
-        row("unknown text", Payload("texts.lblNothing", "x"));
-        row("unknown list", Payload("lists.lstNothing", QJsonArray()));
-        row("a lamp", Payload("fills.shpSend", 255));
-        row("fill negative", Payload("fills.shp1G1", -1));
-        row("fill above 32 bits", Payload("fills.shp1G1", 4294967296.0));
-        row("fill with a fraction", Payload("fills.shp1G1", 1.5));
-        row("fill as text", Payload("fills.shp1G1", "255"));
-        row("text as number", Payload("texts.lbl1G1", 5));
-        row("text beyond Latin-1", Payload("texts.lbl1G1", QString(QChar(0x100))));
-        row("text over 4 KiB", Payload("texts.lbl1G1", QString(4097, 'x')));
-        row("list not an array", Payload("lists.lstWarnings", "w"));
-        row("list of eleven", Payload("lists.lstWarnings", QJsonArray{"1", "2", "3", "4", "5", "6",
-                                                                      "7", "8", "9", "10", "11"}));
-        row("list of numbers", Payload("lists.lstWarnings", QJsonArray{1}));
-        row("link of wrong types", Payload("link", QJsonObject{{"connected", 1}}));
-        row("negative count", Payload("errors", QJsonObject{{"crc", -1}}));
+        row("not JSON", "{\"panel\":", "not JSON");
+        row("an array", "[]", "not a JSON object");
+        row("huge", huge, "larger than");
+        row("100000 nested arrays", deep, "too deeply nested");
+        row("100000 nested arrays in the panel", deepInPanel, "too deeply nested");
+        row("no panel", Payload("panel", QJsonValue::Undefined), "\"panel\"");
+        row("panel not an object", Payload("panel", QJsonArray()), "\"panel\"");
+        row("fills not an object", Payload("fills", 1), "panel.fills");
+        row("unknown control", Payload("fills.shpNothing", 1), "unknown fill");
+        row("unknown text", Payload("texts.lblNothing", "x"), "unknown text");
+        row("unknown list", Payload("lists.lstNothing", QJsonArray()), "unknown list");
+        row("a lamp", Payload("fills.shpSend", 255), "unknown fill");
+        row("fill negative", Payload("fills.shp1G1", -1), "colour value");
+        row("fill above 32 bits", Payload("fills.shp1G1", 4294967296.0), "colour value");
+        row("fill with a fraction", Payload("fills.shp1G1", 1.5), "colour value");
+        row("fill as text", Payload("fills.shp1G1", "255"), "colour value");
+        row("text as number", Payload("texts.lbl1G1", 5), "text lbl1G1");
+        row("text beyond Latin-1", Payload("texts.lbl1G1", QString(QChar(0x100))), "text lbl1G1");
+        row("text over 4 KiB", Payload("texts.lbl1G1", QString(4097, 'x')), "text lbl1G1");
+        row("list not an array", Payload("lists.lstWarnings", "w"), "list lstWarnings");
+        row("list of eleven",
+            Payload("lists.lstWarnings",
+                    QJsonArray{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"}),
+            "list lstWarnings");
+        row("list of numbers", Payload("lists.lstWarnings", QJsonArray{1}), "list lstWarnings");
+        row("link of wrong types", Payload("link", QJsonObject{{"connected", 1}}), "link");
+        row("negative count", Payload("errors", QJsonObject{{"crc", -1}}), "errors.crc");
     }
     void badPayloadChangesNothing() {
         QFETCH(QByteArray, payload);
+        QFETCH(QString, reason);
         vp::state::HandleMessage(*a, View(Report()));
         const StateMap before = ViewOf(*a);
-        const auto reason = ApplyStateJson(*a, payload);
-        QVERIFY(reason);
-        QVERIFY2(!reason->contains('\n'), qPrintable(*reason));
+        const auto refusal = ApplyStateJson(*a, payload);
+        QVERIFY(refusal);
+        QVERIFY2(refusal->contains(reason) && !refusal->contains('\n'), qPrintable(*refusal));
         QCOMPARE(ViewOf(*a), before);
     }
 
