@@ -72,7 +72,32 @@ Options ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("record"),
         QStringLiteral("Append every frame sent and every message received to FILE."),
         QStringLiteral("FILE"));
-    parser.addOptions({port, screenshot, quitAfter, simulate, record});
+    const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("Run without a window: connect at start, reconnect every 5 s, poll, log."));
+    const QCommandLineOption publish(
+        QStringLiteral("publish"),
+        QStringLiteral("Publish the plant, read-only, to mqtt[s]://host[:port]/prefix."),
+        QStringLiteral("URL"));
+    const QCommandLineOption view(
+        QStringLiteral("view"),
+        QStringLiteral("Show the plant published at mqtt[s]://host[:port]/prefix, read-only."),
+        QStringLiteral("URL"));
+    const QCommandLineOption credentials(
+        QStringLiteral("mqtt-credentials"),
+        QStringLiteral("Broker user (first line) and password (second line); mode 0600."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption ca(QStringLiteral("mqtt-ca"),
+                                QStringLiteral("CA certificates that sign the broker's (mqtts)."),
+                                QStringLiteral("FILE"));
+    const QCommandLineOption cert(QStringLiteral("mqtt-cert"),
+                                  QStringLiteral("Client certificate for the broker (mqtts)."),
+                                  QStringLiteral("FILE"));
+    const QCommandLineOption key(QStringLiteral("mqtt-key"),
+                                 QStringLiteral("Key of the client certificate (mqtts)."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({port, screenshot, quitAfter, simulate, record, headless, publish, view,
+                       credentials, ca, cert, key});
     LetQtOptionsThrough(parser);
 
     if (!parser.parse(arguments)) return Fail(parser.errorText());
@@ -128,6 +153,39 @@ Options ParseCommandLine(const QStringList& arguments) {
         options.record = parser.value(record);
         if (options.record.isEmpty()) return Fail("--record wants a file name");
     }
+    options.headless = parser.isSet(headless);
+    for (const auto& [option, url] :
+         {std::pair{&publish, &options.publish}, {&view, &options.view}}) {
+        if (!parser.isSet(*option)) continue;
+        QString why;
+        *url = publish::ParseBrokerUrl(parser.value(*option), &why);
+        if (!*url) return Fail("--" + option->names().first() + ": " + why);
+    }
+    if (options.view) {
+        // A view has no serial line: nothing of the line's may go with it.
+        for (const QCommandLineOption* lineOption :
+             {&port, &simulate, &record, &headless, &publish})
+            if (parser.isSet(*lineOption))
+                return Fail("--view shows a plant from the broker; it cannot go with --" +
+                            lineOption->names().first());
+    }
+    if (options.headless && parser.isSet(screenshot))
+        return Fail("--headless has no window to take a --screenshot of");
+    const bool broker = options.publish || options.view;
+    for (const QCommandLineOption* brokerOption : {&credentials, &ca, &cert, &key})
+        if (parser.isSet(*brokerOption) && !broker)
+            return Fail("--" + brokerOption->names().first() + " wants --publish or --view");
+    if (parser.isSet(credentials)) {
+        QString why;
+        options.credentials = publish::ReadCredentials(parser.value(credentials), &why);
+        if (!options.credentials) return Fail(why);
+    }
+    options.tls = {parser.value(ca), parser.value(cert), parser.value(key)};
+    if (options.tls.cert.isEmpty() != options.tls.key.isEmpty())
+        return Fail("--mqtt-cert and --mqtt-key go together");
+    const bool tlsFiles = !options.tls.ca.isEmpty() || !options.tls.cert.isEmpty();
+    if (tlsFiles && !(options.publish ? options.publish : options.view)->tls)
+        return Fail("--mqtt-ca, --mqtt-cert and --mqtt-key want an mqtts:// URL");
     return options;
 }
 

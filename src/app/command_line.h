@@ -5,6 +5,9 @@
 #include <optional>
 
 #include "link/comm_port.h"
+#include "publish/broker_url.h"
+#include "publish/credentials.h"
+#include "publish/mqtt_client.h"
 
 namespace vp::app {
 
@@ -13,7 +16,12 @@ struct Options {
     QString screenshot;     // --screenshot FILE.png
     std::optional<double> quitAfterSeconds;
     bool simulate = false;
-    QString record;  // --record FILE: the line's traffic, appended
+    QString record;                                   // --record FILE: the line's traffic, appended
+    bool headless = false;                            // --headless: no window, connects at start
+    std::optional<publish::BrokerUrl> publish;        // --publish URL
+    std::optional<publish::BrokerUrl> view;           // --view URL: a window fed from the broker
+    std::optional<publish::Credentials> credentials;  // --mqtt-credentials FILE
+    publish::TlsFiles tls;                            // --mqtt-ca, --mqtt-cert, --mqtt-key
     // Set when the program must end at once: 0 after --help/--version, 2 on a bad command line;
     // message is what to print (stdout for 0, stderr for 2).
     std::optional<int> exitCode;

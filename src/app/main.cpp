@@ -2,41 +2,59 @@
 #include <QImageWriter>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
 #include "app/command_line.h"
+#include "app/headless.h"
 #include "app/panel.h"
+#include "app/publishing.h"
+#include "app/quit_signals.h"
+#include "app/remote_view.h"
 #include "panel/form1.h"
 #include "sim/simulated_controller.h"
 
-int main(int argc, char* argv[]) {
-    // Read before the application object, which needs a display: --help, --version and a bad
-    // option are answered without one.
-    const vp::app::Options options = vp::app::ParseCommandLine(vp::app::ArgumentList(argc, argv));
-    if (options.exitCode) {
-        std::fputs(qPrintable(options.message), options.exitCode == 0 ? stdout : stderr);
-        return *options.exitCode;
-    }
+namespace {
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("vacuum-panel"));
-    QApplication::setApplicationVersion(QStringLiteral(VP_VERSION));
+using vp::app::Options;
 
-    vp::link::PortNames ports = options.ports;
-    vp::sim::SimulatedController* simulator = nullptr;
-    if (options.simulate) {
-        simulator = new vp::sim::SimulatedController(&app);
-        QString error;
-        if (!simulator->Start(&error)) {
-            std::fprintf(stderr, "vacuum-panel: cannot start the simulated controller: %s\n",
-                         qPrintable(error));
-            return 1;
+int Refuse(const char* what, const QString& why) {
+    std::fprintf(stderr, "vacuum-panel: %s: %s\n", what, qPrintable(why));
+    return 1;
+}
+
+void QuitAfter(const Options& options) {
+    if (options.quitAfterSeconds)
+        QTimer::singleShot(static_cast<int>(*options.quitAfterSeconds * 1000),
+                           QCoreApplication::instance(), &QCoreApplication::quit);
+}
+
+// Saves the window as it stands when the program ends.
+void ScreenshotOnQuit(const Options& options, QWidget& window, int& status) {
+    if (options.screenshot.isEmpty()) return;
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, [&window, &status, options] {
+        QImageWriter writer(options.screenshot, "png");
+        if (!writer.write(window.grab().toImage())) {
+            std::fprintf(stderr, "vacuum-panel: cannot write %s: %s\n",
+                         qPrintable(options.screenshot), qPrintable(writer.errorString()));
+            status = 1;
         }
+    });
+}
+
+// The panel on a serial line, with a window or without, publishing if asked.
+int RunPanel(const Options& options) {
+    vp::link::PortNames ports = options.ports;
+    std::unique_ptr<vp::sim::SimulatedController> simulator;
+    if (options.simulate) {
+        simulator = std::make_unique<vp::sim::SimulatedController>();
+        QString error;
+        if (!simulator->Start(&error))
+            return Refuse("cannot start the simulated controller", error);
         // Port 3 is where the panel starts, so Connect reaches the simulated plant at once.
         ports.insert(3, simulator->DevicePath());
     }
 
-    vp::app::Panel panel({.ports = ports});
-    vp::panel::Form1& window = *panel.window();
+    vp::app::Panel panel({.ports = ports, .window = !options.headless});
     if (!options.record.isEmpty()) {
         if (const auto notice = panel.Record(options.record)) {
             // The panel works as well without a record: say so once and go on.
@@ -44,23 +62,63 @@ int main(int argc, char* argv[]) {
             panel.linkDisplay().ShowStatusText(*notice);
         }
     }
-    window.show();
-
-    int status = 0;
-    if (!options.screenshot.isEmpty()) {
-        // The picture shows the window as it stands when the program ends.
-        QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] {
-            QImageWriter writer(options.screenshot, "png");
-            if (!writer.write(window.grab().toImage())) {
-                std::fprintf(stderr, "vacuum-panel: cannot write %s: %s\n",
-                             qPrintable(options.screenshot), qPrintable(writer.errorString()));
-                status = 1;
-            }
-        });
+    std::unique_ptr<vp::app::Publishing> publishing;
+    if (options.publish) {
+        publishing = std::make_unique<vp::app::Publishing>(panel, *options.publish, options);
+        if (const auto why = publishing->Start()) return Refuse("cannot publish", *why);
     }
-    if (options.quitAfterSeconds)
-        QTimer::singleShot(static_cast<int>(*options.quitAfterSeconds * 1000), &app,
-                           &QCoreApplication::quit);
-    const int code = app.exec();
+    std::unique_ptr<vp::app::Headless> headless;
+    int status = 0;
+    if (options.headless) {
+        headless = std::make_unique<vp::app::Headless>(panel);
+        // Port 3, where the window starts, unless only other ports are mapped.
+        headless->Start(ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey());
+    } else {
+        panel.window()->show();
+        ScreenshotOnQuit(options, *panel.window(), status);
+    }
+    QuitAfter(options);
+    const int code = QCoreApplication::exec();
+    if (publishing) publishing->Stop();
     return code != 0 ? code : status;
+}
+
+int RunView(const Options& options) {
+    vp::app::RemoteView view(*options.view, options);
+    if (const auto why = view.Start()) return Refuse("cannot reach the broker", *why);
+    view.window().show();
+    int status = 0;
+    ScreenshotOnQuit(options, view.window(), status);
+    QuitAfter(options);
+    const int code = QCoreApplication::exec();
+    view.Stop();
+    return code != 0 ? code : status;
+}
+
+void Name(QCoreApplication& app) {
+    app.setApplicationName(QStringLiteral("vacuum-panel"));
+    app.setApplicationVersion(QStringLiteral(VP_VERSION));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    // Read before the application object, which needs a display: --help, --version and a bad
+    // option are answered without one.
+    const Options options = vp::app::ParseCommandLine(vp::app::ArgumentList(argc, argv));
+    if (options.exitCode) {
+        std::fputs(qPrintable(options.message), options.exitCode == 0 ? stdout : stderr);
+        return *options.exitCode;
+    }
+    if (options.headless) {
+        // No window system at all: a rack PC has no display.
+        QCoreApplication app(argc, argv);
+        Name(app);
+        vp::app::QuitOnTermination();
+        return RunPanel(options);
+    }
+    QApplication app(argc, argv);
+    Name(app);
+    vp::app::QuitOnTermination();
+    return options.view ? RunView(options) : RunPanel(options);
 }

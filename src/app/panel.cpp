@@ -14,8 +14,10 @@ Panel::Panel(Options options)
     connect(tmrLogData, &QTimer::timeout, this, &Panel::tmrLogData_Timer);
 
     // The incoming road: each message into the state, the link's own events beside it.
-    connect(&link_, &link::Link::MessageReceived, this,
-            [this](std::string_view message) { state::HandleMessage(state_, message); });
+    connect(&link_, &link::Link::MessageReceived, this, [this](std::string_view message) {
+        if (const auto list = state::HandleMessage(state_, message))
+            emit NewsArrived(*list, message);
+    });
     connect(&link_, &link::Link::FrameSent, &linkDisplay_, &state::LinkDisplay::FrameSent);
     connect(&link_, &link::Link::MessagesArrived, &linkDisplay_,
             &state::LinkDisplay::MessagesArrived);
@@ -54,6 +56,7 @@ void Panel::tmrLogData_Timer() {
     for (std::size_t i = 0; i < pressures.size(); ++i)
         pressures[i] = QByteArray::fromStdString(state_.LastPressures[i]);
     if (const auto notice = log_.Tick(pressures)) linkDisplay_.ShowStatusText(*notice);
+    emit PressuresLogged();
 }
 
 }  // namespace vp::app

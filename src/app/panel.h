@@ -44,6 +44,12 @@ public:
     panel::Form1* window() { return window_.get(); }
     QTimer* tmrLogData;  // 60 s pressure log
 
+signals:
+    // A message that went into one of the three lists, as it arrived.
+    void NewsArrived(vp::state::List list, std::string_view message);
+    // The log tick took the four pressures (state().LastPressures).
+    void PressuresLogged();
+
 private:
     state::PanelState state_;
     state::LinkDisplay linkDisplay_{state_};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+namespace vp::app {
+
+class Panel;
+
+// The panel without a window, for the rack PC beside the controller: it opens its port at once
+// as if Connect were pressed, and again every 5 s while the line is lost. Standard error gets
+// one line per change of the link's state.
+class Headless : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kRetryMs = 5000;
+
+    explicit Headless(Panel& panel);
+    // Port and speed as the window chooses them at start: 115200,n,8,1.
+    void Start(int port);
+    void tmrReconnect_Timer();
+    QTimer* tmrReconnect;
+
+private:
+    void Say(const QString& line);
+    void Watch(bool open);
+
+    Panel& panel_;
+    QString said_;
+    std::optional<bool> open_;
+    bool stale_ = false;
+};
+
+}  // namespace vp::app

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QObject>
+
+#include "app/command_line.h"
+#include "publish/mqtt_client.h"
+#include "publish/publisher.h"
+
+namespace vp::app {
+
+class Panel;
+
+// The client library's connection options from the command line's; the will (online=false under
+// the prefix) only for a publisher.
+publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const Options& options,
+                                           bool will);
+
+// Prints the broker's state on standard error, once per change: the status box belongs to the
+// serial line.
+void ReportBrokerState(publish::MqttClient& client);
+
+// A panel's plant on the broker: the client, the publisher, and the panel's news and log tick
+// handed to it.
+class Publishing : public QObject {
+    Q_OBJECT
+public:
+    Publishing(Panel& panel, const publish::BrokerUrl& url, const Options& options);
+    // A local fault (a TLS file that cannot be used): the reason; the broker being away is not one.
+    std::optional<QString> Start();
+    // online=false, and a clean goodbye to the broker.
+    void Stop();
+
+    publish::MqttClient& client() { return client_; }
+    publish::Publisher& publisher() { return publisher_; }
+
+private:
+    publish::MqttClient client_;
+    publish::Publisher publisher_;
+    bool stopped_ = false;
+};
+
+}  // namespace vp::app

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QObject>
+#include <QTimer>
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "state/panel_state.h"
+
+namespace vp::publish {
+
+class MqttClient;
+
+// The topics under a plant's prefix.
+struct Topics {
+    explicit Topics(const QString& prefix);
+    std::string online;    // "true"/"false", retained; the client's will says "false"
+    std::string state;     // the whole plant, retained
+    std::string events;    // list entries as they arrive, QoS 1, not retained
+    std::string pressure;  // the four pressures at the log tick
+};
+
+// Carries the panel's state onto the broker, read-only: it reads the state and writes topics,
+// and holds nothing that could reach the serial line.
+//
+// The retained state goes out when the plant changed, at most five times a second; a change of
+// the counters or the uptime alone goes out at most once a second, since those move at every
+// poll and would otherwise keep the topic at the poll rate. Nothing goes out when nothing changed.
+class Publisher : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kPlantSpacingMs = 200;
+    static constexpr int kCountersSpacingMs = 1000;
+    static constexpr int kGatherMs = 10;  // a poll, its answer and the lamps make one look
+
+    Publisher(MqttClient& client, state::PanelState& state, const QString& prefix,
+              QObject* parent = nullptr);
+
+    // An entry that went into one of the three lists, with the message that put it there.
+    void PublishEvent(state::List list, std::string_view raw);
+    void PublishPressures(const std::array<std::string, 4>& pressures);
+    // Says online=false and leaves the broker cleanly.
+    void Stop();
+
+    // The last state object published; empty before the first.
+    const QJsonObject& Published() const { return published_; }
+    void Check();  // the gathering timer's handler
+
+    static const QByteArray kOnline;
+    static const QByteArray kOffline;
+
+private:
+    void StateChanged();
+    void Republish();
+    void Send(const QJsonObject& object);
+
+    MqttClient& client_;
+    state::PanelState& state_;
+    Topics topics_;
+    QTimer timer_;
+    QJsonObject published_;
+    QElapsedTimer sincePlant_;    // since the plant's last change went out
+    QElapsedTimer sincePublish_;  // since anything went out
+};
+
+}  // namespace vp::publish
