@@ -63,8 +63,12 @@ std::optional<std::string> Latin1Text(const QJsonValue& value) {
 
 using Refusal = std::optional<QString>;
 
+// The refusal is one line on standard error, whatever the name holds.
 Refusal Unknown(const char* what, const QString& name) {
-    return QStringLiteral("unknown %1 \"%2\"").arg(QLatin1StringView(what), name.left(40));
+    QString shown = name.left(40);
+    for (QChar& c : shown)
+        if (!c.isPrint()) c = u'?';
+    return QStringLiteral("unknown %1 \"%2\"").arg(QLatin1StringView(what), shown);
 }
 
 Refusal ReadFills(const QJsonObject& fills, Staged& staged) {

@@ -252,6 +252,7 @@ private slots:
         row("panel not an object", Payload("panel", QJsonArray()), "\"panel\"");
         row("fills not an object", Payload("fills", 1), "panel.fills");
         row("unknown control", Payload("fills.shpNothing", 1), "unknown fill");
+        row("unknown control, line break", Payload("fills.shp\nX", 1), "unknown fill \"shp?X\"");
         row("unknown text", Payload("texts.lblNothing", "x"), "unknown text");
         row("unknown list", Payload("lists.lstNothing", QJsonArray()), "unknown list");
         row("a lamp", Payload("fills.shpSend", 255), "unknown fill");
