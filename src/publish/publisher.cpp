@@ -77,6 +77,7 @@ void Publisher::Check() {
 
 void Publisher::Send(const QJsonObject& object) {
     published_ = object;
+    ++publishedCount_;
     sincePublish_.start();
     client_.Publish(topics_.state, Compact(object), 1, true);
 }

@@ -47,8 +47,10 @@ public:
     // Says online=false and leaves the broker cleanly.
     void Stop();
 
-    // The last state object published; empty before the first.
+    // The last state object published, and how many went out; empty and 0 before the first.
     const QJsonObject& Published() const { return published_; }
+    int PublishedCount() const { return publishedCount_; }
+    const QTimer& timer() const { return timer_; }
     void Check();  // the gathering timer's handler
 
     static const QByteArray kOnline;
@@ -64,6 +66,7 @@ private:
     Topics topics_;
     QTimer timer_;
     QJsonObject published_;
+    int publishedCount_ = 0;
     QElapsedTimer sincePlant_;    // since the plant's last change went out
     QElapsedTimer sincePublish_;  // since anything went out
 };

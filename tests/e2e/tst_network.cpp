@@ -45,7 +45,8 @@ struct Gateway {
     bool Start(const Broker& broker) {
         const QString link = dir.filePath(QStringLiteral("controller"));
         if (!sim->Start() || !sim->MakeLink(link)) return false;
-        panel = std::make_unique<app::Panel>(app::Panel::Options{.ports = {{3, link}}, .window = false});
+        panel = std::make_unique<app::Panel>(
+            app::Panel::Options{.ports = {{3, link}}, .window = false});
         const app::Options options = Connecting(broker);
         publishing = std::make_unique<app::Publishing>(*panel, *options.publish, options);
         headless = std::make_unique<app::Headless>(*panel);
@@ -75,18 +76,19 @@ bool Lamp(Fill id) {
 
 // Every control the view shows from the broker holds what the panel's own state holds.
 QString Difference(const state::PanelState& panel, const state::PanelState& view) {
-#define VP_FILL(name)                                                              \
+#define VP_FILL(name)                                                             \
     if (!Lamp(Fill::name) && panel.FillOf(Fill::name) != view.FillOf(Fill::name)) \
         return QStringLiteral(#name);
 #define VP_TEXT(name) \
     if (panel.Caption(Text::name) != view.Caption(Text::name)) return QStringLiteral(#name);
 #define VP_LIST(name) \
     if (panel.Entries(List::name) != view.Entries(List::name)) return QStringLiteral(#name);
-    VP_FILLS(VP_FILL) VP_TEXTS(VP_TEXT) VP_LISTS(VP_LIST)
+    VP_FILLS(VP_FILL)
+    VP_TEXTS(VP_TEXT) VP_LISTS(VP_LIST)
 #undef VP_FILL
 #undef VP_TEXT
 #undef VP_LIST
-    return {};
+        return {};
 }
 
 // The widgets of the view's window hold its state once rendered.
@@ -219,8 +221,7 @@ private slots:
         const int frames = gateway.sim->FramesReceived();
         QTRY_VERIFY_WITH_TIMEOUT(gateway.sim->FramesReceived() > frames + 30, kWait);
         for (const QByteArray& body : gateway.sim->ReceivedBodies())
-            QVERIFY2(polls.contains(body) || body == "111_" || body == "040_",
-                     body.constData());
+            QVERIFY2(polls.contains(body) || body == "111_" || body == "040_", body.constData());
         QCOMPARE(gateway.state().Caption(Text::lbl1V1status), std::string("closed"));
         intruder.Stop();
     }
@@ -259,8 +260,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(other.State(), publish::MqttClient::BrokerState::Connected,
                                   kWait);
         QTRY_VERIFY_WITH_TIMEOUT(!subscribed.isEmpty(), kWait);
-        other.Publish(kPrefix.toStdString() + "/state", "{\"panel\": {\"fills\": {\"shpTG1\": -1}}}",
-                      1, false);
+        other.Publish(kPrefix.toStdString() + "/state",
+                      "{\"panel\": {\"fills\": {\"shpTG1\": -1}}}", 1, false);
         other.Publish(kPrefix.toStdString() + "/online", "maybe", 1, false);
         QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 2, kWait);
         QVERIFY(view.Grey());
