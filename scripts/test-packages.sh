@@ -57,6 +57,9 @@ export QT_QPA_PLATFORM=offscreen
 for program in vacuum-panel vacuum-controller-sim vacuum-trend; do
     [ "$(/usr/bin/$program --version)" = "$program $version" ] || fail "$program --version"
 done
+# A rack PC runs it headless: the program itself needs no window system's library.
+ldd /usr/bin/vacuum-panel | grep -E 'libX11|libxcb|libQt6Gui|libQt6Widgets' &&
+    fail "vacuum-panel links the window system"
 /usr/bin/vacuum-panel --screenshot "$work/panel.png" --quit-after 1
 is_png "$work/panel.png" || fail "the installed panel wrote no screenshot"
 # The simulator prints the pseudo-terminal it serves, and quits cleanly on SIGINT.

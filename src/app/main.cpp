@@ -1,5 +1,7 @@
-#include <QApplication>
-#include <QImageWriter>
+// One source, two programs. vacuum-panel is built without the window (VP_NO_WINDOW): it runs
+// --headless itself, needing neither a display nor the window system's libraries, and hands
+// every other command line to vacuum-panel-window, the same program with the window.
+#include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -9,9 +11,20 @@
 #include "app/panel.h"
 #include "app/publishing.h"
 #include "app/quit_signals.h"
+#include "sim/simulated_controller.h"
+#ifdef VP_NO_WINDOW
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#else
+#include <QApplication>
+#include <QImageWriter>
+
 #include "app/remote_view.h"
 #include "panel/form1.h"
-#include "sim/simulated_controller.h"
+#endif
 
 namespace {
 
@@ -28,6 +41,25 @@ void QuitAfter(const Options& options) {
                            QCoreApplication::instance(), &QCoreApplication::quit);
 }
 
+#ifdef VP_NO_WINDOW
+// The window's program stands beside this one in a build, and in lib/vacuum-panel when installed.
+int RunWindowProgram(char* argv[]) {
+    std::error_code error;
+    const auto here = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
+    for (const auto& path : {here / "vacuum-panel-window",
+                             here / "../lib/vacuum-panel/vacuum-panel-window"}) {
+        if (::access(path.c_str(), X_OK) == 0) {
+            ::execv(path.c_str(), argv);
+            std::fprintf(stderr, "vacuum-panel: cannot start %s: %s\n", path.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "vacuum-panel: the window's program is missing beside %s\n",
+                 here.c_str());
+    return 1;
+}
+#else
 // Saves the window as it stands when the program ends.
 void ScreenshotOnQuit(const Options& options, QWidget& window, int& status) {
     if (options.screenshot.isEmpty()) return;
@@ -40,6 +72,7 @@ void ScreenshotOnQuit(const Options& options, QWidget& window, int& status) {
         }
     });
 }
+#endif
 
 // The panel on a serial line, with a window or without, publishing if asked.
 int RunPanel(const Options& options) {
@@ -74,8 +107,10 @@ int RunPanel(const Options& options) {
         // Port 3, where the window starts, unless only other ports are mapped.
         headless->Start(ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey());
     } else {
+#ifndef VP_NO_WINDOW
         panel.window()->show();
         ScreenshotOnQuit(options, *panel.window(), status);
+#endif
     }
     QuitAfter(options);
     const int code = QCoreApplication::exec();
@@ -83,6 +118,7 @@ int RunPanel(const Options& options) {
     return code != 0 ? code : status;
 }
 
+#ifndef VP_NO_WINDOW
 int RunView(const Options& options) {
     vp::app::RemoteView view(*options.view, options);
     if (const auto why = view.Start()) return Refuse("cannot reach the broker", *why);
@@ -94,6 +130,7 @@ int RunView(const Options& options) {
     view.Stop();
     return code != 0 ? code : status;
 }
+#endif
 
 void Name(QCoreApplication& app) {
     app.setApplicationName(QStringLiteral("vacuum-panel"));
@@ -117,8 +154,12 @@ int main(int argc, char* argv[]) {
         vp::app::QuitOnTermination();
         return RunPanel(options);
     }
+#ifdef VP_NO_WINDOW
+    return RunWindowProgram(argv);
+#else
     QApplication app(argc, argv);
     Name(app);
     vp::app::QuitOnTermination();
     return options.view ? RunView(options) : RunPanel(options);
+#endif
 }

@@ -1,7 +1,9 @@
 #include "app/panel.h"
 
-#include "panel/form1.h"
 #include "state/dispatcher.h"
+#ifndef VP_NO_WINDOW
+#include "panel/form1.h"
+#endif
 
 namespace vp::app {
 
@@ -26,19 +28,23 @@ Panel::Panel(Options options)
             &state::LinkDisplay::ShowConnection);
     connect(&link_, &link::Link::ReportsStale, &linkDisplay_, &state::LinkDisplay::ReportsStale);
 
+#ifndef VP_NO_WINDOW
     if (options.window) {
-        window_ = std::make_unique<panel::Form1>(link_, state_);
+        window_ = {new panel::Form1(link_, state_), [](panel::Form1* form) { delete form; }};
         connect(&link_, &link::Link::ConnectionShown, window_.get(),
                 [this](bool open) { window_->ShowPortLists(open); });
     }
+#endif
 
     link_.Load();
     linkDisplay_.Load(link_.ComText());
+#ifndef VP_NO_WINDOW
     if (window_) {
         window_->Form_Load();
         // The first picture is drawn before the window shows, not a frame later.
         window_->view().Render();
     }
+#endif
     link_.Start();
     tmrLogData->start();
 }

@@ -57,7 +57,8 @@ private:
     logging::SystemClock systemClock_;
     logging::PressureLog log_;
     record::TrafficRecorder recorder_;
-    std::unique_ptr<panel::Form1> window_;
+    // Deleted through a function of panel.cpp, so that a build without the window needs none.
+    std::unique_ptr<panel::Form1, void (*)(panel::Form1*)> window_{nullptr, nullptr};
 };
 
 }  // namespace vp::app
