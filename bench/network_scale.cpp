@@ -266,9 +266,10 @@ int Run(int seconds, int count) {
 
     // The view: one connection, a feed and a state per plant.
     QString error;
-    const auto url = vp::publish::ParseBrokerUrl(broker.Url(QStringLiteral("site")), &error);
-    vp::publish::MqttClient client(
-        {.url = *url, .clientId = QStringLiteral("scale-view-%1").arg(::getpid())});
+    vp::publish::MqttClient::Options viewOptions;
+    viewOptions.url = *vp::publish::ParseBrokerUrl(broker.Url(QStringLiteral("site")), &error);
+    viewOptions.clientId = QStringLiteral("scale-view-%1").arg(::getpid());
+    vp::publish::MqttClient client(viewOptions);
     std::vector<std::unique_ptr<vp::state::PanelState>> states;
     std::vector<std::unique_ptr<vp::publish::RemoteFeed>> feeds;
     for (int i = 0; i < count; ++i) {
