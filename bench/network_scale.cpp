@@ -171,8 +171,9 @@ public:
         switching_ = true;
         const int count = static_cast<int>(plants_.size());
         for (int i = 0; i < count; ++i) {
-            QTimer::singleShot(kTogglePeriodMs * i / count, Qt::PreciseTimer, plants_[i].toggle,
-                               [this, i] {
+            // Spread so that every plant's last switch, jitter and all, falls inside the run.
+            QTimer::singleShot((kTogglePeriodMs - kPollMs) * i / count, Qt::PreciseTimer,
+                               plants_[i].toggle, [this, i] {
                                    SwitchSoon(i);
                                    plants_[i].toggle->start();
                                });
@@ -292,19 +293,20 @@ int Run(int seconds, int count) {
             std::make_unique<vp::publish::RemoteFeed>(client, *states.back(), PlantName(i)));
     }
     std::vector<vp::state::ColourValue> lastFill(static_cast<std::size_t>(count), 0);
-    long long stateMessages = 0;
+    long long stateMessages = 0, stateBytes = 0;
     int staleMoments = 0;
     bool measuring = false;
     // Connected after the feeds: by the time this runs the state has taken the message.
     QObject::connect(
         &client, &vp::publish::MqttClient::MessageArrived, &client,
-        [&](const QByteArray& topic, const QByteArray&) {
+        [&](const QByteArray& topic, const QByteArray& payload) {
             const long long now = NowNs();
             const QByteArray root = "site/plant";
             if (!topic.startsWith(root) || !topic.endsWith("/state")) return;
             const int i = topic.mid(root.size(), 2).toInt() - 1;
             if (i < 0 || i >= count) return;
             ++stateMessages;
+            stateBytes += payload.size();
             const vp::state::PanelState& s = *states[i];
             if (measuring && s.Link.stale) ++staleMoments;
             const auto fill = s.FillOf(kValveShape);
@@ -449,6 +451,8 @@ int Run(int seconds, int count) {
            (ownCpu - simCpu) / elapsed * 100, "% of one core");
     Figure("simulators CPU (their thread, apart)", simCpu / elapsed * 100, "% of one core");
     Figure("state messages into the view", messages / elapsed, "/s");
+    Figure("state message size, mean", stateMessages ? double(stateBytes) / stateMessages : 0,
+           "bytes");
     Figure("state messages showing a stale link", staleMoments, "messages");
 
     long answered = 0, received = 0, crc = 0, badFrames = 0, dropped = 0;
