@@ -86,6 +86,7 @@ public:
     }
 
     quint16 port() const { return port_; }
+    pid_t pid() const { return pid_; }  // 0 while stopped
     quint16 tlsPort() const { return tlsPort_; }
     QString Url(const QString& prefix) const {
         return QStringLiteral("mqtt://127.0.0.1:%1/%2").arg(port_).arg(prefix);
