@@ -28,13 +28,15 @@ struct Topics {
 // Carries the panel's state onto the broker, read-only: it reads the state and writes topics,
 // and holds nothing that could reach the serial line.
 //
-// The retained state goes out when the plant changed, at most five times a second; a change of
-// the counters or the uptime alone goes out at most once a second, since those move at every
-// poll and would otherwise keep the topic at the poll rate. Nothing goes out when nothing changed.
+// The retained state goes out when the plant changed, at most ten times a second: the status
+// poll's own rate, so a change reaches subscribers with the report that brought it, and a flood
+// of reports faster than any poll is not passed on. A change of the counters or the uptime alone
+// goes out at most once a second, since those move at every poll. Nothing goes out when nothing
+// changed.
 class Publisher : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kPlantSpacingMs = 200;
+    static constexpr int kPlantSpacingMs = 100;
     static constexpr int kCountersSpacingMs = 1000;
     static constexpr int kGatherMs = 10;  // a poll, its answer and the lamps make one look
 
