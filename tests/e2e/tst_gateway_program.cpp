@@ -26,6 +26,12 @@ vp::publish::BrokerUrl Url(const QString& text) {
     return vp::publish::ParseBrokerUrl(text, nullptr).value();
 }
 
+MqttClient::Options ClientOptions(const QString& url) {
+    MqttClient::Options options;
+    options.url = Url(url);
+    return options;
+}
+
 // A rack PC or a service: no display, and no window system asked for.
 QProcessEnvironment NoDisplay() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -60,7 +66,7 @@ struct Program {
 // An independent subscriber to everything under the prefix; keeps the last payload per topic,
 // named without the prefix.
 struct Listener {
-    explicit Listener(const QString& url) : client(MqttClient::Options{.url = Url(url)}) {
+    explicit Listener(const QString& url) : client(ClientOptions(url)) {
         const QByteArray prefix = Url(url).prefix.toUtf8();
         QObject::connect(&client, &MqttClient::MessageArrived,
                          [this, prefix](const QByteArray& topic, const QByteArray& payload) {
@@ -79,6 +85,14 @@ struct Listener {
 bool LiveState(const QByteArray& payload) {
     const QJsonObject state = QJsonDocument::fromJson(payload).object();
     return state["link"].toObject()["connected"].toBool() && state["gauges"].isObject();
+}
+
+// A broker that lets alice in with her password, and nobody else.
+BrokerOptions Alice() {
+    BrokerOptions options;
+    options.user = QStringLiteral("alice");
+    options.password = QStringLiteral("s3cret");
+    return options;
 }
 
 bool AllGrey(const vp::state::PanelState& state) {
@@ -110,13 +124,14 @@ private slots:
         const QString record = dir_.filePath(QString("record-%1").arg(signal));
         Listener listener(Here());
         QVERIFY(listener.started);
-        Program panel({"--headless", "--simulate", "--publish", Here(), "--record",
-                       record});
+        Program panel({"--headless", "--simulate", "--publish", Here(), "--record", record});
         QTRY_VERIFY_WITH_TIMEOUT(panel.Said("vacuum-panel: link connected: Com3,115200,n,8,1\n"),
                                  kWait);
         QCOMPARE(panel.Said("vacuum-panel: Port 3 open successfully\n"), 1);
         QTRY_COMPARE_WITH_TIMEOUT(listener.last.value("online"), "true", kWait);
         QTRY_VERIFY_WITH_TIMEOUT(LiveState(listener.last.value("state")), kWait);
+        Listener joining(Here());  // online is said once per connection: retained, or not seen
+        QTRY_COMPARE_WITH_TIMEOUT(joining.last.value("online"), "true", kWait);
 
         panel.Signal(signal);
         QVERIFY(panel.Ended());
@@ -157,7 +172,7 @@ private slots:
     void refusingBroker() {
         QFETCH(QByteArray, password);
         QFETCH(bool, accepted);
-        Broker broker(BrokerOptions{.user = "alice", .password = "s3cret"});
+        Broker broker(Alice());
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         const QString credentials = Write("credentials", "alice\n" + password + "\n", 0600);
         const QString record = dir_.filePath("record-" + password);
@@ -187,7 +202,9 @@ private slots:
     }
     void tls() {
         QFETCH(bool, ca);
-        Broker broker(BrokerOptions{.tls = true});
+        BrokerOptions withTls;
+        withTls.tls = true;
+        Broker broker(withTls);
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         QStringList arguments{"--headless", "--simulate", "--publish", broker.TlsUrl("plant")};
         if (ca) arguments << "--mqtt-ca" << broker.CaFile();
@@ -225,19 +242,19 @@ private slots:
         QTest::addColumn<QString>("names");  // what the one line must point at
         const QString url = "mqtt://127.0.0.1/plant";
         const QString tls = "mqtts://127.0.0.1/plant";
-        QTest::newRow("view with simulate") << QStringList{"--view", url, "--simulate"}
-                                            << "--simulate";
-        QTest::newRow("view with publish") << QStringList{"--view", url, "--publish", url}
-                                           << "--publish";
-        QTest::newRow("CA without TLS") << QStringList{"--publish", url, "--mqtt-ca", "ca.pem"}
-                                        << "mqtts://";
+        QTest::newRow("view with simulate")
+            << QStringList{"--view", url, "--simulate"} << "--simulate";
+        QTest::newRow("view with publish")
+            << QStringList{"--view", url, "--publish", url} << "--publish";
+        QTest::newRow("CA without TLS")
+            << QStringList{"--publish", url, "--mqtt-ca", "ca.pem"} << "mqtts://";
         QTest::newRow("certificate without key")
             << QStringList{"--publish", tls, "--mqtt-cert", "c.pem"} << "--mqtt-key";
         QTest::newRow("no prefix") << QStringList{"--publish", "mqtt://127.0.0.1"} << "--publish";
         QTest::newRow("wildcard in prefix")
             << QStringList{"--view", "mqtt://127.0.0.1/site/+"} << "--view";
-        QTest::newRow("unknown scheme") << QStringList{"--publish", "http://127.0.0.1/p"}
-                                        << "--publish";
+        QTest::newRow("unknown scheme")
+            << QStringList{"--publish", "http://127.0.0.1/p"} << "--publish";
         QTest::newRow("headless screenshot")
             << QStringList{"--headless", "--screenshot", "a.png"} << "--screenshot";
         QTest::newRow("credentials readable by others")
