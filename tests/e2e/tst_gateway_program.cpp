@@ -136,14 +136,14 @@ private slots:
         panel.Signal(signal);
         QVERIFY(panel.Ended());
         QCOMPARE(panel.process.exitCode(), 0);
-        // Retained and said by the panel itself: the broker had a clean goodbye, so no will.
+        // Retained; a clean goodbye drops the will, so only the panel's own word can put it there.
         Listener late(Here());
         QTRY_COMPARE_WITH_TIMEOUT(late.last.value("online"), "false", kWait);
         QFile file(record);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray lines = file.readAll();
         QVERIFY(lines.count('\n') > 2);
-        QVERIFY(lines.endsWith('\n'));
+        QVERIFY(lines.endsWith('\n'));  // no line cut short at the end
     }
 
     // The broker says the will for a panel that vanished; the view greys on it at once, not by
