@@ -132,6 +132,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(LiveState(listener.last.value("state")), kWait);
         Listener joining(Here());  // online is said once per connection: retained, or not seen
         QTRY_COMPARE_WITH_TIMEOUT(joining.last.value("online"), "true", kWait);
+        // A rack PC has no window system: none of its libraries is even loaded.
+        QFile maps(QString("/proc/%1/maps").arg(panel.process.processId()));
+        QVERIFY(maps.open(QIODevice::ReadOnly));
+        const QByteArray mapped = maps.readAll();
+        for (const char* library : {"libQt6Gui", "libQt6Widgets", "libX11", "libxcb"})
+            QVERIFY2(!mapped.contains(library), library);
 
         panel.Signal(signal);
         QVERIFY(panel.Ended());
