@@ -47,6 +47,7 @@
 #include "panel/form1.h"
 #include "protocol/status_report.h"
 #include "report_maker.h"
+#include "run_for.h"
 
 namespace {
 
@@ -91,20 +92,7 @@ void Figure(const char* name, double value, const char* unit) {
     std::fflush(stdout);
 }
 
-// Runs the event loop for `ms` milliseconds, or until `done` says so (asked every 10 ms).
-template <typename Done>
-bool RunFor(int ms, Done done) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    check.start(10);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
+using ::RunFor;
 // Without a check: nothing but the panel's own work wakes the process.
 void RunFor(int ms) {
     QEventLoop loop;

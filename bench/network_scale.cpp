@@ -45,6 +45,7 @@
 #include "state/colour_values.h"
 #include "state/panel_state.h"
 #include "support/broker.h"
+#include "run_for.h"
 
 namespace {
 
@@ -106,20 +107,7 @@ void Figure(const std::string& name, double value, const char* unit) {
     std::fflush(stdout);
 }
 
-// Runs the event loop until `done` says so (asked every 10 ms) or `ms` have passed.
-template <typename Done>
-bool RunFor(int ms, Done done) {
-    if (done()) return true;
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-        if (done()) loop.quit();
-    });
-    check.start(10);
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    return done();
-}
+using ::RunFor;
 void RunFor(int ms) {
     RunFor(ms, [] { return false; });
 }
