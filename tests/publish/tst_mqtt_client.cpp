@@ -212,7 +212,6 @@ private slots:
         QTest::addColumn<QByteArray>("user");
         QTest::addColumn<QByteArray>("password");
         QTest::newRow("wrong password") << QByteArray("alice") << QByteArray("secret");
-        QTest::newRow("unknown user") << QByteArray("bob") << QByteArray("s3cret");
         QTest::newRow("none") << QByteArray() << QByteArray();
     }
     void refusedIsToldOnce() {
@@ -227,8 +226,9 @@ private slots:
         QVERIFY(panel.Start());
         QTRY_COMPARE(panel.states, QList<State>{State::Refused});
         QVERIFY(!panel.details.first().isEmpty());
-        // It tries again after the back-off's first step, and says so no second time.
-        QTRY_VERIFY_WITH_TIMEOUT(broker.Log().count(QStringLiteral("not authorised")) >= 2,
+        // It tries again after the back-off's steps, and says so no second time: by the third
+        // refusal the broker logged, it has long taken in the second.
+        QTRY_VERIFY_WITH_TIMEOUT(broker.Log().count(QStringLiteral("not authorised")) >= 3,
                                  kReconnectBound);
         QCOMPARE(panel.states, QList<State>{State::Refused});
     }
