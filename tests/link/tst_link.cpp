@@ -240,8 +240,7 @@ private slots:
     void heldDeviceIsInUseUnderAnyOfItsNames() {
         QFETCH(bool, firstByLink);
         QFETCH(bool, secondByLink);
-        PseudoTerminal pty;
-        QVERIFY(pty.ok());
+        const PseudoTerminal& pty = *this->pty;
         QTemporaryDir dir;
         const QString link = dir.filePath("controller"), other = dir.filePath("also-controller");
         QVERIFY(QFile::link(pty.path(), link));
@@ -259,8 +258,7 @@ private slots:
     }
 
     void deviceWithoutPermissionIsOpenFailedWithTheRemedy() {
-        PseudoTerminal pty;
-        QVERIFY(pty.ok());
+        const PseudoTerminal& pty = *this->pty;
         QTemporaryDir dir;
         QVERIFY(
             QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther));
@@ -345,8 +343,7 @@ private slots:
     void settingsAreCheckedOnlyAtOpen() {
         QFETCH(QString, settings);
         QFETCH(bool, opens);
-        PseudoTerminal pty;
-        QVERIFY(pty.ok());
+        const PseudoTerminal& pty = *this->pty;
         MSComm port({{1, pty.path()}});
         port.SetSettings(settings);
         QCOMPARE(port.Settings(), settings);  // any text is taken while closed
