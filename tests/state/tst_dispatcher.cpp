@@ -247,10 +247,8 @@ private slots:
 
     row("TMP1 stopped", {{kTMP1, Byte(193)}}, pump("TMP1", kYellow, "stopped"));
     row("TMP1 started", {{kTMP1, Byte(196)}}, pump("TMP1", kGreen, "started"));
-    row("TMP1 accelerating", {{kTMP1, Byte(194)}}, pump("TMP1", kCyan, "accelerating"));
     row("TMP1 197", {{kTMP1, Byte(197)}},
         {{"shpTMP1", kRed}, {"lblTMP1status", "error"}, {"lblTMP1State", "TMP1 state: "}});
-    row("TMP2 stopping", {{kTMP2, Byte(195)}}, pump("TMP2", kMagenta, "stopping"));
     row("TMP2 bad size", {{kTMP2, Byte(152)}},
         {{"shpTMP2", kRed}, {"lblTMP2status", "error"}, {"lblTMP2State", "TMP2 state: bad size"}});
     row("TMP1 speed", {{kTMP1Speed, "abcdef"}}, {{"lblTMP1speed", "abc/def"}});

@@ -33,17 +33,17 @@ void Append(const QString& path, const QByteArray& bytes) {
     file.write(bytes);
 }
 
+using Sized = QList<QList<size_t>>;
+
 // Points in each segment of each gauge's trace.
-QList<QList<size_t>> Sizes(const Traces& traces) {
-    QList<QList<size_t>> sizes;
+Sized Sizes(const Traces& traces) {
+    Sized sizes;
     for (const auto& trace : traces) {
         sizes.append(QList<size_t>());
         for (const Segment& segment : trace) sizes.last().append(segment.size());
     }
     return sizes;
 }
-
-using Sized = QList<QList<size_t>>;
 
 QDateTime At(const QString& date, const QString& time) {
     return QDateTime(QDate::fromString(date, Qt::ISODate), QTime::fromString(time, Qt::ISODate));
@@ -470,11 +470,7 @@ private slots:
         // The gap at 10:04..10:30 cuts every gauge in two.
         const TracePlot* plot = TracePlotOf(chart);
         QVERIFY(plot);
-        QList<size_t> points;
-        for (const auto& segments : plot->Drawn()) {
-            for (const Segment& segment : segments) points << segment.size();
-        }
-        QCOMPARE(points, (QList<size_t>{5, 2, 5, 2, 3, 2, 5, 2}));
+        QCOMPARE(Sizes(plot->Drawn()), (Sized{{5, 2}, {5, 2}, {3, 2}, {5, 2}}));
         QCOMPARE(plot->Drawn()[2][0][0].y(), double(4.467e-7f));
         QCOMPARE(plot->parentItem(), &chart);
         auto* time = qobject_cast<QDateTimeAxis*>(chart.axes(Qt::Horizontal).value(0));
@@ -499,13 +495,12 @@ private slots:
 
     // A long reading shows how far it got, then the plot.
     void windowShowsProgressWhileReading() {
-        QTemporaryDir dir;
-        LogWriter writer(dir.path());
+        LogWriter writer(dir_.path());
         for (int day = 0; day < 40; ++day)
             writer.Tick(QDate(2026, 11, 1).addDays(day).toString(Qt::ISODate), "10:00:00",
                         kHighVacuum);
         Options options;
-        options.inputs = {dir.filePath("log")};
+        options.inputs = {dir_.filePath("log")};
         options.range.from = QDate(2026, 11, 1);
         TrendWindow window(options);
         QSignalSpy progress(window.prbLoad, &QProgressBar::valueChanged);
