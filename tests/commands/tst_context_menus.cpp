@@ -4,7 +4,7 @@
 #include <set>
 
 #include "panel/units.h"
-#include "panel_on_pty.h"
+#include "support/panel_on_pty.h"
 
 using vp::panel::Label;
 using vp::panel::Shape;

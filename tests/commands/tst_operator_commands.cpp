@@ -7,7 +7,7 @@
 #include <QtTest>
 #include <set>
 
-#include "panel_on_pty.h"
+#include "support/panel_on_pty.h"
 #include "protocol/lines.h"
 #include "sim/responder.h"
 

@@ -7,9 +7,8 @@
 
 #include "app/panel.h"
 #include "panel/form1.h"
-#include "support/pseudo_terminal.h"
+#include "support/panel_on_pty.h"
 
-using vp::app::Panel;
 using vp::panel::Form1;
 using vp::panel::Label;
 using vp::panel::Shape;
@@ -23,8 +22,12 @@ class TestForm1 : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { Make({}); }
-    void cleanup() { panel.reset(); }
+    // Only the changes a test makes: the panel's own ticks would add their own.
+    void init() {
+        p = std::make_unique<PanelOnPty>();
+        form = p->form;
+    }
+    void cleanup() { p.reset(); }
 
     void indicatorsGreyAtStart() {
         int grey = 0;
@@ -38,9 +41,9 @@ private slots:
     }
 
     void portSettingsAfterLoad() {
-        QCOMPARE(panel->link().MSComm1().CommPort(), 3);
-        QCOMPARE(panel->link().MSComm1().Settings(), QStringLiteral("115200,n,8,1"));
-        QVERIFY(!panel->link().MSComm1().PortOpen());
+        QCOMPARE(p->app->link().MSComm1().CommPort(), 3);
+        QCOMPARE(p->app->link().MSComm1().Settings(), QStringLiteral("115200,n,8,1"));
+        QVERIFY(!p->app->link().MSComm1().PortOpen());
         QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com1,9600,N,8,1"));
         QCOMPARE(form->Combo1->currentText(), QStringLiteral("115200"));
         QCOMPARE(form->Combo2->currentText(), QStringLiteral("n"));
@@ -71,21 +74,17 @@ private slots:
         form->Combo3->setCurrentIndex(port);
         form->Combo1->setCurrentIndex(speed);
         form->Combo2->setCurrentIndex(parity);
-        QTEST(int(panel->link().MSComm1().CommPort()), "commPort");
-        QTEST(panel->link().MSComm1().Settings(), "settings");
+        QTEST(int(p->app->link().MSComm1().CommPort()), "commPort");
+        QTEST(p->app->link().MSComm1().Settings(), "settings");
         // The lists never write the port summary: only the connection display does.
         QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com1,9600,N,8,1"));
     }
 
     void choosingAPortClosesAnOpenOne() {
-        PseudoTerminal pty;
-        QVERIFY(pty.ok());
-        Make({{3, pty.path()}});
-        QCOMPARE(panel->link().MSComm1().SetPortOpen(true), 0);
-        QVERIFY(panel->link().MSComm1().PortOpen());
+        QVERIFY(p->Open());
         form->Combo3->setCurrentIndex(4);
-        QVERIFY(!panel->link().MSComm1().PortOpen());
-        QCOMPARE(panel->link().MSComm1().CommPort(), 5);
+        QVERIFY(!p->app->link().MSComm1().PortOpen());
+        QCOMPARE(p->app->link().MSComm1().CommPort(), 5);
         form->view().Render();
         QVERIFY(form->txtStatus->text().isEmpty());
     }
@@ -137,8 +136,7 @@ private slots:
         QVERIFY(form->shpTMP1->testAttribute(Qt::WA_TransparentForMouseEvents));
         QVERIFY(form->Line4->testAttribute(Qt::WA_TransparentForMouseEvents));
         QVERIFY(!form->lblTmp1->testAttribute(Qt::WA_TransparentForMouseEvents));
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QVERIFY(p->Show());
         // A point inside TMP1 but on no label reaches the window surface.
         const QPoint inTmp1(form->shpTMP1->x() + 2,
                             form->shpTMP1->y() + form->shpTMP1->height() - 2);
@@ -185,7 +183,7 @@ private slots:
     }
 
     void renderWritesWhatChanged() {
-        auto& state = panel->state();
+        auto& state = p->app->state();
         state.SetFill(Fill::shp1V1, 0x0000FF00);
         state.SetCaption(Text::lbl1V1status, "open");
         state.SetCaption(Text::txtUptime, "42s");
@@ -207,7 +205,7 @@ private slots:
     }
 
     void nothingChangedNothingRendered() {
-        auto& state = panel->state();
+        auto& state = p->app->state();
         state.SetCaption(Text::lblStatus, "Connected");
         form->view().Render();
         const auto renders = form->view().Renders();
@@ -218,7 +216,7 @@ private slots:
     }
 
     void burstRendersAtScreenPace() {
-        auto& state = panel->state();
+        auto& state = p->app->state();
         form->view().Render();
         const auto before = form->view().Renders();
         QElapsedTimer clock;
@@ -241,36 +239,24 @@ private slots:
 
     void longStatusTextShowsItsBeginning() {
         const QString text = QStringLiteral("Could not open log file for writing: Is a directory");
-        panel->linkDisplay().ShowStatusText(text);
+        p->app->linkDisplay().ShowStatusText(text);
         form->view().Render();
         QCOMPARE(form->txtStatus->text(), text);
         QCOMPARE(form->txtStatus->cursorPosition(), 0);
         QCOMPARE(form->txtStatus->toolTip(), text);
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form));
+        QVERIFY(p->Show());
         // What the box shows starts with the text's first word.
         const QRect cursor = form->txtStatus->inputMethodQuery(Qt::ImCursorRectangle).toRect();
         QVERIFY(cursor.left() < form->txtStatus->width() / 4);
     }
 
 private:
-    template <class T>
-    T* find(const char* name) {
-        return form->findChild<T*>(QString::fromLatin1(name));
-    }
-    void Make(vp::link::PortNames ports) {
-        panel.reset();
-        panel = std::make_unique<Panel>(Panel::Options{.ports = std::move(ports)});
-        form = panel->window();
-        // Only the changes a test makes: the link's own ticks would add their own.
-        for (QTimer* t : panel->link().findChildren<QTimer*>()) t->stop();
-    }
     bool IsIndicator(const Shape* shape) const {
         for (std::size_t i = 0; i < vp::state::kIndicatorCount; ++i)
             if (shape->objectName() == vp::state::Name(static_cast<Fill>(i))) return true;
         return false;
     }
-    std::unique_ptr<Panel> panel;
+    std::unique_ptr<PanelOnPty> p;
     Form1* form = nullptr;
 };
 

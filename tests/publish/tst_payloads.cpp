@@ -97,7 +97,6 @@ private slots:
         QTest::addColumn<Messages>("messages");
         QTest::addColumn<bool>("stale");
         const QByteArray accented = Signed("077_" + kOk + "caf\xe9 \x80\xff\x01");
-        QTest::newRow("running plant") << Messages{Report()} << false;
         QTest::newRow("every kind of message")
             << Messages{Report(),
                         Signed("040_" + kOk + "001234000010"),
@@ -157,11 +156,13 @@ private slots:
         row("speed", {Report({{43, "042"}})}, "pumps/TMP1/speed_percent/0", 42);
         row("branch outside table", {Report({{68, "?"}})}, "branches/2", QJsonValue());
         row("hours", {Report(), hours}, "pumps/TMP1/hours", 1234);
+        row("hours of TMP2", {Report(), hours}, "pumps/TMP2/hours", 10);
         row("hours failed", {Report(), hours, Signed("040_" + Byte(149) + "001234000010")},
             "pumps/TMP1/hours", QJsonValue());
         row("uptime", {Report()}, "uptime_s", 3600);
         row("gauge errors", {Signed("090_" + kOk + "00001000020000300004")}, "errors/gauges/1G3",
             4);
+        row("icpcon errors not reported yet", {hours}, "errors/icpcon/0", QJsonValue());
         row("operation errors", {Signed("121_" + Byte(170))}, "errors/operation", 1);
     }
     void meaningFollowsTheReport() {

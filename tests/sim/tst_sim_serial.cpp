@@ -47,10 +47,6 @@ QString StatusProblem(const QByteArray& line) {
     return {};
 }
 
-bool IsAck(const QByteArray& line, int kind) {
-    return line.size() == 8 && ChecksumOk(line) && Kind(line) == kind && CodeAt(line, 5) == 150;
-}
-
 // A command, the one that undoes it, and the report position both show at.
 struct Switch {
     QByteArray on, off;
@@ -78,7 +74,9 @@ private:
     }
     QByteArray Status() { return Ask("111_").value(0); }
     bool Acked(const QByteArray& command) {
-        return IsAck(Ask(command).value(0), command.left(3).toInt());
+        const QByteArray line = Ask(command).value(0);
+        return line.size() == 8 && ChecksumOk(line) && Kind(line) == Kind(command) &&
+               CodeAt(line, 5) == 150;
     }
 
 private slots:
@@ -193,11 +191,10 @@ private slots:
         QFETCH(int, width);
         sim_->plant().Advance(4 * 3600);  // counts grow now and then
         const QByteArray line = Ask(query).value(0);
-        QCOMPARE(line.size(), 5 + fields * width + 3);
-        QVERIFY(ChecksumOk(line));
-        QCOMPARE(line.left(3), query.left(3));
-        QCOMPARE(CodeAt(line, 5), 150);
-        QVERIFY(IsDigits(FieldAt(line, 6, fields * width)));
+        QVERIFY2(line.size() == 5 + fields * width + 3 && ChecksumOk(line) &&
+                     Kind(line) == Kind(query) && CodeAt(line, 5) == 150 &&
+                     IsDigits(FieldAt(line, 6, fields * width)),
+                 line.constData());
         if (reset.isEmpty()) return;
         QVERIFY2(FieldAt(line, 6, fields * width) != B(fields * width, '0'), line.constData());
         QVERIFY(Acked(reset));
@@ -222,9 +219,7 @@ private slots:
         panel_->SendRaw(frame);
         QTRY_COMPARE_WITH_TIMEOUT(panel_->LineCount(), 1, kWait);
         const QByteArray line = panel_->Lines()[0];
-        QCOMPARE(line.size(), 8);
-        QVERIFY(ChecksumOk(line));
-        QCOMPARE(line.left(3), frame.left(3));
+        QVERIFY(line.size() == 8 && ChecksumOk(line) && line.left(3) == frame.left(3));
         QTEST(CodeAt(line, 5), "code");
         QTEST(sim_->BadFramesReceived(), "badFrames");
         QCOMPARE(sim_->FramesReceived(), 1);
@@ -289,14 +284,12 @@ private slots:
     }
 
     void faultClearEndsSilenceAndPendingFaults() {
-        QVERIFY(sim_->InjectFault("silence=3600"));
-        QVERIFY(sim_->InjectFault("bad-checksum"));
+        QVERIFY(sim_->InjectFault("silence=3600") && sim_->InjectFault("bad-checksum"));
         panel_->Send("111_");
         QTRY_COMPARE_WITH_TIMEOUT(sim_->FramesReceived(), 1, kWait);
         QVERIFY(sim_->InjectFault("clear"));
-        const QList<QByteArray> lines = Ask("111_");
-        QCOMPARE(lines.size(), 1);
-        QCOMPARE(StatusProblem(lines[0]), QString());
+        QCOMPARE(Ask("111_").size(), 1);
+        QCOMPARE(StatusProblem(panel_->Lines()[0]), QString());
     }
 
     void unknownFaultsAreRefused_data() {
@@ -347,17 +340,11 @@ private slots:
         QCOMPARE(QFileInfo(link).symLinkTarget(), sim_->DevicePath());
         QVERIFY(!sim_->MakeLink(dir.filePath(QStringLiteral("missing/dir/link"))));
 
-        QSignalSpy errors(&panel_->port, &QSerialPort::errorOccurred);
-        sim_->Stop();
-        QTRY_VERIFY_WITH_TIMEOUT(panel_->port.error() == QSerialPort::ResourceError ||
-                                     panel_->port.error() == QSerialPort::ReadError,
-                                 kWait);
-        QVERIFY(!errors.isEmpty());
+        sim_->Stop();  // what the panel's port then says is seen end to end
         QVERIFY(!QFileInfo::exists(link));
         QVERIFY(sim_->DevicePath().isEmpty());
 
-        QString error;
-        QVERIFY2(sim_->Start(&error), qPrintable(error));
+        QVERIFY(sim_->Start());
         QCOMPARE(QFileInfo(link).symLinkTarget(), sim_->DevicePath());
         panel_ = std::make_unique<PanelEnd>();
         QVERIFY(panel_->Open(link));

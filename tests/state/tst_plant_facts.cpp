@@ -32,7 +32,6 @@ private slots:
     void newsNamesTheListThatTookIt();
     void aReportIsKeptAsMeaningAndEndsTheGrey();
     void aCodeOutsideItsTableStillAnnouncesAChange();
-    void hoursAndCountsAreNumbers();
     void linkFactsFollowTheLink();
 };
 
@@ -78,19 +77,6 @@ void TestPlantFacts::aCodeOutsideItsTableStillAnnouncesAChange() {
     QCOMPARE(s.Plant.report->currentMode, 250);
     QCOMPARE(changed.count(), 1);
     QVERIFY(vp::state::ModeName(250).empty());
-}
-
-void TestPlantFacts::hoursAndCountsAreNumbers() {
-    PanelState s;
-    vp::state::HandleMessage(s, View(Signed("040_" + kOk + "001234000010")));
-    QCOMPARE(s.Plant.tmpHours[0], std::optional<double>(1234));
-    QCOMPARE(s.Plant.tmpHours[1], std::optional<double>(10));
-    vp::state::HandleMessage(s, View(Signed("040_" + Byte(149) + "001234000010")));
-    QVERIFY(s.Plant.hoursFailed && !s.Plant.tmpHours[0] && !s.Plant.tmpHours[1]);
-    vp::state::HandleMessage(s, View(Signed("090_" + kOk + "00003000000001200001")));
-    QCOMPARE(s.Plant.gaugeErrors[0], std::optional<double>(3));
-    QCOMPARE(s.Plant.gaugeErrors[2], std::optional<double>(12));
-    QVERIFY(!s.Plant.icpconErrors[0]);
 }
 
 void TestPlantFacts::linkFactsFollowTheLink() {

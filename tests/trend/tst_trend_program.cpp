@@ -17,13 +17,9 @@ struct Run {
 Run Trend(const QStringList& arguments, const QStringList& environment = {},
           const char* program = VP_TREND_PROGRAM) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const QString& change : environment) {
-        if (change.contains('=')) {
-            env.insert(change.section('=', 0, 0), change.section('=', 1));
-        } else {
-            env.remove(change);
-        }
-    }
+    for (const QString& change : environment)
+        change.contains('=') ? env.insert(change.section('=', 0, 0), change.section('=', 1))
+                             : env.remove(change);
     QProcess process;
     process.setProcessEnvironment(env);
     process.start(QString::fromLocal8Bit(program), arguments);
@@ -60,26 +56,25 @@ private slots:
         QFile::remove(png);
         const Run run = Trend(QStringList{dir_.filePath("log"), "--png", png} + arguments);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        const QImage image(png);
-        QVERIFY(!image.isNull());
-        QCOMPARE(image.size(), size);
+        QCOMPARE(QImage(png).size(), size);
     }
 
     void badCommandLineExitsWithTwo_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << "Unknown option 'bogus'";
-        QTest::newRow("size without x") << QStringList{"--size", "640"} << "--size wants WxH";
-        QTest::newRow("size too small") << QStringList{"--size", "10x10"} << "--size wants WxH";
-        QTest::newRow("month 13") << QStringList{"--from", "2026-13-01"} << "--from wants a date";
-        QTest::newRow("range backwards")
-            << QStringList{"--from", "2026-12-06", "--to", "2026-12-05"}
-            << "--from 2026-12-06 is after --to 2026-12-05";
-        QTest::newRow("picture named for another format")
-            << QStringList{"--png", "shot.jpg"}
-            << "--png writes PNG only: name the file FILE.png or FILE, not \"shot.jpg\"";
-        QTest::newRow("date form without a month")
-            << QStringList{"--date-format", "d/y"} << "--date-format wants a form with d";
+        const auto row = [](const char* name, QStringList arguments, const char* message) {
+            QTest::newRow(name) << arguments << QString(message);
+        };
+        row("unknown option", {"--bogus"}, "Unknown option 'bogus'");
+        row("size without x", {"--size", "640"}, "--size wants WxH");
+        row("size too small", {"--size", "10x10"}, "--size wants WxH");
+        row("month 13", {"--from", "2026-13-01"}, "--from wants a date");
+        row("range backwards", {"--from", "2026-12-06", "--to", "2026-12-05"},
+            "--from 2026-12-06 is after --to 2026-12-05");
+        row("picture named for another format", {"--png", "shot.jpg"},
+            "--png writes PNG only: name the file FILE.png or FILE, not \"shot.jpg\"");
+        row("date form without a month", {"--date-format", "d/y"},
+            "--date-format wants a form with d");
     }
 
     void badCommandLineExitsWithTwo() {
