@@ -1,0 +1,121 @@
+// The window's own controls paint as the toolkit's would, pixel for pixel: captions drawn from a
+// kept layout, the frame from its kept look, lamps that cover their box.
+#include <QGroupBox>
+#include <QtTest>
+
+#include "app/panel.h"
+#include "panel/form1.h"
+
+using vp::app::Panel;
+using vp::panel::Form1;
+using vp::panel::Label;
+using vp::panel::Shape;
+
+namespace {
+// The same caption in the toolkit's own label, set up as the window's label is.
+QImage AsToolkitLabel(const Label& label) {
+    QLabel twin;
+    twin.setTextFormat(Qt::PlainText);
+    twin.setText(label.text());
+    twin.setFont(label.font());
+    twin.setPalette(label.palette());
+    twin.setAlignment(label.alignment());
+    twin.setWordWrap(label.wordWrap());
+    twin.setAutoFillBackground(label.autoFillBackground());
+    twin.setAttribute(Qt::WA_TranslucentBackground,
+                      label.testAttribute(Qt::WA_TranslucentBackground));
+    twin.resize(label.size());
+    return twin.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+QImage Shown(QWidget& widget) {
+    return widget.grab().toImage().convertToFormat(QImage::Format_ARGB32);
+}
+}  // namespace
+
+class TestControls : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        panel = std::make_unique<Panel>(Panel::Options{});
+        form = panel->window();
+        form->show();
+    }
+    void cleanup() { panel.reset(); }
+
+    void captionsPaintAsTheToolkitWould_data();
+    void captionsPaintAsTheToolkitWould();
+    void frameLooksAsAGroupBox();
+    void rectangleCoversItsBox();
+
+private:
+    std::unique_ptr<Panel> panel;
+    Form1* form = nullptr;
+};
+
+void TestControls::captionsPaintAsTheToolkitWould_data() {
+    QTest::addColumn<QString>("caption");  // empty: the caption the window gives it
+    QTest::newRow("as laid out") << QString();
+    QTest::newRow("a new caption") << QStringLiteral("12345 sent messages");
+    QTest::newRow("trailing blanks") << QStringLiteral("P@TG1 <  ");
+    QTest::newRow("two lines") << QStringLiteral("first\r\nsecond line");
+    QTest::newRow("too long for its box") << QStringLiteral(
+        "a caption far too long for any box on this window, wrapped or not, "
+        "so that it runs past the bottom or the edge");
+    QTest::newRow("tab and blank lines") << QStringLiteral("a\tb\r\n\r\nc");
+}
+
+void TestControls::captionsPaintAsTheToolkitWould() {
+    QFETCH(QString, caption);
+    const QList<Label*> labels = form->findChildren<Label*>();
+    QVERIFY(labels.size() > 50);
+    for (Label* label : labels) {
+        label->grab();  // a caption painted before keeps its layout: the new one must replace it
+        if (!caption.isEmpty()) label->SetCaption(caption);
+        QVERIFY2(Shown(*label) == AsToolkitLabel(*label),
+                 qPrintable(label->objectName() + QLatin1String(": ") + label->text()));
+    }
+}
+
+void TestControls::frameLooksAsAGroupBox() {
+    QGroupBox* frame = form->Frame1;
+    for (const QString& title : {frame->title(), QStringLiteral("Another title")}) {
+        frame->setTitle(title);
+        QGroupBox twin(title);
+        twin.setFont(frame->font());
+        twin.setPalette(frame->palette());
+        twin.resize(frame->size());
+        QPixmap expected(frame->size());
+        twin.render(&expected, {}, {}, QWidget::DrawWindowBackground);
+        // Once drawn anew, once from the look it keeps.
+        for (int paint = 0; paint < 2; ++paint) {
+            QPixmap shown(frame->size());
+            shown.fill(Qt::red);  // nothing of this may remain: the frame covers its box
+            frame->render(&shown, {}, {}, {});
+            QCOMPARE(shown.toImage().convertToFormat(QImage::Format_ARGB32),
+                     expected.toImage().convertToFormat(QImage::Format_ARGB32));
+            QCoreApplication::processEvents();
+        }
+    }
+}
+
+void TestControls::rectangleCoversItsBox() {
+    // Nothing beneath a lamp is painted when it blinks, so its own paint has to cover every pixel.
+    QWidget under;
+    under.setAutoFillBackground(true);
+    QPalette red = under.palette();
+    red.setColor(QPalette::Window, Qt::red);
+    under.setPalette(red);
+    under.resize(200, 200);
+    auto* lamp = new Shape(Shape::Kind::Rectangle, vp::panel::kGreen, &under);
+    lamp->SetTwipsGeometry(300, 300, 1095, 405);
+    const QImage image = under.grab().toImage();
+    for (int y = lamp->y(); y <= lamp->geometry().bottom(); ++y)
+        for (int x = lamp->x(); x <= lamp->geometry().right(); ++x)
+            QVERIFY2(image.pixelColor(x, y) != QColor(Qt::red),
+                     qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+}
+
+QTEST_MAIN(TestControls)
+#include "tst_controls.moc"
