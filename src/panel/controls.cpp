@@ -22,6 +22,7 @@ Shape::Shape(Kind kind, ColourValue fill, QWidget* parent)
 void Shape::SetFillColor(ColourValue value) {
     if (value == fill_) return;
     fill_ = value;
+    drawn_ = QPixmap();
     update();
 }
 
@@ -34,8 +35,15 @@ void Shape::SetTwipsGeometry(int left, int top, int width, int height) {
                 TwipsToPixels(height));
 }
 
-void Shape::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+namespace {
+// What the window paints where nothing else stands: its own colour.
+QColor WindowColour(const QWidget& widget) {
+    const QWidget* window = widget.window();
+    return window->palette().color(window->backgroundRole());
+}
+}  // namespace
+
+void Shape::Draw(QPainter& painter) const {
     painter.setRenderHint(QPainter::Antialiasing, kind_ != Kind::Rectangle);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(ScreenColour(fill_));
@@ -54,6 +62,54 @@ void Shape::paintEvent(QPaintEvent*) {
             break;
         }
     }
+}
+
+// The part of the box where only the bare window lies beneath: there the kept look, drawn on the
+// window's colour, gives the very pixels drawing would. Where a pipe or another shape lies
+// beneath, the edge blends with it, so that part is drawn.
+QRegion Shape::OnBareWindow() const {
+    if (!qobject_cast<const Surface*>(parentWidget())) return {};
+    QRegion bare(geometry());
+    for (const QObject* sibling : parentWidget()->children()) {
+        if (sibling == this) break;  // the rest stand above
+        const auto* below = qobject_cast<const QWidget*>(sibling);
+        if (below && !below->isHidden() && below->geometry().intersects(geometry()))
+            bare -= below->geometry();
+    }
+    return bare.translated(-pos());
+}
+
+void Shape::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRegion kept = kind_ == Kind::Rectangle ? QRegion() : event->region() & OnBareWindow();
+    if (kept.isEmpty()) {
+        Draw(painter);
+        return;
+    }
+    if (drawn_.isNull()) {
+        QPixmap look(size() * devicePixelRatio());
+        look.setDevicePixelRatio(devicePixelRatio());
+        look.fill(WindowColour(*this));
+        QPainter on(&look);
+        Draw(on);
+        drawn_ = look;
+    }
+    painter.setClipRegion(kept);
+    painter.drawPixmap(0, 0, drawn_);
+    const QRegion drawn = event->region() - kept;
+    if (drawn.isEmpty()) return;
+    painter.setClipRegion(drawn);
+    Draw(painter);
+}
+
+void Shape::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) drawn_ = QPixmap();
+    QWidget::changeEvent(event);
+}
+
+void Shape::resizeEvent(QResizeEvent* event) {
+    drawn_ = QPixmap();
+    QWidget::resizeEvent(event);
 }
 
 Line::Line(QPoint from, QPoint to, QWidget* parent) : QWidget(parent), from_(from), to_(to) {
@@ -275,7 +331,7 @@ void Frame::paintEvent(QPaintEvent* event) {
     }
     // Drawn the long way this once; the look is kept once this paint (or a grab of the window
     // that asked for it) is over, as drawing it means painting the frame anew.
-    QPainter(this).fillRect(rect(), WindowColour());
+    QPainter(this).fillRect(rect(), WindowColour(*this));  // the frame stands on the bare window
     QGroupBox::paintEvent(event);
     if (!rebuildQueued_) {
         rebuildQueued_ = true;
@@ -283,18 +339,12 @@ void Frame::paintEvent(QPaintEvent* event) {
     }
 }
 
-// The frame stands on the bare window, which fills itself with its own colour.
-QColor Frame::WindowColour() const {
-    const QWidget* below = window();
-    return below->palette().color(below->backgroundRole());
-}
-
 void Frame::KeepLook() {
     rebuildQueued_ = false;
     if (LookIsCurrent()) return;
     QPixmap look(size() * devicePixelRatio());
     look.setDevicePixelRatio(devicePixelRatio());
-    look.fill(WindowColour());
+    look.fill(WindowColour(*this));
     drawing_ = true;
     render(&look, QPoint(), QRegion(), {});
     drawing_ = false;

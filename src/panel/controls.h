@@ -36,12 +36,20 @@ public:
     int Height() const { return height_; }
 
 protected:
+    // A round shape keeps its drawn look: a pressure caption on a gauge changes with every poll,
+    // and each change would draw the whole antialiased outline again beneath it.
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void Draw(QPainter& painter) const;
+    QRegion OnBareWindow() const;
+
     Kind kind_;
     ColourValue fill_;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    QPixmap drawn_;  // round shapes: the look on the window's colour; null when stale
 };
 
 // A pipe of the diagram: one pixel wide, drawn between two points; no mouse events.
@@ -135,7 +143,6 @@ protected:
 
 private:
     bool LookIsCurrent() const;
-    QColor WindowColour() const;
     void KeepLook();
 
     QPixmap drawn_;

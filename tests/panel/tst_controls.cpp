@@ -7,6 +7,7 @@
 #include "panel/form1.h"
 
 using vp::app::Panel;
+using vp::panel::ColourValue;
 using vp::panel::Form1;
 using vp::panel::Label;
 using vp::panel::Shape;
@@ -48,6 +49,8 @@ private slots:
     void captionsPaintAsTheToolkitWould();
     void frameLooksAsAGroupBox();
     void rectangleCoversItsBox();
+    void roundShapeLooksAsDrawn_data();
+    void roundShapeLooksAsDrawn();
 
 private:
     std::unique_ptr<Panel> panel;
@@ -115,6 +118,42 @@ void TestControls::rectangleCoversItsBox() {
         for (int x = lamp->x(); x <= lamp->geometry().right(); ++x)
             QVERIFY2(image.pixelColor(x, y) != QColor(Qt::red),
                      qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+}
+
+void TestControls::roundShapeLooksAsDrawn_data() {
+    QTest::addColumn<Shape::Kind>("kind");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("gauge") << Shape::Kind::Circle << 975 << 975;
+    QTest::newRow("circle in a wide box") << Shape::Kind::Circle << 1200 << 700;
+    QTest::newRow("valve") << Shape::Kind::Oval << 1215 << 495;
+}
+
+void TestControls::roundShapeLooksAsDrawn() {
+    // The same shape twice on the window: alone, where it paints from the look it keeps, and over
+    // a widget that paints nothing, where it is drawn every time. The pixels must not differ,
+    // after a change of fill either.
+    QFETCH(Shape::Kind, kind);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QWidget window;
+    window.resize(400, 150);
+    auto* surface = new vp::panel::Surface(&window);
+    surface->resize(window.size());
+    auto* alone = new Shape(kind, vp::panel::kWhite, surface);
+    alone->SetTwipsGeometry(150, 150, width, height);
+    auto* beneath = new QWidget(surface);
+    auto* covered = new Shape(kind, vp::panel::kWhite, surface);
+    covered->SetTwipsGeometry(3000, 150, width, height);
+    beneath->setGeometry(covered->geometry());
+    for (ColourValue fill : {vp::panel::kWhite, vp::panel::kGreen}) {
+        alone->SetFillColor(fill);
+        covered->SetFillColor(fill);
+        for (int paint = 0; paint < 2; ++paint) {
+            const QImage shown = Shown(window);
+            QCOMPARE(shown.copy(alone->geometry()), shown.copy(covered->geometry()));
+        }
+    }
 }
 
 QTEST_MAIN(TestControls)
