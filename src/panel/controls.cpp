@@ -65,8 +65,7 @@ void Shape::Draw(QPainter& painter) const {
 }
 
 // The part of the box where only the bare window lies beneath: there the kept look, drawn on the
-// window's colour, gives the very pixels drawing would. Where a pipe or another shape lies
-// beneath, the edge blends with it, so that part is drawn.
+// window's colour, gives the very pixels drawing would.
 QRegion Shape::OnBareWindow() const {
     if (!qobject_cast<const Surface*>(parentWidget())) return {};
     QRegion bare(geometry());
@@ -79,23 +78,59 @@ QRegion Shape::OnBareWindow() const {
     return bare.translated(-pos());
 }
 
+// Keeps the look on the window's colour, and where in it the shape alone decides the pixel: drawn
+// on black and on white alike (the fill and the inner part of the outline). Blending grows with
+// what lies beneath, so a pixel equal on both is the same on anything. The rest, the outer edge,
+// blends with what lies beneath.
+void Shape::KeepLook() {
+    const qreal ratio = devicePixelRatio();
+    QPixmap look(size() * ratio);
+    look.setDevicePixelRatio(ratio);
+    look.fill(WindowColour(*this));
+    QPainter on(&look);
+    Draw(on);
+    on.end();
+    drawn_ = look;
+    solid_ = QRegion();
+    if (ratio != 1) return;
+    auto drawnOn = [this](Qt::GlobalColor beneath) {
+        QImage image(size(), QImage::Format_RGB32);
+        image.fill(beneath);
+        QPainter painter(&image);
+        Draw(painter);
+        return image;
+    };
+    const QImage onBlack = drawnOn(Qt::black);
+    const QImage onWhite = drawnOn(Qt::white);
+    QList<QRect> runs;
+    for (int y = 0; y < height(); ++y) {
+        const auto* black = reinterpret_cast<const QRgb*>(onBlack.constScanLine(y));
+        const auto* white = reinterpret_cast<const QRgb*>(onWhite.constScanLine(y));
+        for (int x = 0; x < width();) {
+            if (black[x] != white[x]) {
+                ++x;
+                continue;
+            }
+            const int from = x;
+            while (x < width() && black[x] == white[x]) ++x;
+            runs.append(QRect(from, y, x - from, 1));
+        }
+    }
+    solid_.setRects(runs.constData(), static_cast<int>(runs.size()));
+}
+
 void Shape::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QRegion kept = kind_ == Kind::Rectangle ? QRegion() : event->region() & OnBareWindow();
-    if (kept.isEmpty()) {
+    if (kind_ == Kind::Rectangle) {
         Draw(painter);
         return;
     }
-    if (drawn_.isNull()) {
-        QPixmap look(size() * devicePixelRatio());
-        look.setDevicePixelRatio(devicePixelRatio());
-        look.fill(WindowColour(*this));
-        QPainter on(&look);
-        Draw(on);
-        drawn_ = look;
+    if (drawn_.isNull()) KeepLook();
+    const QRegion kept = event->region() & (solid_ | OnBareWindow());
+    if (!kept.isEmpty()) {
+        painter.setClipRegion(kept);
+        painter.drawPixmap(0, 0, drawn_);
     }
-    painter.setClipRegion(kept);
-    painter.drawPixmap(0, 0, drawn_);
     const QRegion drawn = event->region() - kept;
     if (drawn.isEmpty()) return;
     painter.setClipRegion(drawn);

@@ -45,11 +45,13 @@ protected:
 private:
     void Draw(QPainter& painter) const;
     QRegion OnBareWindow() const;
+    void KeepLook();
 
     Kind kind_;
     ColourValue fill_;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     QPixmap drawn_;  // round shapes: the look on the window's colour; null when stale
+    QRegion solid_;  // where that look holds whatever lies beneath
 };
 
 // A pipe of the diagram: one pixel wide, drawn between two points; no mouse events.

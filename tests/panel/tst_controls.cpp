@@ -1,10 +1,12 @@
 // The window's own controls paint as the toolkit's would, pixel for pixel: captions drawn from a
 // kept layout, the frame from its kept look, lamps that cover their box.
 #include <QGroupBox>
+#include <QPainter>
 #include <QtTest>
 
 #include "app/panel.h"
 #include "panel/form1.h"
+#include "panel/units.h"
 
 using vp::app::Panel;
 using vp::panel::ColourValue;
@@ -129,29 +131,72 @@ void TestControls::roundShapeLooksAsDrawn_data() {
     QTest::newRow("valve") << Shape::Kind::Oval << 1215 << 495;
 }
 
+namespace {
+// Stripes of colour beneath a shape, where pipes would run.
+class Stripes : public QWidget {
+public:
+    using QWidget::QWidget;
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        for (int x = 0; x < width(); x += 3) painter.fillRect(x, 0, 1, height(), Qt::blue);
+    }
+};
+
+// A shape drawn the plain way on every paint: an antialiased ellipse with a black outline.
+class PlainShape : public QWidget {
+public:
+    PlainShape(const Shape& like, QWidget* parent) : QWidget(parent), like_(like) {}
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.setBrush(vp::panel::ScreenColour(like_.FillColor()));
+        QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        if (like_.kind() == Shape::Kind::Circle) {
+            const qreal d = std::min(box.width(), box.height());
+            box = QRectF(box.center().x() - d / 2, box.center().y() - d / 2, d, d);
+        }
+        painter.drawEllipse(box);
+    }
+
+private:
+    const Shape& like_;
+};
+}  // namespace
+
 void TestControls::roundShapeLooksAsDrawn() {
-    // The same shape twice on the window: alone, where it paints from the look it keeps, and over
-    // a widget that paints nothing, where it is drawn every time. The pixels must not differ,
-    // after a change of fill either.
+    // Beside each shape the same one drawn the plain way, on the bare window and over stripes:
+    // the pixels must not differ, after a change of fill either.
     QFETCH(Shape::Kind, kind);
     QFETCH(int, width);
     QFETCH(int, height);
     QWidget window;
-    window.resize(400, 150);
+    window.resize(800, 200);
     auto* surface = new vp::panel::Surface(&window);
     surface->resize(window.size());
-    auto* alone = new Shape(kind, vp::panel::kWhite, surface);
-    alone->SetTwipsGeometry(150, 150, width, height);
-    auto* beneath = new QWidget(surface);
-    auto* covered = new Shape(kind, vp::panel::kWhite, surface);
-    covered->SetTwipsGeometry(3000, 150, width, height);
-    beneath->setGeometry(covered->geometry());
+    std::vector<std::pair<Shape*, PlainShape*>> pairs;
+    for (int over = 0; over < 2; ++over) {
+        for (int plain = 0; plain < 2; ++plain) {
+            const QRect box(
+                QPoint(over * 400 + plain * 200, 20),
+                QSize(vp::panel::TwipsToPixels(width), vp::panel::TwipsToPixels(height)));
+            if (over) (new Stripes(surface))->setGeometry(box.adjusted(-5, -5, 5, 5));
+            if (plain) {
+                (new PlainShape(*pairs.back().first, surface))->setGeometry(box);
+                pairs.back().second = static_cast<PlainShape*>(surface->children().last());
+            } else {
+                auto* shape = new Shape(kind, vp::panel::kWhite, surface);
+                shape->setGeometry(box);
+                pairs.emplace_back(shape, nullptr);
+            }
+        }
+    }
     for (ColourValue fill : {vp::panel::kWhite, vp::panel::kGreen}) {
-        alone->SetFillColor(fill);
-        covered->SetFillColor(fill);
+        for (auto& [shape, plain] : pairs) shape->SetFillColor(fill);
         for (int paint = 0; paint < 2; ++paint) {
             const QImage shown = Shown(window);
-            QCOMPARE(shown.copy(alone->geometry()), shown.copy(covered->geometry()));
+            for (auto& [shape, plain] : pairs)
+                QCOMPARE(shown.copy(shape->geometry()), shown.copy(plain->geometry()));
         }
     }
 }
