@@ -126,7 +126,7 @@ void Shape::paintEvent(QPaintEvent* event) {
         return;
     }
     if (drawn_.isNull()) KeepLook();
-    const QRegion kept = event->region() & (solid_ | OnBareWindow());
+    const QRegion kept = (event->region() & solid_) | (event->region() & OnBareWindow());
     if (!kept.isEmpty()) {
         painter.setClipRegion(kept);
         painter.drawPixmap(0, 0, drawn_);
@@ -241,11 +241,11 @@ void Label::GrowToCaption() {
 }
 
 void Label::FitToCaption() {
-    if (look_ & Wraps) {
-        resize(width(), std::max(1, heightForWidth(width())));
-    } else {
-        resize(sizeHint());
-    }
+    const QSize fitted =
+        look_ & Wraps ? QSize(width(), std::max(1, heightForWidth(width()))) : sizeHint();
+    // A resize, even to the same size, has the window work out again which of its controls hide
+    // what lies beneath them: a counter that counts on in the same width must not cost that.
+    if (fitted != size()) resize(fitted);
 }
 
 // The plain case every caption of the window is: anything else paints as a label always did.
