@@ -34,6 +34,7 @@ private slots:
     void nothingChangedNothingRendered();
     void burstRendersAtScreenPace();
     void longStatusTextShowsItsBeginning();
+    void valueChangedBackUnpainted();
 
 private:
     std::unique_ptr<Panel> panel;
@@ -122,4 +123,46 @@ void TestView::longStatusTextShowsItsBeginning() {
 }
 
 QTEST_MAIN(TestView)
+namespace {
+// Counts the paints a control receives.
+class Paints : public QObject {
+public:
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++count;
+        return false;
+    }
+};
+}  // namespace
+
+void TestView::valueChangedBackUnpainted() {
+    // A value that changed and changed back before the next render leaves its control as it is:
+    // nothing is painted again.
+    auto& state = panel->state();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    state.SetCaption(Text::txtUptime, "42s");
+    state.SetCaption(Text::lbl1V1status, "open");
+    state.SetFill(Fill::shp1V1, 0x0000FF00);
+    form->view().Render();
+    QCoreApplication::processEvents();
+    Paints paints;
+    for (QWidget* control :
+         {static_cast<QWidget*>(form->txtUptime), static_cast<QWidget*>(form->lbl1V1status),
+          static_cast<QWidget*>(form->shp1V1)})
+        control->installEventFilter(&paints);
+    state.SetCaption(Text::txtUptime, "43s");
+    state.SetCaption(Text::txtUptime, "42s");
+    state.SetCaption(Text::lbl1V1status, "closed");
+    state.SetCaption(Text::lbl1V1status, "open");
+    state.SetFill(Fill::shp1V1, 0x000000FF);
+    state.SetFill(Fill::shp1V1, 0x0000FF00);
+    form->view().Render();
+    QCoreApplication::processEvents();
+    QCOMPARE(paints.count, 0);
+    state.SetCaption(Text::txtUptime, "44s");  // and the counting sees a change
+    form->view().Render();
+    QTRY_VERIFY(paints.count > 0);
+}
+
 #include "tst_view.moc"
