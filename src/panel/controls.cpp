@@ -2,6 +2,10 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QTextLayout>
+#include <cmath>
+#include <vector>
 
 #include "panel/units.h"
 
@@ -10,11 +14,15 @@ namespace vp::panel {
 Shape::Shape(Kind kind, ColourValue fill, QWidget* parent)
     : QWidget(parent), kind_(kind), fill_(fill) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    // A rectangle's border and fill cover every pixel of its box: what lies beneath (a frame, the
+    // window) need not be painted again when it changes colour, as the lamps do all the time.
+    setAttribute(Qt::WA_OpaquePaintEvent, kind == Kind::Rectangle);
 }
 
 void Shape::SetFillColor(ColourValue value) {
     if (value == fill_) return;
     fill_ = value;
+    drawn_ = QPixmap();
     update();
 }
 
@@ -27,8 +35,15 @@ void Shape::SetTwipsGeometry(int left, int top, int width, int height) {
                 TwipsToPixels(height));
 }
 
-void Shape::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+namespace {
+// What the window paints where nothing else stands: its own colour.
+QColor WindowColour(const QWidget& widget) {
+    const QWidget* window = widget.window();
+    return window->palette().color(window->backgroundRole());
+}
+}  // namespace
+
+void Shape::Draw(QPainter& painter) const {
     painter.setRenderHint(QPainter::Antialiasing, kind_ != Kind::Rectangle);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(ScreenColour(fill_));
@@ -47,6 +62,89 @@ void Shape::paintEvent(QPaintEvent*) {
             break;
         }
     }
+}
+
+// The part of the box where only the bare window lies beneath: there the kept look, drawn on the
+// window's colour, gives the very pixels drawing would.
+QRegion Shape::OnBareWindow() const {
+    if (!qobject_cast<const Surface*>(parentWidget())) return {};
+    QRegion bare(geometry());
+    for (const QObject* sibling : parentWidget()->children()) {
+        if (sibling == this) break;  // the rest stand above
+        const auto* below = qobject_cast<const QWidget*>(sibling);
+        if (below && !below->isHidden() && below->geometry().intersects(geometry()))
+            bare -= below->geometry();
+    }
+    return bare.translated(-pos());
+}
+
+// Keeps the look on the window's colour, and where in it the shape alone decides the pixel: drawn
+// on black and on white alike (the fill and the inner part of the outline). Blending grows with
+// what lies beneath, so a pixel equal on both is the same on anything. The rest, the outer edge,
+// blends with what lies beneath.
+void Shape::KeepLook() {
+    const qreal ratio = devicePixelRatio();
+    QPixmap look(size() * ratio);
+    look.setDevicePixelRatio(ratio);
+    look.fill(WindowColour(*this));
+    QPainter on(&look);
+    Draw(on);
+    on.end();
+    drawn_ = look;
+    solid_ = QRegion();
+    if (ratio != 1) return;
+    auto drawnOn = [this](Qt::GlobalColor beneath) {
+        QImage image(size(), QImage::Format_RGB32);
+        image.fill(beneath);
+        QPainter painter(&image);
+        Draw(painter);
+        return image;
+    };
+    const QImage onBlack = drawnOn(Qt::black);
+    const QImage onWhite = drawnOn(Qt::white);
+    QList<QRect> runs;
+    for (int y = 0; y < height(); ++y) {
+        const auto* black = reinterpret_cast<const QRgb*>(onBlack.constScanLine(y));
+        const auto* white = reinterpret_cast<const QRgb*>(onWhite.constScanLine(y));
+        for (int x = 0; x < width();) {
+            if (black[x] != white[x]) {
+                ++x;
+                continue;
+            }
+            const int from = x;
+            while (x < width() && black[x] == white[x]) ++x;
+            runs.append(QRect(from, y, x - from, 1));
+        }
+    }
+    solid_.setRects(runs.constData(), static_cast<int>(runs.size()));
+}
+
+void Shape::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    if (kind_ == Kind::Rectangle) {
+        Draw(painter);
+        return;
+    }
+    if (drawn_.isNull()) KeepLook();
+    const QRegion kept = (event->region() & solid_) | (event->region() & OnBareWindow());
+    if (!kept.isEmpty()) {
+        painter.setClipRegion(kept);
+        painter.drawPixmap(0, 0, drawn_);
+    }
+    const QRegion drawn = event->region() - kept;
+    if (drawn.isEmpty()) return;
+    painter.setClipRegion(drawn);
+    Draw(painter);
+}
+
+void Shape::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) drawn_ = QPixmap();
+    QWidget::changeEvent(event);
+}
+
+void Shape::resizeEvent(QResizeEvent* event) {
+    drawn_ = QPixmap();
+    QWidget::resizeEvent(event);
 }
 
 Line::Line(QPoint from, QPoint to, QWidget* parent) : QWidget(parent), from_(from), to_(to) {
@@ -70,6 +168,32 @@ QString DisplayText(const QString& caption) {
     return text;
 }
 }  // namespace
+
+// A caption laid out once, as the toolkit lays out a plain label's text on every paint: the same
+// line breaks, line positions, alignment and clipping, so the same pixels.
+struct Label::LaidOut {
+    LaidOut(const QString& text, const QRect& box, const QFont& font, const QPaintDevice* device)
+        : text(text), box(box), layout(Shown(text), font, device) {}
+
+    // What a label draws for its text: CR as a blank, LF as a line break.
+    static QString Shown(QString text) {
+        for (QChar& c : text) {
+            if (c == u'\r')
+                c = u' ';
+            else if (c == u'\n')
+                c = QChar::LineSeparator;
+        }
+        return text;
+    }
+
+    QString text;
+    QRect box;
+    QTextLayout layout;
+    std::vector<QPointF> origins;  // one a line
+    bool clip = false;
+};
+
+Label::~Label() = default;
 
 Label::Label(const QString& caption, unsigned look, ColourValue background, QWidget* parent)
     : QLabel(parent), caption_(caption), look_(look) {
@@ -117,11 +241,92 @@ void Label::GrowToCaption() {
 }
 
 void Label::FitToCaption() {
-    if (look_ & Wraps) {
-        resize(width(), std::max(1, heightForWidth(width())));
-    } else {
-        resize(sizeHint());
+    const QSize fitted =
+        look_ & Wraps ? QSize(width(), std::max(1, heightForWidth(width()))) : sizeHint();
+    // A resize, even to the same size, has the window work out again which of its controls hide
+    // what lies beneath them: a counter that counts on in the same width must not cost that.
+    if (fitted != size()) resize(fitted);
+}
+
+// The plain case every caption of the window is: anything else paints as a label always did.
+bool Label::KeepsLayout() const {
+    return isEnabled() && textFormat() == Qt::PlainText && margin() == 0 && indent() <= 0 &&
+           frameWidth() == 0 && !buddy() && !testAttribute(Qt::WA_StyleSheet) &&
+           !text().isRightToLeft() && !text().contains(u'\t') && !text().contains(QChar(0x9c));
+}
+
+const Label::LaidOut& Label::Layout(const QString& text, const QRect& box) {
+    if (laidOut_ && laidOut_->text == text && laidOut_->box == box) return *laidOut_;
+    const QFont shownFont(font(), this);
+    laidOut_ = std::make_unique<LaidOut>(text, box, shownFont, this);
+    LaidOut& laid = *laidOut_;
+    const Qt::Alignment align = QStyle::visualAlignment(Qt::LeftToRight, alignment());
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    option.setAlignment(Qt::AlignLeft);  // lines are placed below, not by the layout
+    laid.layout.setTextOption(option);
+    laid.layout.setCacheEnabled(true);
+
+    const qreal leading = QFontMetricsF(shownFont).leading();
+    const qreal lineWidth = wordWrap() ? std::max(0, box.width()) : qreal(0x01000000);
+    qreal height = -leading;
+    qreal width = 0;
+    laid.layout.beginLayout();
+    for (QTextLine line = laid.layout.createLine(); line.isValid();
+         line = laid.layout.createLine()) {
+        line.setLineWidth(lineWidth);
+        height = std::ceil(height + leading);  // lines stand on whole pixels
+        line.setPosition(QPointF(0, height));
+        height += line.ascent() + line.descent();  // height() would round it up
+        width = std::max(width, line.naturalTextWidth());
+        if (height >= box.height()) break;  // lines below the box are never seen
     }
+    laid.layout.endLayout();
+
+    qreal top = 0;
+    qreal left = 0;
+    if (align & Qt::AlignBottom)
+        top = box.height() - height;
+    else if (align & Qt::AlignVCenter)
+        top = -qRound(-(box.height() - height) / 2);
+    if (align & Qt::AlignRight)
+        left = box.width() - width;
+    else if (align & Qt::AlignHCenter)
+        left = qRound((box.width() - width) / 2);
+    laid.clip = !QRectF(box).contains(QRectF(box.x() + left, box.y() + top, width, height));
+
+    for (int i = 0; i < laid.layout.lineCount(); ++i) {
+        const qreal advance = laid.layout.lineAt(i).horizontalAdvance();
+        qreal x = 0;
+        if (align & Qt::AlignRight)
+            x = box.width() - advance;
+        else if (align & Qt::AlignHCenter)
+            x = (box.width() - advance) / 2;
+        laid.origins.emplace_back(box.x() + x, box.y() + top);
+    }
+    return laid;
+}
+
+void Label::paintEvent(QPaintEvent* event) {
+    const QString shown = text();
+    if (!KeepsLayout()) {
+        laidOut_.reset();
+        QLabel::paintEvent(event);
+        return;
+    }
+    if (shown.isEmpty()) return;
+    const LaidOut& laid = Layout(shown, contentsRect());
+    QPainter painter(this);
+    painter.setPen(QPen(palette().brush(foregroundRole()), painter.pen().widthF()));
+    if (laid.clip) painter.setClipRect(laid.box, Qt::IntersectClip);
+    for (int i = 0; i < laid.layout.lineCount(); ++i)
+        laid.layout.lineAt(i).draw(&painter, laid.origins[static_cast<std::size_t>(i)]);
+}
+
+void Label::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        laidOut_.reset();
+    QLabel::changeEvent(event);
 }
 
 void Label::mousePressEvent(QMouseEvent* event) {
@@ -138,6 +343,69 @@ void TextBox::SetBackColor(ColourValue value) {
     QPalette p = palette();
     p.setColor(QPalette::Base, ScreenColour(value));
     setPalette(p);
+}
+
+Frame::Frame(const QString& title, QWidget* parent) : QGroupBox(title, parent) {
+    // Every pixel comes from the kept look, the window's colour included.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool Frame::LookIsCurrent() const {
+    return !drawn_.isNull() && drawn_.size() == size() * devicePixelRatio() &&
+           drawnTitle_ == title();
+}
+
+void Frame::paintEvent(QPaintEvent* event) {
+    if (drawing_) {
+        QGroupBox::paintEvent(event);
+        return;
+    }
+    if (LookIsCurrent()) {
+        QPainter(this).drawPixmap(0, 0, drawn_);
+        return;
+    }
+    // Drawn the long way this once; the look is kept once this paint (or a grab of the window
+    // that asked for it) is over, as drawing it means painting the frame anew.
+    QPainter(this).fillRect(rect(), WindowColour(*this));  // the frame stands on the bare window
+    QGroupBox::paintEvent(event);
+    if (!rebuildQueued_) {
+        rebuildQueued_ = true;
+        QMetaObject::invokeMethod(this, &Frame::KeepLook, Qt::QueuedConnection);
+    }
+}
+
+void Frame::KeepLook() {
+    rebuildQueued_ = false;
+    if (LookIsCurrent()) return;
+    QPixmap look(size() * devicePixelRatio());
+    look.setDevicePixelRatio(devicePixelRatio());
+    look.fill(WindowColour(*this));
+    drawing_ = true;
+    render(&look, QPoint(), QRegion(), {});
+    drawing_ = false;
+    drawn_ = look;
+    drawnTitle_ = title();
+}
+
+void Frame::changeEvent(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::PaletteChange:
+        case QEvent::FontChange:
+        case QEvent::StyleChange:
+        case QEvent::EnabledChange:
+        case QEvent::ActivationChange:
+        case QEvent::LayoutDirectionChange:
+            drawn_ = QPixmap();
+            break;
+        default:
+            break;
+    }
+    QGroupBox::changeEvent(event);
+}
+
+void Frame::resizeEvent(QResizeEvent* event) {
+    drawn_ = QPixmap();
+    QGroupBox::resizeEvent(event);
 }
 
 void Surface::mousePressEvent(QMouseEvent* event) {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPushButton>
 #include <QWidget>
+#include <memory>
 
 #include "panel/colours.h"
 
@@ -33,12 +36,22 @@ public:
     int Height() const { return height_; }
 
 protected:
+    // A round shape keeps its drawn look: a pressure caption on a gauge changes with every poll,
+    // and each change would draw the whole antialiased outline again beneath it.
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void Draw(QPainter& painter) const;
+    QRegion OnBareWindow() const;
+    void KeepLook();
+
     Kind kind_;
     ColourValue fill_;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    QPixmap drawn_;  // round shapes: the look on the window's colour; null when stale
+    QRegion solid_;  // where that look holds whatever lies beneath
 };
 
 // A pipe of the diagram: one pixel wide, drawn between two points; no mouse events.
@@ -73,6 +86,7 @@ public:
     };
 
     Label(const QString& caption, unsigned look, ColourValue background, QWidget* parent);
+    ~Label() override;
 
     // The caption as written, line breaks as CR LF.
     const QString& Caption() const { return caption_; }
@@ -87,12 +101,21 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // Paints the caption from its kept layout: the same glyphs where the toolkit would have laid
+    // the text out again, for every paint of a caption that did not change.
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    struct LaidOut;
+
     void FitToCaption();
+    bool KeepsLayout() const;
+    const LaidOut& Layout(const QString& text, const QRect& box);
 
     QString caption_;
     unsigned look_;
+    std::unique_ptr<LaidOut> laidOut_;
 };
 
 // A one-line text box whose background colour is the only feedback of a set-point.
@@ -105,6 +128,29 @@ public:
 
 private:
     ColourValue back_ = kWhite;
+};
+
+// A titled frame around controls. Its border and title never change while the controls on it
+// (counters, lamps) change with every poll, and each change repaints the frame beneath them: it
+// keeps its drawn look, on the window's colour it stands on, and repaints from that.
+class Frame : public QGroupBox {
+    Q_OBJECT
+public:
+    Frame(const QString& title, QWidget* parent);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    bool LookIsCurrent() const;
+    void KeepLook();
+
+    QPixmap drawn_;
+    QString drawnTitle_;
+    bool drawing_ = false;
+    bool rebuildQueued_ = false;
 };
 
 // The window's client area: presses that no control takes arrive here, in twips.

@@ -344,7 +344,7 @@ void Form1::BuildControls() {
     CreateAll(kSetPoints, *this, surface_);
     CreateAll(kOperatingModes, *this, surface_);
 
-    Frame1 = new QGroupBox(QStringLiteral("Status"), surface_);
+    Frame1 = new Frame(QStringLiteral("Status"), surface_);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     Frame1->setGeometry(PixelRect(kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight));
     CreateAll(kStatusFrame, *this, Frame1);

@@ -54,7 +54,8 @@ void View::Render() {
         const QString text = Latin1(state_.Caption(id));
         if (labels_[i]) {
             labels_[i]->SetCaption(text);
-        } else if (TextBox* box = boxes_[i]) {
+        } else if (TextBox* box = boxes_[i]; box && box->text() != text) {
+            // A line edit repaints on any setText, the same text too.
             box->setText(text);
             // A line edit scrolls to the end of what it is given; the operator reads a message
             // from its start, and the whole of a long one stays at hand as the tool tip.

@@ -215,6 +215,32 @@ private slots:
         QCOMPARE(form->view().Renders(), renders);
     }
 
+    // A value that changed and changed back before the next render paints nothing again.
+    void valueChangedBackUnpainted() {
+        auto& state = p->app->state();
+        QVERIFY(p->Show());
+        state.SetCaption(Text::txtUptime, "42s");
+        state.SetCaption(Text::lbl1V1status, "open");
+        form->view().Render();
+        QCoreApplication::processEvents();
+        struct Paints : QObject {
+            int count = 0;
+            bool eventFilter(QObject*, QEvent* e) override {
+                return count += e->type() == QEvent::Paint, false;
+            }
+        } paints;
+        form->txtUptime->installEventFilter(&paints);
+        form->lbl1V1status->installEventFilter(&paints);
+        for (const char* uptime : {"43s", "42s"}) state.SetCaption(Text::txtUptime, uptime);
+        for (const char* valve : {"closed", "open"}) state.SetCaption(Text::lbl1V1status, valve);
+        form->view().Render();
+        QCoreApplication::processEvents();
+        QCOMPARE(paints.count, 0);
+        state.SetCaption(Text::txtUptime, "44s");  // and the counting sees a change
+        form->view().Render();
+        QTRY_VERIFY(paints.count > 0);
+    }
+
     void burstRendersAtScreenPace() {
         auto& state = p->app->state();
         form->view().Render();
