@@ -332,7 +332,6 @@ private slots:
         QTest::addColumn<bool>("opens");
         QTest::newRow("intermediate text of the load") << "115200,,8,1" << false;
         QTest::newRow("no speed") << ",n,8,1" << false;
-        QTest::newRow("letters for speed") << "fast,n,8,1" << false;
         QTest::newRow("unknown parity") << "9600,x,8,1" << false;
         QTest::newRow("three fields") << "9600,n,8" << false;
         QTest::newRow("upper-case parity") << "9600,N,8,1" << true;
