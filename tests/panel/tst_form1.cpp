@@ -29,7 +29,7 @@ private slots:
     }
     void cleanup() { p.reset(); }
 
-    void indicatorsGreyAtStart() {
+    void theWindowAsLoaded() {
         int grey = 0;
         for (Shape* shape : form->findChildren<Shape*>()) {
             QCOMPARE(shape->FillColor() == 0x80000011u && shape->objectName().startsWith("shp"),
@@ -38,9 +38,7 @@ private slots:
         }
         QCOMPARE(grey, 23);
         QCOMPARE(form->shpSend->FillColor(), 0x80000004u);
-    }
-
-    void portSettingsAfterLoad() {
+        // The port settings the load leaves behind.
         QCOMPARE(p->app->link().MSComm1().CommPort(), 3);
         QCOMPARE(p->app->link().MSComm1().Settings(), QStringLiteral("115200,n,8,1"));
         QVERIFY(!p->app->link().MSComm1().PortOpen());
@@ -138,6 +136,12 @@ private slots:
         const QPoint inTmp1(form->shpTMP1->x() + 2,
                             form->shpTMP1->y() + form->shpTMP1->height() - 2);
         QCOMPARE(form->surface()->childAt(inTmp1), nullptr);
+        // lblOperationErrors is drawn where lstWarnings stands: the list, a windowed control, wins.
+        QWidget* top = form->Frame1->childAt(form->lblOperationErrors->geometry().center());
+        QVERIFY(top);
+        QVERIFY(top == form->lstWarnings || form->lstWarnings->isAncestorOf(top));
+        // Captions stand above the shapes they label.
+        QCOMPARE(form->surface()->childAt(form->lblTmp1->geometry().center()), form->lblTmp1);
     }
 
     // Pipes drawn right to left or bottom to top as well: the end pixels are where the layout says.
@@ -155,16 +159,6 @@ private slots:
                          where.constData());
             }
         }
-    }
-
-    void windowedControlsStandAboveCaptions() {
-        // lblOperationErrors is drawn where lstWarnings stands: the list, a windowed control, wins.
-        const QPoint inLabel = form->lblOperationErrors->geometry().center();
-        QWidget* top = form->Frame1->childAt(inLabel);
-        QVERIFY(top);
-        QVERIFY(top == form->lstWarnings || form->lstWarnings->isAncestorOf(top));
-        // Captions stand above the shapes they label.
-        QCOMPARE(form->surface()->childAt(form->lblTmp1->geometry().center()), form->lblTmp1);
     }
 
     void everyStateControlIsOnTheWindow() {
@@ -199,10 +193,8 @@ private slots:
         form->view().Render();
         QCOMPARE(form->lbl2V1status->Caption(), QStringLiteral("by hand"));
         QCOMPARE(form->lbl1V1status->Caption(), QStringLiteral("closed"));
-    }
 
-    void nothingChangedNothingRendered() {
-        auto& state = p->app->state();
+        // Nothing changed, nothing rendered.
         state.SetCaption(Text::lblStatus, "Connected");
         form->view().Render();
         const auto renders = form->view().Renders();
