@@ -151,20 +151,19 @@ private slots:
         QCOMPARE(reached.size(), std::size(kComponents));
     }
 
-    void statusLabelKeepsItsMenuWithANewCaption() {
+    void statusLabelsOpenOnlyTheirComponentsMenu() {
         label("lbl1V1status")->SetCaption("open");
         label("lblRotaryStatus")->SetCaption("tripped");
         QTest::mouseClick(label("lbl1V1status"), Qt::RightButton);
         QTest::mouseClick(label("lblRotaryStatus"), Qt::RightButton);
         QCOMPARE(opened, (QStringList{"mnu1V1", "mnuRotary"}));
-    }
 
-    void grazingStatusLabelOpensNothing() {
         // The label's left edge lies over the last twips of valve 3V1's rectangle: a press there on
         // the bare surface would open "3V1", a press on the label opens nothing.
         Label* status = label("lbl3V1status");
         const QPoint onLabel(0, status->height() / 2);
         const QPoint onSurface = status->mapTo(panel->form->surface(), onLabel);
+        opened.clear();
         Press(Qt::RightButton, onSurface.x() * 15.0f, onSurface.y() * 15.0f);
         QCOMPARE(opened, QStringList{"mnu3V1"});
 
