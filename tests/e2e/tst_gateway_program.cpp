@@ -26,6 +26,12 @@ vp::publish::BrokerUrl Url(const QString& text) {
     return vp::publish::ParseBrokerUrl(text, nullptr).value();
 }
 
+MqttClient::Options Options(const QString& url) {
+    MqttClient::Options options;
+    options.url = Url(url);
+    return options;
+}
+
 // One vacuum-panel process, with what it says on standard error.
 struct Program {
     explicit Program(const QStringList& arguments) {
@@ -56,7 +62,7 @@ struct Program {
 // An independent subscriber to everything under the prefix; keeps the last payload per topic,
 // named without the prefix.
 struct Listener {
-    explicit Listener(const QString& url) : client(MqttClient::Options{.url = Url(url)}) {
+    explicit Listener(const QString& url) : client(Options(url)) {
         const QByteArray prefix = Url(url).prefix.toUtf8();
         QObject::connect(&client, &MqttClient::MessageArrived,
                          [this, prefix](const QByteArray& topic, const QByteArray& payload) {
@@ -189,7 +195,7 @@ private slots:
     }
     void tls() {
         QFETCH(bool, ca);
-        Broker broker(BrokerOptions{.tls = true});
+        Broker broker(BrokerOptions{.user = {}, .password = {}, .tls = true});
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         QStringList arguments{"--headless", "--simulate", "--publish", broker.TlsUrl("plant")};
         if (ca) arguments << "--mqtt-ca" << broker.CaFile();

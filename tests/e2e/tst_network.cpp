@@ -198,7 +198,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(gateway.sim->FramesReceived() > 10, kWait);
         const QList<QByteArray> polls = gateway.sim->ReceivedBodies();
 
-        publish::MqttClient intruder({.url = Url(*broker)});
+        publish::MqttClient::Options options;
+        options.url = Url(*broker);
+        publish::MqttClient intruder(options);
         QVERIFY(intruder.Start(nullptr));
         QTRY_COMPARE_WITH_TIMEOUT(intruder.State(), publish::MqttClient::BrokerState::Connected,
                                   kWait);
@@ -244,7 +246,9 @@ private slots:
         QSignalSpy subscribed(&view.view.client(), &publish::MqttClient::Connected);
         QSignalSpy refused(&view.view.feed(), &publish::RemoteFeed::Refused);
         QVERIFY(view.Start());
-        publish::MqttClient other({.url = Url(*broker)});
+        publish::MqttClient::Options options;
+        options.url = Url(*broker);
+        publish::MqttClient other(options);
         QVERIFY(other.Start(nullptr));
         QTRY_COMPARE_WITH_TIMEOUT(other.State(), publish::MqttClient::BrokerState::Connected,
                                   kWait);

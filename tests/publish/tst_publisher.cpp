@@ -31,7 +31,9 @@ QByteArray Report() {
 }
 
 MqttClient::Options To(const QString& url) {
-    return {.url = *publish::ParseBrokerUrl(url, nullptr)};
+    MqttClient::Options options;
+    options.url = *publish::ParseBrokerUrl(url, nullptr);
+    return options;
 }
 
 const char kEvent[] =
