@@ -163,7 +163,7 @@ private slots:
         QCOMPARE(heard.texts.count(error), 1);
     }
 
-    void pollsSendNothingWhileClosed() {
+    void pollsTurnWhileClosedAndSendOnceOpen() {
         link->Timer1_Timer();
         QList<int> steps;
         for (int i = 0; i < 5; ++i) {
@@ -173,8 +173,7 @@ private slots:
         QCOMPARE(steps, (QList<int>{0, 1, 2, 3, 0}));
         QVERIFY(heard.texts.isEmpty());  // no "Not connected!" from a poll
         QCOMPARE(link->SentMessageCount.value(), 0);
-        // The slow poll turned on while the port was closed, so after a connect it goes on there.
-        link->tmrTMPOperatingHours_Timer();
+        // The slow poll turned on while the port was closed (to step 1), so it goes on there.
         Open();
         link->Timer1_Timer();
         for (int i = 0; i < 4; ++i) link->tmrTMPOperatingHours_Timer();
