@@ -166,11 +166,8 @@ private slots:
     void pressureMbar_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QJsonValue>("mbar");
-        QTest::newRow("negative exponent") << "5.000E-3" << QJsonValue(0.005);
-        QTest::newRow("blank for plus") << "1.013E 3" << QJsonValue(1013);
+        // A negative exponent, a blank for plus, empty and dashes: in the pressure payload's test.
         QTest::newRow("tiny") << "1.0E-99" << QJsonValue(1e-99);
-        QTest::newRow("empty") << "" << QJsonValue();
-        QTest::newRow("dashes") << "---" << QJsonValue();
         QTest::newRow("garbage mantissa") << "5.?00E-3" << QJsonValue();
         QTest::newRow("trailing garbage") << "5.000E-3x" << QJsonValue();
         QTest::newRow("not finite") << "inf" << QJsonValue();
