@@ -157,10 +157,9 @@ private slots:
     void meaningFollowsTheReport() {
         QFETCH(Messages, messages);
         QFETCH(QString, path);
-        QFETCH(QJsonValue, expected);
         for (const QByteArray& m : messages) vp::state::HandleMessage(*a, View(m));
         // As a subscriber reads it.
-        QCOMPARE(At(QJsonDocument::fromJson(Compact(StateObject(*a))).object(), path), expected);
+        QTEST(At(QJsonDocument::fromJson(Compact(StateObject(*a))).object(), path), "expected");
     }
 
     void pressureMbar_data() {
@@ -174,9 +173,8 @@ private slots:
     }
     void pressureMbar() {
         QFETCH(QString, text);
-        QFETCH(QJsonValue, mbar);
         const auto value = vp::publish::PressureMbar(text.toStdString());
-        QCOMPARE(value ? QJsonValue(*value) : QJsonValue(), mbar);
+        QTEST(value ? QJsonValue(*value) : QJsonValue(), "mbar");
     }
 
     void eventAndPressurePayloads() {
