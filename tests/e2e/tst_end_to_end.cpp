@@ -20,8 +20,7 @@ private slots:
     void cleanup() { live.Stop(); }
 
     void connectShowsTheLivePlant() {
-        Connect();
-        QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
+        ConnectLive();
         QTRY_COMPARE_WITH_TIMEOUT(live.form->lblStatus->Caption(), QStringLiteral("Connected"),
                                   kWait);
         QVERIFY(live.sim->ReceivedBodies().contains("111_"));
@@ -39,8 +38,7 @@ private slots:
     }
 
     void disconnectAndReconnect() {
-        Connect();
-        QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
+        ConnectLive();
         live.form->cmdDisconnect->click();
         live.form->view().Render();
         QCOMPARE(live.form->txtStatus->text(), QStringLiteral("Port 3 closed"));
@@ -50,8 +48,7 @@ private slots:
     }
 
     void watchdogGreysWhenTheControllerFallsSilent() {
-        Connect();
-        QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
+        ConnectLive();
         QVERIFY(live.sim->InjectFault("silence=3600"));
         // Let any answer already on the wire arrive; from then on the polls go unanswered.
         int frames = live.sim->FramesReceived();
@@ -79,10 +76,8 @@ private slots:
     }
 
     void controllerFaultsReachTheLists() {
-        live.panel->link()
-            .tmrTMPOperatingHours->stop();  // every answer here is one the test asked for
-        Connect();
-        QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
+        live.panel->link().tmrTMPOperatingHours->stop();  // every answer here is one asked for
+        ConnectLive();
         QVERIFY(live.sim->InjectFault("bad-checksum"));
         QTRY_COMPARE_WITH_TIMEOUT(live.Crc(), 1, kWait);
         live.form->view().Render();
@@ -113,8 +108,7 @@ private slots:
     }
 
     void deviceVanishesAndComesBack() {
-        Connect();
-        QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
+        ConnectLive();
         live.sim->Stop();
         QTRY_COMPARE_WITH_TIMEOUT(live.form->txtStatus->text(),
                                   QStringLiteral("Port 3: Error reading comm device"), kWait);
@@ -130,6 +124,10 @@ private slots:
 
 private:
     void Connect() { QCOMPARE(live.Connect(), QStringLiteral("Port 3 open successfully")); }
+    void ConnectLive() {
+        Connect();
+        QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
+    }
     bool Live() const { return live.Live(); }
 
     LivePanel live;

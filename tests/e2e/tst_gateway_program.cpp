@@ -26,24 +26,20 @@ vp::publish::BrokerUrl Url(const QString& text) {
     return vp::publish::ParseBrokerUrl(text, nullptr).value();
 }
 
-MqttClient::Options ClientOptions(const QString& url) {
+MqttClient::Options Options(const QString& url) {
     MqttClient::Options options;
     options.url = Url(url);
     return options;
 }
 
-// A rack PC or a service: no display, and no window system asked for.
-QProcessEnvironment NoDisplay() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-        environment.remove(QString::fromLatin1(name));
-    return environment;
-}
-
 // One vacuum-panel process, with what it says on standard error.
 struct Program {
     explicit Program(const QStringList& arguments) {
-        process.setProcessEnvironment(NoDisplay());
+        // A rack PC or a service: no display, and no window system asked for.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        process.setProcessEnvironment(environment);
         process.setStandardOutputFile(QProcess::nullDevice());
         QObject::connect(&process, &QProcess::readyReadStandardError,
                          [this] { err += process.readAllStandardError(); });
@@ -66,15 +62,14 @@ struct Program {
 // An independent subscriber to everything under the prefix; keeps the last payload per topic,
 // named without the prefix.
 struct Listener {
-    explicit Listener(const QString& url) : client(ClientOptions(url)) {
+    explicit Listener(const QString& url) : client(Options(url)) {
         const QByteArray prefix = Url(url).prefix.toUtf8();
         QObject::connect(&client, &MqttClient::MessageArrived,
                          [this, prefix](const QByteArray& topic, const QByteArray& payload) {
                              last[topic.mid(prefix.size() + 1)] = payload;
                          });
         client.Subscribe(prefix.toStdString() + "/#", 1);
-        QString error;
-        started = client.Start(&error);
+        started = client.Start(nullptr);
     }
     MqttClient client;
     QHash<QByteArray, QByteArray> last;
@@ -85,14 +80,6 @@ struct Listener {
 bool LiveState(const QByteArray& payload) {
     const QJsonObject state = QJsonDocument::fromJson(payload).object();
     return state["link"].toObject()["connected"].toBool() && state["gauges"].isObject();
-}
-
-// A broker that lets alice in with her password, and nobody else.
-BrokerOptions Alice() {
-    BrokerOptions options;
-    options.user = QStringLiteral("alice");
-    options.password = QStringLiteral("s3cret");
-    return options;
 }
 
 bool AllGrey(const vp::state::PanelState& state) {
@@ -178,7 +165,7 @@ private slots:
     void refusingBroker() {
         QFETCH(QByteArray, password);
         QFETCH(bool, accepted);
-        Broker broker(Alice());
+        Broker broker(BrokerOptions{.user = "alice", .password = "s3cret"});  // and nobody else
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         const QString credentials = Write("credentials", "alice\n" + password + "\n", 0600);
         const QString record = dir_.filePath("record-" + password);
@@ -208,9 +195,7 @@ private slots:
     }
     void tls() {
         QFETCH(bool, ca);
-        BrokerOptions withTls;
-        withTls.tls = true;
-        Broker broker(withTls);
+        Broker broker(BrokerOptions{.user = {}, .password = {}, .tls = true});
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         QStringList arguments{"--headless", "--simulate", "--publish", broker.TlsUrl("plant")};
         if (ca) arguments << "--mqtt-ca" << broker.CaFile();
@@ -248,23 +233,17 @@ private slots:
         QTest::addColumn<QString>("names");  // what the one line must point at
         const QString url = "mqtt://127.0.0.1/plant";
         const QString tls = "mqtts://127.0.0.1/plant";
-        QTest::newRow("view with simulate")
-            << QStringList{"--view", url, "--simulate"} << "--simulate";
-        QTest::newRow("view with publish")
-            << QStringList{"--view", url, "--publish", url} << "--publish";
-        QTest::newRow("CA without TLS")
-            << QStringList{"--publish", url, "--mqtt-ca", "ca.pem"} << "mqtts://";
-        QTest::newRow("certificate without key")
-            << QStringList{"--publish", tls, "--mqtt-cert", "c.pem"} << "--mqtt-key";
+        // clang-format off
+        QTest::newRow("view with simulate") << QStringList{"--view", url, "--simulate"} << "--simulate";
+        QTest::newRow("view with publish") << QStringList{"--view", url, "--publish", url} << "--publish";
+        QTest::newRow("CA without TLS") << QStringList{"--publish", url, "--mqtt-ca", "ca.pem"} << "mqtts://";
+        QTest::newRow("certificate without key") << QStringList{"--publish", tls, "--mqtt-cert", "c.pem"} << "--mqtt-key";
         QTest::newRow("no prefix") << QStringList{"--publish", "mqtt://127.0.0.1"} << "--publish";
-        QTest::newRow("wildcard in prefix")
-            << QStringList{"--view", "mqtt://127.0.0.1/site/+"} << "--view";
-        QTest::newRow("unknown scheme")
-            << QStringList{"--publish", "http://127.0.0.1/p"} << "--publish";
-        QTest::newRow("headless screenshot")
-            << QStringList{"--headless", "--screenshot", "a.png"} << "--screenshot";
-        QTest::newRow("credentials readable by others")
-            << QStringList{"--publish", url, "--mqtt-credentials", "LOOSE"} << "LOOSE";
+        QTest::newRow("wildcard in prefix") << QStringList{"--view", "mqtt://127.0.0.1/site/+"} << "--view";
+        QTest::newRow("unknown scheme") << QStringList{"--publish", "http://127.0.0.1/p"} << "--publish";
+        QTest::newRow("headless screenshot") << QStringList{"--headless", "--screenshot", "a.png"} << "--screenshot";
+        QTest::newRow("credentials readable by others") << QStringList{"--publish", url, "--mqtt-credentials", "LOOSE"} << "LOOSE";
+        // clang-format on
     }
     void refusedCommandLines() {
         QFETCH(QStringList, arguments);

@@ -28,10 +28,8 @@ constexpr int kWait = 15000;  // ms; a loaded CI machine and the client's first 
 constexpr unsigned kGrey = 0x80000011u;
 const QString kPrefix = QStringLiteral("site/vacuum/plantA");
 
-app::Options Connecting(const Broker& broker) {
-    app::Options options;
-    options.publish = publish::ParseBrokerUrl(broker.Url(kPrefix), nullptr);
-    return options;
+publish::BrokerUrl Url(const Broker& broker) {
+    return *publish::ParseBrokerUrl(broker.Url(kPrefix), nullptr);
 }
 
 // The publishing side: the simulated plant behind a panel without a window.
@@ -47,7 +45,8 @@ struct Gateway {
         if (!sim->Start() || !sim->MakeLink(link)) return false;
         panel = std::make_unique<app::Panel>(
             app::Panel::Options{.ports = {{3, link}}, .window = false});
-        const app::Options options = Connecting(broker);
+        app::Options options;
+        options.publish = Url(broker);
         publishing = std::make_unique<app::Publishing>(*panel, *options.publish, options);
         headless = std::make_unique<app::Headless>(*panel);
         headless->Start(3);
@@ -58,8 +57,7 @@ struct Gateway {
 
 struct View {
     app::RemoteView view;
-    explicit View(const Broker& broker)
-        : view(*publish::ParseBrokerUrl(broker.Url(kPrefix), nullptr), app::Options{}) {}
+    explicit View(const Broker& broker) : view(Url(broker), app::Options{}) {}
     bool Start() { return !view.Start(); }
     const state::PanelState& state() { return view.state(); }
     bool Live() { return state().FillOf(Fill::shpTG1) != kGrey && state().Known(Text::lblTG1); }
@@ -76,19 +74,15 @@ bool Lamp(Fill id) {
 
 // Every control the view shows from the broker holds what the panel's own state holds.
 QString Difference(const state::PanelState& panel, const state::PanelState& view) {
-#define VP_FILL(name)                                                             \
-    if (!Lamp(Fill::name) && panel.FillOf(Fill::name) != view.FillOf(Fill::name)) \
-        return QStringLiteral(#name);
-#define VP_TEXT(name) \
-    if (panel.Caption(Text::name) != view.Caption(Text::name)) return QStringLiteral(#name);
-#define VP_LIST(name) \
-    if (panel.Entries(List::name) != view.Entries(List::name)) return QStringLiteral(#name);
-    VP_FILLS(VP_FILL)
-    VP_TEXTS(VP_TEXT) VP_LISTS(VP_LIST)
-#undef VP_FILL
-#undef VP_TEXT
-#undef VP_LIST
-        return {};
+    for (std::size_t i = 0; i < state::kFillCount; ++i) {
+        const auto id = static_cast<Fill>(i);
+        if (!Lamp(id) && panel.FillOf(id) != view.FillOf(id)) return state::Name(id);
+    }
+    for (std::size_t i = 0; i < state::kTextCount; ++i)
+        if (panel.Caption(Text(i)) != view.Caption(Text(i))) return state::Name(Text(i));
+    for (std::size_t i = 0; i < state::kListCount; ++i)
+        if (panel.Entries(List(i)) != view.Entries(List(i))) return state::Name(List(i));
+    return {};
 }
 
 // The widgets of the view's window hold its state once rendered.
@@ -108,11 +102,10 @@ QString WindowDifference(panel::Form1& form, const state::PanelState& s) {
             if (s.Known(id) && box->text() != want) return state::Name(id);
         }
     }
-    for (std::size_t i = 0; i < state::kListCount; ++i) {
-        const auto id = static_cast<List>(i);
-        auto* list = form.findChild<QListWidget*>(state::Name(id));
-        if (list->count() != int(s.Entries(id).size())) return state::Name(id);
-    }
+    for (std::size_t i = 0; i < state::kListCount; ++i)
+        if (form.findChild<QListWidget*>(state::Name(List(i)))->count() !=
+            int(s.Entries(List(i)).size()))
+            return state::Name(List(i));
     return {};
 }
 
@@ -206,7 +199,7 @@ private slots:
         const QList<QByteArray> polls = gateway.sim->ReceivedBodies();
 
         publish::MqttClient::Options options;
-        options.url = *publish::ParseBrokerUrl(broker->Url(kPrefix), nullptr);
+        options.url = Url(*broker);
         publish::MqttClient intruder(options);
         QVERIFY(intruder.Start(nullptr));
         QTRY_COMPARE_WITH_TIMEOUT(intruder.State(), publish::MqttClient::BrokerState::Connected,
@@ -254,7 +247,7 @@ private slots:
         QSignalSpy refused(&view.view.feed(), &publish::RemoteFeed::Refused);
         QVERIFY(view.Start());
         publish::MqttClient::Options options;
-        options.url = *publish::ParseBrokerUrl(broker->Url(kPrefix), nullptr);
+        options.url = Url(*broker);
         publish::MqttClient other(options);
         QVERIFY(other.Start(nullptr));
         QTRY_COMPARE_WITH_TIMEOUT(other.State(), publish::MqttClient::BrokerState::Connected,

@@ -1,16 +1,14 @@
 // A session against the simulated controller, recorded by the panel and played back into a
 // second panel, leaves both windows showing the same thing.
-#include <sys/resource.h>
-
 #include <QTemporaryDir>
 #include <QtTest>
-#include <csignal>
 
 #include "app/panel.h"
 #include "panel/form1.h"
 #include "record/traffic_recorder.h"
 #include "sim/replay.h"
 #include "sim/simulated_controller.h"
+#include "support/file_size_limit.h"
 
 using vp::app::Panel;
 using vp::panel::Form1;
@@ -136,18 +134,8 @@ private slots:
         QVERIFY(!panel->Record(dir.filePath("r.rec")).has_value());
         form.cmdConnect->click();
         QVERIFY(panel->link().PortOpen());
-        // From here on (the port and its lock file are in place) the record file cannot grow: the
-        // next write fails (EFBIG, not a signal).
-        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        getrlimit(RLIMIT_FSIZE, &old);
-        rlimit tight = old;
-        tight.rlim_cur = QFileInfo(dir.filePath("r.rec")).size();
-        setrlimit(RLIMIT_FSIZE, &tight);
-        const auto restore = qScopeGuard([&] {
-            setrlimit(RLIMIT_FSIZE, &old);
-            std::signal(SIGXFSZ, oldHandler);
-        });
+        // From here on (the port and its lock file are in place) the record file cannot grow.
+        const FileSizeLimit limit(QFileInfo(dir.filePath("r.rec")).size());
         panel->link().SendCommand("111_");
         form.view().Render();
         QVERIFY2(form.txtStatus->text().startsWith("Could not write traffic record: "),

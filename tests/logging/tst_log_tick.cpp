@@ -12,21 +12,15 @@
 namespace {
 
 // An 81-byte status report with the four gauges' states and pressures given (state, four
-// mantissa characters, two exponent characters), everything else in a plausible state.
+// mantissa characters, two exponent characters): valves closed, pumps stopped, the rest plausible.
 QByteArray Report(const std::array<std::pair<int, QByteArray>, 4>& gauges) {
-    QByteArray body = "111_";
-    body += char(150);
+    QByteArray body = "111_\x96";
     for (const auto& [state, pressure] : gauges) body += char(state) + pressure;
-    body += QByteArray(8, char(190));              // valves closed
-    body += char(193) + QByteArray("000000");      // TMP1
-    body += char(193) + QByteArray("000000");      // TMP2
-    body += "050100";                              // mode speeds
-    body += char(193);                             // rotary
-    body += char(199) + QByteArray(1, char(199));  // modes
-    body += char(207) + QByteArray(1, char(209));  // pneumatics, cooling
-    body += char(206) + QByteArray(1, char(206));  // branches
-    body += "0000000042";                          // uptime
-    return vp::test::Signed(body);
+    return vp::test::Signed(body + QByteArray(8, char(190)) +
+                            "\xc1"
+                            "000000\xc1"
+                            "000000050100\xc1\xc7\xc7\xcf\xd1\xce\xce"
+                            "0000000042");
 }
 
 QByteArray Day(const QString& folder, const QString& date) {
@@ -41,8 +35,7 @@ class TestLogTick : public QObject {
 
 private slots:
     void init() {
-        clock.date = "2026-12-06";
-        clock.time = "10:00:00";
+        clock.date = "2026-12-06", clock.time = "10:00:00";
         previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
         QDir(dir.path()).mkpath("log");

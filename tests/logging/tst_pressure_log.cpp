@@ -1,10 +1,5 @@
-// The pressure log's writer against what a folder may do to it (missing, a file, read-only, full,
-// a write cut short), midnight and the regional date; what the panel writes before any report and
-// from real reports is checked in the log tick's test. Then the real clock in the operator's
-// regional forms: the log's records carry the time of day only, never the time zone, and the date
-// keeps its regional short form.
-#include <unistd.h>
-
+// The pressure log's writer against what a folder may do to it, midnight and the regional date;
+// then the real clock in the operator's regional forms: time of day only, never the zone.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,19 +19,24 @@ using vp::logging::SystemClock;
 
 namespace {
 
-const QByteArray kNoticePrefix = "Could not open log file for writing: ";
+const QString kNotice = "Could not open log file for writing: ";
+const std::array<QByteArray, 4> kPressures = {"5.000E-3", "1.013E 3", "2.500E-1", "7.120E-6"};
 
-QByteArray Header(const QByteArray& date) {
-    return "Merivax vacuum (all pressures in milibars)\r\n" + date + "\tTG1\t1G1\t2G1\t1G3\r\n\r\n";
+QByteArray Record(const char* time) {
+    return time + QByteArray("\t5.000E-3\t1.013E 3\t2.500E-1\t7.120E-6\r\n");
 }
 
-const std::array<QByteArray, 4> kPressures = {"5.000E-3", "1.013E 3", "2.500E-1", "7.120E-6"};
-const QByteArray kRecordTail = "\t5.000E-3\t1.013E 3\t2.500E-1\t7.120E-6\r\n";
+// The header of a day's file, then one record at each time given.
+QByteArray Day(const QByteArray& date, std::initializer_list<const char*> times = {}) {
+    QByteArray text =
+        "Merivax vacuum (all pressures in milibars)\r\n" + date + "\tTG1\t1G1\t2G1\t1G3\r\n\r\n";
+    for (const char* time : times) text += Record(time);
+    return text;
+}
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return "<unreadable>";
-    return file.readAll();
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>";
 }
 
 enum Obstacle { kMissingLogFolder, kLogIsAFile, kDayFileIsFolder, kReadOnlyLogFolder, kFullDevice };
@@ -49,8 +49,7 @@ class TestPressureLog : public QObject {
 private slots:
     void init() {
         dir_ = std::make_unique<QTemporaryDir>();
-        QVERIFY(dir_->isValid());
-        QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("log")));
+        QVERIFY(QDir(dir_->path()).mkdir("log"));
         clock_.date = "2026-12-05";
         clock_.time = "14:03:27";
     }
@@ -59,70 +58,58 @@ private slots:
     void failureIsReportedEachTickAndRepairRestartsWithHeader_data() {
         QTest::addColumn<int>("obstacle");
         QTest::addColumn<QString>("reason");  // empty: any description will do
-        const auto row = [](const char* name, Obstacle obstacle, const char* reason) {
-            QTest::newRow(name) << int(obstacle) << QString(reason);
-        };
-        row("log folder missing", kMissingLogFolder, "No such file or directory");
-        row("log is a file", kLogIsAFile, "Not a directory");
-        row("day's file is a folder", kDayFileIsFolder, "");
-        row("log folder read-only", kReadOnlyLogFolder, "Permission denied");
-        row("day's file is a full device", kFullDevice, "No space left on device");
+        QTest::newRow("log folder missing")
+            << int(kMissingLogFolder) << "No such file or directory";
+        QTest::newRow("log is a file") << int(kLogIsAFile) << "Not a directory";
+        QTest::newRow("day's file is a folder") << int(kDayFileIsFolder) << "";
+        QTest::newRow("log folder read-only") << int(kReadOnlyLogFolder) << "Permission denied";
+        QTest::newRow("day's file is a full device")
+            << int(kFullDevice) << "No space left on device";
     }
-
     void failureIsReportedEachTickAndRepairRestartsWithHeader() {
         QFETCH(int, obstacle);
         QFETCH(QString, reason);
-        const QString dayFile = DayFile("2026-12-05.dat");
-        const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
-                              QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
-        const std::function<bool()> obstruct[] = {
-            [&] { return QDir(LogDir()).removeRecursively(); },
-            [&] {
-                return QDir(LogDir()).removeRecursively() && QFile(LogDir()).open(QFile::WriteOnly);
-            },
-            [&] { return QDir().mkdir(dayFile); },
-            [&] {
-                return QFile::setPermissions(dir_->path(), readOnly | QFile::WriteOwner) &&
-                       QFile::setPermissions(LogDir(), readOnly);
-            },
-            [&] { return QFile::link(QStringLiteral("/dev/full"), dayFile); }};
-        // Nothing was made on the way: the panel never creates the log folder.
-        const std::function<bool()> repair[] = {
-            [&] { return !QFileInfo::exists(LogDir()) && QDir(dir_->path()).mkdir("log"); },
-            [&] { return QFile::remove(LogDir()) && QDir(dir_->path()).mkdir("log"); },
-            [&] { return QDir().rmdir(dayFile); },
-            [&] {
-                return !QFileInfo::exists(dayFile) &&
-                       QFile::setPermissions(LogDir(), readOnly | QFile::WriteOwner);
-            },
-            [&] { return QFile::remove(dayFile); }};
-        QVERIFY(obstruct[obstacle]());
+        const QString log = LogDir(), day = DayFile("2026-12-05.dat");
+        const auto ro = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
+                        QFile::ReadOther | QFile::ExeOther;
+        const auto mkLog = [&] { return QDir(dir_->path()).mkdir("log"); };
+        // Each repair first checks nothing was made on the way: the panel never creates the folder.
+        const std::pair<std::function<bool()>, std::function<bool()>> steps[] = {
+            {[&] { return QDir(log).removeRecursively(); },
+             [&] { return !QFileInfo::exists(log) && mkLog(); }},
+            {[&] { return QDir(log).removeRecursively() && QFile(log).open(QFile::WriteOnly); },
+             [&] { return QFile::remove(log) && mkLog(); }},
+            {[&] { return QDir().mkdir(day); }, [&] { return QDir().rmdir(day); }},
+            {[&] {
+                 return QFile::setPermissions(dir_->path(), ro | QFile::WriteOwner) &&
+                        QFile::setPermissions(log, ro);
+             },
+             [&] {
+                 return !QFileInfo::exists(day) &&
+                        QFile::setPermissions(log, ro | QFile::WriteOwner);
+             }},
+            {[&] { return QFile::link("/dev/full", day); }, [&] { return QFile::remove(day); }}};
+        QVERIFY(steps[obstacle].first());
 
-        PressureLog log(clock_, dir_->path());
+        PressureLog pressureLog(clock_, dir_->path());
         // Root writes into read-only folders; the operator does not.
         const auto tick = [&]() -> std::optional<QString> {
-            if (obstacle != kReadOnlyLogFolder) return log.Tick(kPressures);
+            if (obstacle != kReadOnlyLogFolder) return pressureLog.Tick(kPressures);
             const auto [wrote, notice] = RunUnprivileged([&] {
-                const std::optional<QString> n = log.Tick(kPressures);
+                const std::optional<QString> n = pressureLog.Tick(kPressures);
                 if (n) std::fputs(n->toLocal8Bit().constData(), stderr);
                 return n ? 0 : 1;
             });
-            if (wrote != 0) return std::nullopt;
-            return QString::fromLocal8Bit(notice);
+            return wrote == 0 ? std::optional(QString::fromLocal8Bit(notice)) : std::nullopt;
         };
         for (int attempt = 0; attempt < 2; ++attempt) {
-            const std::optional<QString> notice = tick();
-            QVERIFY(notice.has_value());
-            QVERIFY2(notice->startsWith(QString::fromLatin1(kNoticePrefix)), qPrintable(*notice));
-            if (reason.isEmpty())
-                QVERIFY(notice->size() > kNoticePrefix.size());
-            else
-                QCOMPARE(*notice, QString::fromLatin1(kNoticePrefix) + reason);
+            const QString notice = tick().value_or("none");
+            QVERIFY2(notice.startsWith(kNotice), qPrintable(notice));
+            QVERIFY(reason.isEmpty() ? notice.size() > kNotice.size() : notice == kNotice + reason);
         }
-
-        QVERIFY(repair[obstacle]());
-        QCOMPARE(log.Tick(kPressures), std::nullopt);
-        QCOMPARE(ReadAll(dayFile), Header("2026-12-05") + "14:03:27" + kRecordTail);
+        QVERIFY(steps[obstacle].second());
+        QCOMPARE(pressureLog.Tick(kPressures), std::nullopt);
+        QCOMPARE(ReadAll(day), Day("2026-12-05", {"14:03:27"}));
     }
 
     void writeCutShortLeavesNoPartialLine_data() {
@@ -130,64 +117,49 @@ private slots:
         QTest::newRow("record into the day's file") << true;
         QTest::newRow("header into a new file") << false;
     }
-
     void writeCutShortLeavesNoPartialLine() {
         QFETCH(bool, fileExists);
         PressureLog log(clock_, dir_->path());
         const QString dayFile = log.FilePath();
-        QByteArray before;
-        if (fileExists) {
-            QCOMPARE(log.Tick(kPressures), std::nullopt);
-            before = ReadAll(dayFile);
-        }
-
-        clock_.time = QStringLiteral("14:04:27");
+        if (fileExists) QCOMPARE(log.Tick(kPressures), std::nullopt);
+        const QByteArray before = fileExists ? ReadAll(dayFile) : QByteArray();
+        clock_.time = "14:04:27";
         {
             // Room for a few bytes only, so the write is cut inside the line.
             const FileSizeLimit limit(static_cast<rlim_t>(before.size()) + 5);
-            const std::optional<QString> notice = log.Tick(kPressures);
-            QCOMPARE(notice.value_or("none"),
-                     QString::fromLatin1(kNoticePrefix) + "File too large");
+            QCOMPARE(log.Tick(kPressures).value_or("none"), kNotice + "File too large");
         }
         QCOMPARE(QFileInfo::exists(dayFile), fileExists);
         if (fileExists) QCOMPARE(ReadAll(dayFile), before);
-
         QCOMPARE(log.Tick(kPressures), std::nullopt);
-        const QByteArray expected = fileExists ? before : Header("2026-12-05");
-        QCOMPARE(ReadAll(dayFile), expected + "14:04:27" + kRecordTail);
+        QCOMPARE(ReadAll(dayFile), (fileExists ? before : Day("2026-12-05")) + Record("14:04:27"));
     }
 
     void midnightStartsANewFileWithItsHeader() {
         PressureLog log(clock_, dir_->path());
-        clock_.time = QStringLiteral("23:59:40");
+        clock_.time = "23:59:40";
         QCOMPARE(log.Tick(kPressures), std::nullopt);
-        clock_.date = QStringLiteral("2026-12-06");
-        clock_.time = QStringLiteral("00:00:40");
+        clock_.date = "2026-12-06";
+        clock_.time = "00:00:40";
         QCOMPARE(log.Tick(kPressures), std::nullopt);
-
-        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")),
-                 Header("2026-12-05") + "23:59:40" + kRecordTail);
-        QCOMPARE(ReadAll(DayFile("2026-12-06.dat")),
-                 Header("2026-12-06") + "00:00:40" + kRecordTail);
+        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")), Day("2026-12-05", {"23:59:40"}));
+        QCOMPARE(ReadAll(DayFile("2026-12-06.dat")), Day("2026-12-06", {"00:00:40"}));
     }
 
     void dateWithSlashNamesFileWithDashesButHeaderKeepsIt() {
-        clock_.date = QStringLiteral("06/12/2026");
+        clock_.date = "06/12/2026";
         PressureLog log(clock_, dir_->path());
-        const QString dayFile = DayFile("06-12-2026.dat");
-        QCOMPARE(log.FilePath(), QDir::toNativeSeparators(dayFile));
-
+        QCOMPARE(log.FilePath(), QDir::toNativeSeparators(DayFile("06-12-2026.dat")));
         QCOMPARE(log.Tick(kPressures), std::nullopt);
-        QCOMPARE(ReadAll(dayFile), Header("06/12/2026") + "14:03:27" + kRecordTail);
+        QCOMPARE(ReadAll(DayFile("06-12-2026.dat")), Day("06/12/2026", {"14:03:27"}));
         QCOMPARE(QDir(LogDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 QStringList{QStringLiteral("06-12-2026.dat")});
+                 QStringList{"06-12-2026.dat"});
     }
 
     void currentDirectoryIsTakenAtEachTick() {
         QTemporaryDir other;
-        QVERIFY(QDir(other.path()).mkdir(QStringLiteral("log")));
+        QVERIFY(QDir(other.path()).mkdir("log"));
         const QString saved = QDir::currentPath();
-
         PressureLog log(clock_);
         QVERIFY(QDir::setCurrent(dir_->path()));
         const std::optional<QString> first = log.Tick(kPressures);
@@ -195,23 +167,28 @@ private slots:
         const std::optional<QString> second = log.Tick(kPressures);
         QVERIFY(QDir::setCurrent(saved));
         QVERIFY(!first && !second);
-        const QByteArray expected = Header("2026-12-05") + "14:03:27" + kRecordTail;
-        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")), expected);
-        QCOMPARE(ReadAll(other.filePath(QStringLiteral("log/2026-12-05.dat"))), expected);
+        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")), Day("2026-12-05", {"14:03:27"}));
+        QCOMPARE(ReadAll(other.filePath("log/2026-12-05.dat")), Day("2026-12-05", {"14:03:27"}));
     }
 
+    // How the records write the time of day, and the short date of line 2 and the file name.
     void regionalForms_data() {
         QTest::addColumn<QString>("locale");
-        QTest::addColumn<QString>("time");  // how the records write the time of day
-        QTest::addColumn<QString>("date");  // the short date of line 2 and the file name
-        for (const auto& [locale, time, date] :
-             {std::array<const char*, 3>{"C", "HH:mm:ss", "d MMM yyyy"},
-              {"en_US", "h:mm:ss AP", "M/d/yy"},
-              {"en_GB", "HH:mm:ss", "dd/MM/yyyy"},
-              {"de_DE", "HH:mm:ss", "dd.MM.yy"}})
-            QTest::newRow(locale) << QString(locale) << QString(time) << QString(date);
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("date");
+        QTest::newRow("C") << "C"
+                           << "HH:mm:ss"
+                           << "d MMM yyyy";
+        QTest::newRow("en_US") << "en_US"
+                               << "h:mm:ss AP"
+                               << "M/d/yy";
+        QTest::newRow("en_GB") << "en_GB"
+                               << "HH:mm:ss"
+                               << "dd/MM/yyyy";
+        QTest::newRow("de_DE") << "de_DE"
+                               << "HH:mm:ss"
+                               << "dd.MM.yy";
     }
-
     void regionalForms() {
         QFETCH(QString, locale);
         QFETCH(QString, time);
@@ -219,10 +196,8 @@ private slots:
         QLocale::setDefault(QLocale(locale));
         const SystemClock clock;
         const QDateTime before = QDateTime::currentDateTime();
-        const QString timeText = clock.LongTimeText();
-        const QString dateText = clock.ShortDateText();
+        const QString timeText = clock.LongTimeText(), dateText = clock.ShortDateText();
         const QDateTime after = QDateTime::currentDateTime();
-
         // Read back in the expected form, it is the time of the call, to the second.
         const QTime read = QLocale(locale).toTime(timeText, time);
         QVERIFY2(read.isValid(), qPrintable(timeText));
@@ -241,9 +216,8 @@ private slots:
         const QString zone = QDateTime::currentDateTime().timeZoneAbbreviation();
         QVERIFY(!zone.isEmpty());
         const SystemClock clock;
-        const auto all = QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
-                                                  QLocale::AnyTerritory);
-        for (const QLocale& locale : all) {
+        for (const QLocale& locale : QLocale::matchingLocales(
+                 QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
             QLocale::setDefault(locale);
             const QString text = clock.LongTimeText();
             const QByteArray what = (locale.name() + ": " + text).toUtf8();
@@ -254,7 +228,7 @@ private slots:
     }
 
 private:
-    QString LogDir() const { return dir_->filePath(QStringLiteral("log")); }
+    QString LogDir() const { return dir_->filePath("log"); }
     QString DayFile(const char* name) const { return LogDir() + u'/' + QLatin1String(name); }
 
     std::unique_ptr<QTemporaryDir> dir_;

@@ -29,7 +29,7 @@ private slots:
     }
     void cleanup() { p.reset(); }
 
-    void indicatorsGreyAtStart() {
+    void theWindowAsLoaded() {
         int grey = 0;
         for (Shape* shape : form->findChildren<Shape*>()) {
             QCOMPARE(shape->FillColor() == 0x80000011u && shape->objectName().startsWith("shp"),
@@ -38,16 +38,14 @@ private slots:
         }
         QCOMPARE(grey, 23);
         QCOMPARE(form->shpSend->FillColor(), 0x80000004u);
-    }
-
-    void portSettingsAfterLoad() {
+        // The port settings the load leaves behind.
         QCOMPARE(p->app->link().MSComm1().CommPort(), 3);
         QCOMPARE(p->app->link().MSComm1().Settings(), QStringLiteral("115200,n,8,1"));
         QVERIFY(!p->app->link().MSComm1().PortOpen());
         QCOMPARE(form->lblComStatus->Caption(), QStringLiteral("Com1,9600,N,8,1"));
-        QCOMPARE(form->Combo1->currentText(), QStringLiteral("115200"));
-        QCOMPARE(form->Combo2->currentText(), QStringLiteral("n"));
-        QCOMPARE(form->Combo3->currentText(), QStringLiteral("Com3"));
+        QCOMPARE((QStringList{form->Combo1->currentText(), form->Combo2->currentText(),
+                              form->Combo3->currentText()}),
+                 (QStringList{"115200", "n", "Com3"}));
         for (auto* list : {form->lstErrors, form->lstWarnings, form->lstMessages})
             QCOMPARE(list->count(), 0);
         QVERIFY(form->txtStatus->text().isEmpty());
@@ -92,8 +90,7 @@ private slots:
     void controlsLandWhereTheTwipsSay_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QRect>("pixels");
-        // Left, top, width, height in twips divided by 15, rounded; the frame's controls from its
-        // corner.
+        // Twips divided by 15, rounded; the frame's controls from its corner.
         QTest::newRow("Label12 odd twips") << "Label12" << QRect(333, 17, 22, 13);
         QTest::newRow("lblTG1 pressure") << "lblTG1" << QRect(314, 32, 61, 26);
         QTest::newRow("Frame1") << "Frame1" << QRect(8, 472, 681, 193);
@@ -133,14 +130,18 @@ private slots:
     }
 
     void shapesAndLinesLetPressesThrough() {
-        QVERIFY(form->shpTMP1->testAttribute(Qt::WA_TransparentForMouseEvents));
         QVERIFY(form->Line4->testAttribute(Qt::WA_TransparentForMouseEvents));
-        QVERIFY(!form->lblTmp1->testAttribute(Qt::WA_TransparentForMouseEvents));
         QVERIFY(p->Show());
         // A point inside TMP1 but on no label reaches the window surface.
         const QPoint inTmp1(form->shpTMP1->x() + 2,
                             form->shpTMP1->y() + form->shpTMP1->height() - 2);
         QCOMPARE(form->surface()->childAt(inTmp1), nullptr);
+        // lblOperationErrors is drawn where lstWarnings stands: the list, a windowed control, wins.
+        QWidget* top = form->Frame1->childAt(form->lblOperationErrors->geometry().center());
+        QVERIFY(top);
+        QVERIFY(top == form->lstWarnings || form->lstWarnings->isAncestorOf(top));
+        // Captions stand above the shapes they label.
+        QCOMPARE(form->surface()->childAt(form->lblTmp1->geometry().center()), form->lblTmp1);
     }
 
     // Pipes drawn right to left or bottom to top as well: the end pixels are where the layout says.
@@ -158,16 +159,6 @@ private slots:
                          where.constData());
             }
         }
-    }
-
-    void windowedControlsStandAboveCaptions() {
-        // lblOperationErrors is drawn where lstWarnings stands: the list, a windowed control, wins.
-        const QPoint inLabel = form->lblOperationErrors->geometry().center();
-        QWidget* top = form->Frame1->childAt(inLabel);
-        QVERIFY(top);
-        QVERIFY(top == form->lstWarnings || form->lstWarnings->isAncestorOf(top));
-        // Captions stand above the shapes they label.
-        QCOMPARE(form->surface()->childAt(form->lblTmp1->geometry().center()), form->lblTmp1);
     }
 
     void everyStateControlIsOnTheWindow() {
@@ -202,10 +193,8 @@ private slots:
         form->view().Render();
         QCOMPARE(form->lbl2V1status->Caption(), QStringLiteral("by hand"));
         QCOMPARE(form->lbl1V1status->Caption(), QStringLiteral("closed"));
-    }
 
-    void nothingChangedNothingRendered() {
-        auto& state = p->app->state();
+        // Nothing changed, nothing rendered.
         state.SetCaption(Text::lblStatus, "Connected");
         form->view().Render();
         const auto renders = form->view().Renders();

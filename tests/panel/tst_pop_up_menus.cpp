@@ -5,9 +5,7 @@
 #include <QtTest>
 #include <functional>
 
-#include "app/panel.h"
-#include "panel/form1.h"
-#include "support/pseudo_terminal.h"
+#include "support/panel_on_pty.h"
 
 using vp::panel::Form1;
 using vp::panel::Label;
@@ -29,21 +27,15 @@ class TestPopUpMenus : public QObject {
 
 private slots:
     void init() {
-        pty = std::make_unique<PseudoTerminal>();
-        QVERIFY(pty->ok());
-        panel = std::make_unique<vp::app::Panel>(
-            vp::app::Panel::Options{.ports = {{3, pty->path()}}});
-        form = panel->window();
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form));
-        QTest::mouseClick(form->findChild<QPushButton*>("cmdConnect"), Qt::LeftButton);
+        p = std::make_unique<PanelOnPty>();
+        p->app->link().Timer1->start();  // the status polls run on, as for the operator
+        form = p->form;
+        QVERIFY(p->Show());
+        QTest::mouseClick(form->cmdConnect, Qt::LeftButton);
         menu = form->findChild<QMenu*>("mnuTmp1");
         QVERIFY(menu);
     }
-    void cleanup() {
-        panel.reset();
-        pty.reset();
-    }
+    void cleanup() { p.reset(); }
 
     void onlyTheLeftButtonChooses_data() {
         QTest::addColumn<Opened>("opened");
@@ -105,12 +97,12 @@ private slots:
 
         QCOMPARE(stayedOpen, !chosen);
         if (chosen) {
-            QTRY_VERIFY_WITH_TIMEOUT(pty->Received().contains("080_247\r"), 2000);
+            QTRY_VERIFY_WITH_TIMEOUT(p->pty.Received().contains("080_247\r"), 2000);
         } else {
             // The polls run on: a frame of the command would be among them by now.
-            const QByteArray before = pty->Received();
-            QTRY_VERIFY_WITH_TIMEOUT(pty->Received().size() > before.size(), 2000);
-            QVERIFY(!pty->Received().contains("080_247\r"));
+            const QByteArray before = p->pty.Received();
+            QTRY_VERIFY_WITH_TIMEOUT(p->pty.Received().size() > before.size(), 2000);
+            QVERIFY(!p->pty.Received().contains("080_247\r"));
         }
     }
 
@@ -126,8 +118,7 @@ private:
         poll->start(10);
     }
 
-    std::unique_ptr<PseudoTerminal> pty;
-    std::unique_ptr<vp::app::Panel> panel;
+    std::unique_ptr<PanelOnPty> p;
     Form1* form = nullptr;
     QMenu* menu = nullptr;
 };

@@ -88,8 +88,8 @@ private slots:
                             int code) { QTest::newRow(name) << message << action << kind << code; };
         const Action byKind = Action::ByKind, error = Action::ErrorReport;
         row("status report OK", Signed("111_\x96rest"), byKind, 111, 150);
+        // 255 read as a byte, not -1: with every other byte value in the dispatcher's test.
         row("151 is an error report", Signed("040_\x97"), error, 40, 151);
-        row("255 is a byte, not -1", Signed("092_\xff"), error, 92, 255);
         row("bad checksum beats error code", "111_\xaa" + QByteArray("000"), Action::ChecksumError,
             111, 170);
         row("separator not examined", Signed("111\xff\x96"), byKind, 111, 150);
@@ -120,10 +120,8 @@ private slots:
         QTest::newRow("81 bytes") << Report() << true;
         QTest::newRow("result code below OK") << Report(149) << true;
         QTest::newRow("empty") << QByteArray() << false;
-        QTest::newRow("80 bytes") << Report(150, "111", 80) << false;
         QTest::newRow("82 bytes") << Report(150, "111", 82) << false;
         QTest::newRow("bad checksum") << badSum << false;
-        QTest::newRow("error report") << Report(170) << false;
         QTest::newRow("other kind") << Report(150, "112") << false;
     }
     void isShownStatusReport() {

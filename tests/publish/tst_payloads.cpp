@@ -46,11 +46,8 @@ StateMap ViewOf(const PanelState& s) {
         return it.key() == "shpSend" || it.key() == "shpRecv" || it.key() == "ShownReports" ||
                it.key().startsWith("LastPressure");
     });
-    map["Link"] = QStringLiteral("%1 %2 %3 %4")
-                      .arg(s.Link.connected)
-                      .arg(s.Link.stale)
-                      .arg(s.Link.sent)
-                      .arg(s.Link.received);
+    map["Link"] = QStringLiteral("%1 %2 %3 %4").arg(s.Link.connected).arg(s.Link.stale);
+    map["Link"] = map["Link"].arg(s.Link.sent).arg(s.Link.received);
     return map;
 }
 
@@ -97,17 +94,12 @@ private slots:
         QTest::addColumn<Messages>("messages");
         QTest::addColumn<bool>("stale");
         const QByteArray accented = Signed("077_" + kOk + "caf\xe9 \x80\xff\x01");
-        QTest::newRow("every kind of message")
-            << Messages{Report(),
-                        Signed("040_" + kOk + "001234000010"),
-                        Signed("038_" + kOk + "0000300004"),
-                        Signed("090_" + kOk + "00001000020000300004"),
-                        Signed("092_" + kOk + "0000100002000030000400005"),
-                        Signed("121_" + Byte(170)),
-                        Signed("220_" + kOk),
-                        "00",
-                        accented}
-            << false;
+        // clang-format off
+        QTest::newRow("every kind of message") << Messages{Report(), Signed("040_" + kOk + "001234000010"),
+            Signed("038_" + kOk + "0000300004"), Signed("090_" + kOk + "00001000020000300004"),
+            Signed("092_" + kOk + "0000100002000030000400005"), Signed("121_" + Byte(170)),
+            Signed("220_" + kOk), "00", accented} << false;
+        // clang-format on
         // 250 is no mode: the caption stays "High vacuum", which only the panel section carries.
         QTest::newRow("mode outside its table")
             << Messages{Report(), Report({{63, Byte(250)}, {67, Byte(250)}})} << false;
@@ -139,93 +131,75 @@ private slots:
             QTest::newRow(name) << m << QString(path) << v;
         };
         const QByteArray hours = Signed("040_" + kOk + "001234000010");
-        row("nothing reported yet", {}, "gauges", QJsonValue());
-        row("gauge OK: pressure in mbar", {Report({{6, Byte(150) + "500017"}})}, "gauges/TG1/mbar",
-            0.005);
-        row("gauge not OK: no pressure", {Report({{6, Byte(152)}})}, "gauges/TG1/mbar",
-            QJsonValue());
+        const QJsonValue none;
+        // clang-format off
+        row("nothing reported yet", {}, "gauges", none);
+        row("gauge OK: pressure in mbar", {Report({{6, Byte(150) + "500017"}})}, "gauges/TG1/mbar", 0.005);
+        row("gauge not OK: no pressure", {Report({{6, Byte(152)}})}, "gauges/TG1/mbar", none);
         row("gauge not OK: its code", {Report({{6, Byte(152)}})}, "gauges/TG1/code", 152);
         row("valve 191 open", {Report({{35, Byte(191)}})}, "valves/1V1", "open");
         row("valve 192 error", {Report({{35, Byte(192)}})}, "valves/1V1", "error");
-        row("mode outside table: no name", {Report({{63, Byte(250)}})}, "mode/current",
-            QJsonValue());
+        row("mode outside table: no name", {Report({{63, Byte(250)}})}, "mode/current", none);
         row("mode outside table: code kept", {Report({{63, Byte(250)}})}, "mode/current_code", 250);
         row("requested mode", {Report({{64, Byte(203)}})}, "mode/requested", "Stop");
-        row("speed without digits", {Report({{46, "---"}})}, "pumps/TMP1/speed_percent/1",
-            QJsonValue());
+        row("speed without digits", {Report({{46, "---"}})}, "pumps/TMP1/speed_percent/1", none);
         row("speed", {Report({{43, "042"}})}, "pumps/TMP1/speed_percent/0", 42);
-        row("branch outside table", {Report({{68, "?"}})}, "branches/2", QJsonValue());
+        row("branch outside table", {Report({{68, "?"}})}, "branches/2", none);
         row("hours", {Report(), hours}, "pumps/TMP1/hours", 1234);
         row("hours of TMP2", {Report(), hours}, "pumps/TMP2/hours", 10);
-        row("hours failed", {Report(), hours, Signed("040_" + Byte(149) + "001234000010")},
-            "pumps/TMP1/hours", QJsonValue());
+        row("hours failed", {Report(), hours, Signed("040_" + Byte(149) + "001234000010")}, "pumps/TMP1/hours", none);
         row("uptime", {Report()}, "uptime_s", 3600);
-        row("gauge errors", {Signed("090_" + kOk + "00001000020000300004")}, "errors/gauges/1G3",
-            4);
-        row("icpcon errors not reported yet", {hours}, "errors/icpcon/0", QJsonValue());
+        row("gauge errors", {Signed("090_" + kOk + "00001000020000300004")}, "errors/gauges/1G3", 4);
+        row("icpcon errors not reported yet", {hours}, "errors/icpcon/0", none);
         row("operation errors", {Signed("121_" + Byte(170))}, "errors/operation", 1);
+        // clang-format on
     }
     void meaningFollowsTheReport() {
         QFETCH(Messages, messages);
         QFETCH(QString, path);
-        QFETCH(QJsonValue, expected);
         for (const QByteArray& m : messages) vp::state::HandleMessage(*a, View(m));
-        const QJsonObject object =
-            QJsonDocument::fromJson(Compact(StateObject(*a))).object();  // as a subscriber reads it
-        QCOMPARE(At(object, path), expected);
+        // As a subscriber reads it.
+        QTEST(At(QJsonDocument::fromJson(Compact(StateObject(*a))).object(), path), "expected");
     }
 
     void pressureMbar_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QJsonValue>("mbar");
-        QTest::newRow("negative exponent") << "5.000E-3" << QJsonValue(0.005);
-        QTest::newRow("blank for plus") << "1.013E 3" << QJsonValue(1013);
+        // A negative exponent, a blank for plus, empty and dashes: in the pressure payload's test.
         QTest::newRow("tiny") << "1.0E-99" << QJsonValue(1e-99);
-        QTest::newRow("empty") << "" << QJsonValue();
-        QTest::newRow("dashes") << "---" << QJsonValue();
         QTest::newRow("garbage mantissa") << "5.?00E-3" << QJsonValue();
         QTest::newRow("trailing garbage") << "5.000E-3x" << QJsonValue();
         QTest::newRow("not finite") << "inf" << QJsonValue();
     }
     void pressureMbar() {
         QFETCH(QString, text);
-        QFETCH(QJsonValue, mbar);
         const auto value = vp::publish::PressureMbar(text.toStdString());
-        QCOMPARE(value ? QJsonValue(*value) : QJsonValue(), mbar);
+        QTEST(value ? QJsonValue(*value) : QJsonValue(), "mbar");
     }
 
     void eventAndPressurePayloads() {
         const QDateTime local(QDate(2026, 12, 7), QTime(6, 22, 0, 123), QTimeZone(7200));
-        const QJsonObject event =
-            QJsonDocument::fromJson(vp::publish::EventJson(local, vp::state::List::lstWarnings,
-                                                           " 220 (x)", "220_\x96\xe9"))
-                .object();
-        QCOMPARE(event, (QJsonObject{{"time", "2026-12-07T04:22:00.123Z"},
-                                     {"list", "warnings"},
-                                     {"text", " 220 (x)"},
-                                     {"raw", QString::fromLatin1("220_\x96\xe9")}}));
-        const QJsonObject pressure =
-            QJsonDocument::fromJson(
-                vp::publish::PressureJson(local, {"5.000E-3", "", "---", "1.013E 3"}))
-                .object();
-        QCOMPARE(pressure, (QJsonObject{{"time", "2026-12-07T04:22:00.123Z"},
-                                        {"unit", "mbar"},
-                                        {"TG1", 0.005},
-                                        {"1G1", QJsonValue()},
-                                        {"2G1", QJsonValue()},
-                                        {"1G3", 1013}}));
+        const auto json = [](const QByteArray& payload) {
+            return QJsonDocument::fromJson(payload).object();
+        };
+        // clang-format off
+        QCOMPARE(json(vp::publish::EventJson(local, vp::state::List::lstWarnings, " 220 (x)", "220_\x96\xe9")),
+                 (QJsonObject{{"time", "2026-12-07T04:22:00.123Z"}, {"list", "warnings"},
+                              {"text", " 220 (x)"}, {"raw", QString::fromLatin1("220_\x96\xe9")}}));
+        QCOMPARE(json(vp::publish::PressureJson(local, {"5.000E-3", "", "---", "1.013E 3"})),
+                 (QJsonObject{{"time", "2026-12-07T04:22:00.123Z"}, {"unit", "mbar"}, {"TG1", 0.005},
+                              {"1G1", QJsonValue()}, {"2G1", QJsonValue()}, {"1G3", 1013}}));
+        // clang-format on
     }
 
     void payloadReplacesListsAndLeavesAbsentControls() {
         for (int i = 0; i < 3; ++i) vp::state::HandleMessage(*a, View(Signed("121_" + Byte(170))));
         a->SetCaption(vp::state::Text::lbl1G1, "kept");
         QCOMPARE(ApplyStateJson(*a, Payload()), std::nullopt);
-        StateMap view = ViewOf(*a);
-        QCOMPARE(view["lstErrors"], "e");
-        QCOMPARE(view["lblTG1"], "x");
-        QCOMPARE(view["shpTG1"], Colour(255));
-        QCOMPARE(view["lbl1G1"], "kept");
-        QCOMPARE(view["Link"], "1 0 7 5");
+        const StateMap view = ViewOf(*a);
+        QCOMPARE((QStringList{view["lstErrors"], view["lblTG1"], view["shpTG1"], view["lbl1G1"],
+                              view["Link"]}),
+                 (QStringList{"e", "x", Colour(255), "kept", "1 0 7 5"}));
         // The same payload again moves nothing, so a view does not redraw for it.
         const auto revision = a->Revision();
         QCOMPARE(ApplyStateJson(*a, Payload()), std::nullopt);
@@ -244,6 +218,7 @@ private slots:
         QByteArray deepInPanel = Payload("fills", 0);
         deepInPanel.replace("\"fills\":0", "\"fills\":" + deep);
 
+        // clang-format off
         row("not JSON", "{\"panel\":", "not JSON");
         row("an array", "[]", "not a JSON object");
         row("huge", huge, "larger than");
@@ -265,13 +240,11 @@ private slots:
         row("text beyond Latin-1", Payload("texts.lbl1G1", QString(QChar(0x100))), "text lbl1G1");
         row("text over 4 KiB", Payload("texts.lbl1G1", QString(4097, 'x')), "text lbl1G1");
         row("list not an array", Payload("lists.lstWarnings", "w"), "list lstWarnings");
-        row("list of eleven",
-            Payload("lists.lstWarnings",
-                    QJsonArray{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"}),
-            "list lstWarnings");
+        row("list of eleven", Payload("lists.lstWarnings", QJsonArray{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11"}), "list lstWarnings");
         row("list of numbers", Payload("lists.lstWarnings", QJsonArray{1}), "list lstWarnings");
         row("link of wrong types", Payload("link", QJsonObject{{"connected", 1}}), "link");
         row("negative count", Payload("errors", QJsonObject{{"crc", -1}}), "errors.crc");
+        // clang-format on
     }
     void badPayloadChangesNothing() {
         QFETCH(QByteArray, payload);

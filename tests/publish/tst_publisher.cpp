@@ -36,6 +36,10 @@ MqttClient::Options To(const QString& url) {
     return options;
 }
 
+const char kEvent[] =
+    "090_\xaa"
+    "426";
+
 }  // namespace
 
 class TestPublisher : public QObject {
@@ -83,9 +87,7 @@ private slots:
         state::HandleMessage(s, test::View(Report()));
         const auto list =
             state::HandleMessage(s, test::View(test::Signed("090_" + test::Byte(170))));
-        publisher.PublishEvent(*list,
-                               "090_\xaa"
-                               "426");
+        publisher.PublishEvent(*list, kEvent);
         s.LastPressures = {"5.000E-3", "", "1.013E 3", "---"};
         publisher.PublishPressures(s.LastPressures);
         QTRY_VERIFY_WITH_TIMEOUT(publisher.PublishedCount() >= 2, kWait);
@@ -108,9 +110,7 @@ private slots:
         QCOMPARE(object["panel"].toObject()["lists"].toObject()["lstErrors"].toArray().size(), 1);
 
         // Events and pressures are not retained: a subscriber sees them as they come.
-        publisher.PublishEvent(*list,
-                               "090_\xaa"
-                               "426");
+        publisher.PublishEvent(*list, kEvent);
         publisher.PublishPressures(s.LastPressures);
         QTRY_VERIFY_WITH_TIMEOUT(QByteArray(sub.peek(1 << 16)).count('\n') >= 2, kWait);
         const QByteArray more = sub.readAll();

@@ -42,13 +42,6 @@ private slots:
         if (!accepted) QVERIFY(error.contains(QStringLiteral("push")));
     }
 
-    void clearStopsPushing() {
-        Faults faults;
-        QVERIFY(faults.Inject(u"push=9600", 0));
-        QVERIFY(faults.Inject(u"clear", 0));
-        QCOMPARE(faults.PushRate(), 0);
-    }
-
     void pushedReportsArriveWholeAndCounted() {
         SimulatedController sim;
         QString error;
@@ -79,7 +72,7 @@ private slots:
                 return false;
             }(),
             kWait);
-        QVERIFY(sim.InjectFault(QStringLiteral("clear")));
+        QVERIFY(sim.InjectFault(QStringLiteral("clear")));  // stops pushing too
         const int stopped = sim.PushedReports();
         QTRY_COMPARE_WITH_TIMEOUT(panel.LineCount(), stopped + 1, kWait);
     }

@@ -129,7 +129,6 @@ private slots:
     void pressureFieldEncodesMantissaAndExponent_data() {
         QTest::addColumn<double>("log10");
         QTest::addColumn<QByteArray>("field");
-        QTest::newRow("atmosphere") << Plant::kAtmosphereLog10 << QByteArray("101323");
         QTest::newRow("one mbar") << 0.0 << QByteArray("100020");
         QTest::newRow("5E-3") << std::log10(5e-3) << QByteArray("500017");
         QTest::newRow("rounding carries") << std::log10(9.9996) << QByteArray("100021");

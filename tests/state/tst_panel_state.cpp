@@ -78,21 +78,19 @@ private slots:
         QTest::addColumn<Event>("event");
         QTest::addColumn<StateMap>("changes");
         const QString com = "Com3,9600,N,8,1";
-        QTest::newRow("frame sent")
-            << Event([](LinkDisplay& d) { d.FrameSent(5); })
+        const QString accented = QString::fromUtf8("Port 3 \u00e9");
+        // clang-format off
+        QTest::newRow("frame sent") << Event([](LinkDisplay& d) { d.FrameSent(5); })
             << StateMap{{"shpSend", Colour(kYellow)}, {"lblSentMessages", "5 sent messages"}};
-        QTest::newRow("messages arrived")
-            << Event([](LinkDisplay& d) { d.MessagesArrived(2147483647); })
-            << StateMap{{"shpRecv", Colour(kGreen)},
-                        {"lblReceivedMessages", "2147483647 received messages"}};
-        QTest::newRow("status text, Latin-1")
-            << Event([](LinkDisplay& d) { d.ShowStatusText(QString::fromUtf8("Port 3 \u00e9")); })
-            << StateMap{{"txtStatus", QString::fromUtf8("Port 3 \u00e9")}};
+        QTest::newRow("messages arrived") << Event([](LinkDisplay& d) { d.MessagesArrived(2147483647); })
+            << StateMap{{"shpRecv", Colour(kGreen)}, {"lblReceivedMessages", "2147483647 received messages"}};
+        QTest::newRow("status text, Latin-1") << Event([=](LinkDisplay& d) { d.ShowStatusText(accented); })
+            << StateMap{{"txtStatus", accented}};
         QTest::newRow("connected") << Event([com](LinkDisplay& d) { d.ShowConnection(true, com); })
-                                   << StateMap{{"lblStatus", "Connected"}, {"lblComStatus", com}};
-        QTest::newRow("disconnected keeps the port's text")
-            << Event([](LinkDisplay& d) { d.ShowConnection(false, "Com4,2400,E,7,2"); })
+            << StateMap{{"lblStatus", "Connected"}, {"lblComStatus", com}};
+        QTest::newRow("disconnected keeps the port's text") << Event([](LinkDisplay& d) { d.ShowConnection(false, "Com4,2400,E,7,2"); })
             << StateMap{{"lblStatus", "Disconnected"}};
+        // clang-format on
     }
     void eventWritesOnlyItsControls() {
         QFETCH(Event, event);

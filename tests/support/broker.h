@@ -105,11 +105,7 @@ private:
         return true;
     }
     bool OpenSsl(QStringList args, const QString& subject, const QString& key) {
-        args << "-newkey"
-             << "ec"
-             << "-pkeyopt"
-             << "ec_paramgen_curve:prime256v1"
-             << "-nodes"
+        args << QStringLiteral("-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes").split(' ')
              << "-subj"
              << "/CN=" + subject << "-keyout" << key;
         return Run(QStringLiteral("openssl"), args);

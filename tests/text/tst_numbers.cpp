@@ -123,17 +123,16 @@ private slots:
     void roundHalfEven_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("expected");
-
-        QTest::newRow("2.5 down") << 2.5 << 2.0;
-        QTest::newRow("3.5 up") << 3.5 << 4.0;
-        QTest::newRow("0.5 to zero") << 0.5 << 0.0;
-        QTest::newRow("9.5 up") << 9.5 << 10.0;
-        QTest::newRow("-2.5") << -2.5 << -2.0;
-        QTest::newRow("below half") << 2.4999 << 2.0;
-        QTest::newRow("above half") << 2.5000001 << 3.0;
-        QTest::newRow("negative below half") << -0.4 << 0.0;
-        QTest::newRow("whole") << 150.0 << 150.0;
-        QTest::newRow("infinity") << kInf << kInf;
+        for (auto [value, expected] : {std::pair{2.5, 2.0},
+                                       {3.5, 4.0},
+                                       {0.5, 0.0},
+                                       {-2.5, -2.0},
+                                       {2.4999, 2.0},
+                                       {2.5000001, 3.0},
+                                       {-0.4, 0.0},
+                                       {150.0, 150.0},
+                                       {kInf, kInf}})
+            QTest::addRow("%g", value) << value << expected;
     }
 
     void roundHalfEven() {
@@ -145,17 +144,16 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("fits");
         QTest::addColumn<int>("expected");
-
-        QTest::newRow("zero") << 0.0 << true << 0;
-        QTest::newRow("largest") << 32767.0 << true << 32767;
-        QTest::newRow("largest by rounding down") << 32767.4 << true << 32767;
-        QTest::newRow("tie above largest") << 32767.5 << false << 0;
-        QTest::newRow("smallest") << -32768.0 << true << -32768;
-        QTest::newRow("tie rounds onto smallest") << -32768.5 << true << -32768;
-        QTest::newRow("below smallest") << -32769.0 << false << 0;
-        QTest::newRow("4e4") << 4e4 << false << 0;
-        QTest::newRow("infinity") << kInf << false << 0;
-        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << false << 0;
+        for (auto [value, fits, expected] : {std::tuple{0.0, true, 0},
+                                             {32767.0, true, 32767},
+                                             {32767.4, true, 32767},
+                                             {32767.5, false, 0},
+                                             {-32768.0, true, -32768},
+                                             {-32768.5, true, -32768},
+                                             {-32769.0, false, 0},
+                                             {kInf, false, 0},
+                                             {std::numeric_limits<double>::quiet_NaN(), false, 0}})
+            QTest::addRow("%g", value) << value << fits << expected;
     }
 
     void toInt16() {

@@ -94,8 +94,6 @@ private slots:
         const auto row = [](const char* text, double mbar) {
             QTest::newRow(text) << QByteArray(text) << mbar;
         };
-        row("5.000E-3", 5e-3);
-        row("1.013E 3", 1013.0);  // blank for plus
         row("1.000E-15", 1e-15);
         row("9.999E 79", 9.999e79);  // the largest the panel sends
         for (const char* bad : {"1.013E+3", "1.013E3", "5.000e-3", "5,000E-3", "5.00E-3", "5.000E-",
@@ -118,15 +116,11 @@ private slots:
         const auto row = [](const char* name, const char* locale, const char* text, QVariant v) {
             QTest::newRow(name) << QString(locale) << QString(text) << v;
         };
-        const QDate dec5(2026, 12, 5);
-        row("US file name", "en_US", "12-5-26", dec5);
-        row("British file name", "en_GB", "05-12-2026", dec5);
-        row("ISO date in any locale", "en_US", "2026-12-05", dec5);
-        row("German form in a US locale", "en_US", "05.12.2026", dec5);
+        // Each region's dates and times, and ISO ones, read in every region:
+        // logsFromAnyRegionAreRead.
         row("no such day", "en_GB", "31/02/2026", QDate());
         row("words", "en_GB", "yesterday", QDate());
         const QTime t(14, 3, 27);
-        row("ISO time", "en_US", "14:03:27", t);
         row("midnight, AM", "en_US", "12:00:00 AM", QTime(0, 0));
         row("noon, PM", "en_US", "12:00:00 PM CEST", QTime(12, 0));
         row("no seconds", "de_DE", "14:03", QTime(14, 3));
@@ -134,7 +128,6 @@ private slots:
         row("minute 61", "de_DE", "14:61:00", QTime());
         row("PM hour 13", "en_US", "13:00:00 PM", QTime());
         // A log from a 12-hour PC read on a 24-hour one, in the forms such PCs write.
-        row("US time, German reader", "de_DE", "2:03:27 PM UTC", t);
         row("a.m. with dots", "en_GB", "2:03:27 p.m. GMT", t);
         row("narrow no-break space", "de_DE", "2:03:27\u202FPM", t);
         row("zone that starts like AM", "en_US", "14:03:27 AMT", t);
@@ -276,7 +269,6 @@ private slots:
     }
     void segments() {
         QFETCH(QStringList, ticks);
-        QFETCH(Sized, sizes);
         QFETCH(QString, start);
         LogWriter writer(dir_.path());
         QStringList paths;
@@ -295,7 +287,7 @@ private slots:
             QVERIFY2(logs.back().problems.isEmpty(), qPrintable(logs.back().problems.join('\n')));
         }
         const Traces traces = BuildTraces(logs);
-        QCOMPARE(Sizes(traces), sizes);
+        QTEST(Sizes(traces), "sizes");
         QCOMPARE(traces[0].back().front().x(), At("2026-12-05", start).toMSecsSinceEpoch());
     }
     void lineBeingWrittenIsLeftForLater() {
