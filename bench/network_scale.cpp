@@ -41,11 +41,11 @@
 #include "publish/broker_url.h"
 #include "publish/mqtt_client.h"
 #include "publish/remote_feed.h"
+#include "run_for.h"
 #include "sim/simulated_controller.h"
 #include "state/colour_values.h"
 #include "state/panel_state.h"
 #include "support/broker.h"
-#include "run_for.h"
 
 namespace {
 

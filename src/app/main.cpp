@@ -46,8 +46,8 @@ void QuitAfter(const Options& options) {
 int RunWindowProgram(char* argv[]) {
     std::error_code error;
     const auto here = std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-    for (const auto& path : {here / "vacuum-panel-window",
-                             here / "../lib/vacuum-panel/vacuum-panel-window"}) {
+    for (const auto& path :
+         {here / "vacuum-panel-window", here / "../lib/vacuum-panel/vacuum-panel-window"}) {
         if (::access(path.c_str(), X_OK) == 0) {
             ::execv(path.c_str(), argv);
             std::fprintf(stderr, "vacuum-panel: cannot start %s: %s\n", path.c_str(),
@@ -55,8 +55,7 @@ int RunWindowProgram(char* argv[]) {
             return 1;
         }
     }
-    std::fprintf(stderr, "vacuum-panel: the window's program is missing beside %s\n",
-                 here.c_str());
+    std::fprintf(stderr, "vacuum-panel: the window's program is missing beside %s\n", here.c_str());
     return 1;
 }
 #else

@@ -83,11 +83,17 @@ void Form1::Combo3_Click() {
     port.SetCommPort(static_cast<std::int16_t>(Combo3->currentIndex() + 1));
 }
 
-void Form1::cmdConnect_Click() { link_.Connect(); }
+void Form1::cmdConnect_Click() {
+    link_.Connect();
+}
 
-void Form1::cmdDisconnect_Click() { link_.Disconnect(); }
+void Form1::cmdDisconnect_Click() {
+    link_.Disconnect();
+}
 
-void Form1::cmdClearError_Click() { state::ClearErrors(state_); }
+void Form1::cmdClearError_Click() {
+    state::ClearErrors(state_);
+}
 
 void Form1::ShowPortLists(bool portOpen) {
     for (auto* list : {Combo1, Combo2, Combo3}) list->setEnabled(!portOpen);
@@ -97,7 +103,8 @@ void Form1::ShowAsView(const QString& prefix) {
     setWindowTitle("view of " + prefix);
     for (auto* button : findChildren<Button*>()) button->setEnabled(false);
     for (auto* list : findChildren<ComboBox*>()) list->setEnabled(false);
-    for (auto* box : {txtTMPspeed, txtHighVacuumSpeed, txtGlowDischargeSpeed}) box->setEnabled(false);
+    for (auto* box : {txtTMPspeed, txtHighVacuumSpeed, txtGlowDischargeSpeed})
+        box->setEnabled(false);
     // A disabled menu stays shut in the menu bar and on the diagram alike.
     for (auto* menu : findChildren<QMenu*>()) {
         menu->menuAction()->setEnabled(false);
