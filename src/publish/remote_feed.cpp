@@ -1,6 +1,7 @@
 #include "publish/remote_feed.h"
 
 #include "publish/mqtt_client.h"
+#include "publish/publisher.h"
 #include "publish/state_reader.h"
 #include "state/plant_status.h"
 
@@ -8,18 +9,17 @@ namespace vp::publish {
 
 RemoteFeed::RemoteFeed(MqttClient& client, state::PanelState& state, const QString& prefix,
                        QObject* parent)
-    : QObject(parent),
-      Watchdog(new QTimer(this)),
-      state_(state),
-      stateTopic_((prefix + QStringLiteral("/state")).toUtf8()),
-      onlineTopic_((prefix + QStringLiteral("/online")).toUtf8()) {
+    : QObject(parent), Watchdog(new QTimer(this)), state_(state) {
+    const Topics topics(prefix);
+    stateTopic_ = QByteArray::fromStdString(topics.state);
+    onlineTopic_ = QByteArray::fromStdString(topics.online);
     Watchdog->setObjectName(QStringLiteral("Watchdog"));
     Watchdog->setSingleShot(true);
     Watchdog->setInterval(kWatchdogMs);
     connect(Watchdog, &QTimer::timeout, this, &RemoteFeed::Watchdog_Timer);
     connect(&client, &MqttClient::MessageArrived, this, &RemoteFeed::Take);
-    client.Subscribe(stateTopic_.toStdString(), 1);
-    client.Subscribe(onlineTopic_.toStdString(), 1);
+    client.Subscribe(topics.state, 1);
+    client.Subscribe(topics.online, 1);
 }
 
 void RemoteFeed::Take(const QByteArray& topic, const QByteArray& payload) {
@@ -30,9 +30,9 @@ void RemoteFeed::Take(const QByteArray& topic, const QByteArray& payload) {
         if (!online_) return state::GreyIndicators(state_);
         Watchdog->start();
     } else if (topic == onlineTopic_) {
-        if (payload == "true") {
+        if (payload == Publisher::kOnline) {
             online_ = true;  // the colours come back with the next state
-        } else if (payload == "false") {
+        } else if (payload == Publisher::kOffline) {
             online_ = false;
             Watchdog->stop();
             state::GreyIndicators(state_);
