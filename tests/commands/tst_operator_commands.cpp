@@ -1,21 +1,41 @@
 // The commands as the controller sees them: every button and menu entry, clicked for real, sends
 // one frame the controller knows, signed right, a command of its own (only the mode buttons and
-// the "Mode" menu share theirs). Which entry sends which frame is checked where the operator
-// reaches it: the context and pop-up menus, and the three speed set-points here: what the
-// operator types, the colour the box answers with, and the frame that reaches the controller.
+// the "Mode" menu share theirs). Then the three speed set-points: what the operator types, the
+// colour the box answers with, and the frame that reaches the controller. Last, right-button
+// presses on the diagram: which component's menu opens, from the shapes' hit rectangles and from
+// the labels standing on them.
 #include <QMenuBar>
 #include <QtTest>
 #include <set>
 
+#include "panel/units.h"
 #include "protocol/lines.h"
 #include "sim/responder.h"
 #include "support/panel_on_pty.h"
 
+using vp::panel::Label;
+using vp::panel::Shape;
 using vp::panel::TextBox;
+using vp::panel::TwipsToPixels;
 
 namespace {
+
 constexpr vp::panel::ColourValue kRed = 0x000000FF;
 constexpr vp::panel::ColourValue kWhite = 0x00FFFFFF;
+
+struct Component {
+    const char* shape;
+    const char* menu;
+};
+
+// clang-format off
+const Component kComponents[] = {
+    {"shpTMP1", "mnuTmp1"}, {"shpTMP2", "mnuTmp2"}, {"shpRotary", "mnuRotary"}, {"shp1V1", "mnu1V1"},
+    {"shp2V1", "mnu2V1"}, {"shp3V1", "mnu3V1"}, {"shp1V3", "mnu1V3"}, {"shpTG1", "mnuTG1"},
+    {"shp1G1", "mnu1G1"}, {"shp2G1", "mnu2G1"}, {"shpTMPCooling", "mnuChiller"},
+};
+// clang-format on
+
 }  // namespace
 
 class TestOperatorCommands : public QObject {
@@ -24,6 +44,11 @@ class TestOperatorCommands : public QObject {
 private slots:
     void init() {
         panel = std::make_unique<PanelOnPty>();
+        opened.clear();
+        // Stands in for the pop-up, which the pop-up menus' own test opens for real.
+        panel->form->contextMenus().PopupMenu = [this](QMenu* menu) {
+            opened << menu->objectName();
+        };
         QVERIFY(panel->Show());
     }
     void cleanup() { panel.reset(); }
@@ -64,92 +89,58 @@ private slots:
         QCOMPARE(senders.size(), std::size_t(37));
     }
 
+    // A value the box accepts stays white though nothing can be sent.
     void closedPortOnlySaysNotConnected() {
-        const auto lamp = panel->form->shpSend->FillColor();
+        Box("txtHighVacuumSpeed")->SetBackColor(kRed);
+        Box("txtHighVacuumSpeed")->setText("75");
         int refused = 0;
         for (const QString& control : Controls()) {
             panel->app->state().SetCaption(vp::state::Text::txtStatus, "");
             Click(control);
             refused += panel->app->state().Caption(vp::state::Text::txtStatus) == "Not connected!";
         }
-        QCOMPARE(refused, 43);
+        QCOMPARE(refused, 44);
+        QCOMPARE(Box("txtHighVacuumSpeed")->BackColor(), kWhite);
         QCOMPARE(panel->Sent(), 0);
-        QCOMPARE(panel->form->lblSentMessages->Caption(), QStringLiteral("0 sent messages"));
-        QCOMPARE(panel->form->shpSend->FillColor(), lamp);
         QVERIFY(!panel->app->linkDisplay().Timer3->isActive());
         QVERIFY(panel->pty.Received().isEmpty());
     }
 
-    // The box and its button share a name after their prefixes.
     void typedValue_data() {
-        QTest::addColumn<QString>("control");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("frame");  // empty: refused, box red
-        const auto row = [](const char* name, const char* control, const QString& typed,
-                            const char* frame) {
-            QTest::newRow(name) << QString(control) << typed << QByteArray(frame);
-        };
-        const char *tmp = "TMPspeed", *glow = "GlowDischargeSpeed", *high = "HighVacuumSpeed";
         // clang-format off
-        row("empty", tmp, "", "");
-        row("20 lowest", tmp, "20", "034_020136\r");
-        row("100 highest", tmp, "100", "034_100135\r");
-        row("19", tmp, "19", "");
-        row("101", tmp, "101", "");
-        row("inner blank 5 0", tmp, "5 0", "034_050139\r");
-        row("trailing letters 50x", tmp, "50x", "034_050139\r");
-        row("leading letter x50", tmp, "x50", "");
-        row("exponent 1e2", tmp, "1e2", "034_100135\r");
-        row("9.5 rounds to 10", tmp, "9.5", "");
-        row("20.0 four characters", tmp, "20.0", "");
-        row("4e4 beyond 16 bits", tmp, "4e4", "");
-        row("40000 characters", tmp, QString(40000, QLatin1Char('5')), "");
-        row("50 and 39998 blanks", tmp, "50" + QString(39998, QLatin1Char(' ')), "");
-        row("glow discharge 50", glow, "50", "036_050141\r");
-        row("glow discharge 1e999", glow, "1e999", "");
-        row("high vacuum 75", high, "75", "037_075149\r");
-        row("high vacuum 101", high, "101", "");
+        QTest::newRow("empty") << "" << QByteArray();
+        QTest::newRow("20 lowest") << "20" << QByteArray("034_020136\r");
+        QTest::newRow("100 highest") << "100" << QByteArray("034_100135\r");
+        QTest::newRow("19") << "19" << QByteArray();
+        QTest::newRow("101") << "101" << QByteArray();
+        QTest::newRow("inner blank 5 0") << "5 0" << QByteArray("034_050139\r");
+        QTest::newRow("trailing letters 50x") << "50x" << QByteArray("034_050139\r");
+        QTest::newRow("20.0 four characters") << "20.0" << QByteArray();
+        QTest::newRow("4e4 beyond 16 bits") << "4e4" << QByteArray();
         // clang-format on
     }
 
     void typedValue() {
-        QFETCH(QString, control);
         QFETCH(QString, typed);
         QFETCH(QByteArray, frame);
         const bool accepted = !frame.isEmpty();
         QVERIFY(panel->Open());
-        TextBox* text = Box("txt" + control);
-        QVERIFY(text);
-        text->setMaxLength(50000);  // above the line edit's own 32767, so the handler sees all
+        TextBox* text = Box("txtTMPspeed");
         text->setText(typed);
-        QCOMPARE(text->text().size(), typed.size());
-        const QString shown = text->text();
         // Start from the other colour, so the click has to set the one expected.
         text->SetBackColor(accepted ? kRed : kWhite);
 
-        Send("cmd" + control);
+        Send("cmdTMPspeed");
 
         QCOMPARE(text->BackColor(), accepted ? kWhite : kRed);
-        QCOMPARE(text->text(), shown);  // never cleared or rewritten
+        QCOMPARE(text->text(), typed);  // never cleared or rewritten
         QCOMPARE(panel->Sent(), int(accepted));
         QTRY_COMPARE_WITH_TIMEOUT(panel->pty.Received(), frame, 2000);
     }
 
-    void redStaysUntilTheNextAcceptedSend() {
-        QVERIFY(panel->Open());
-        TextBox* box = Box("txtTMPspeed");
-        box->setText("19");
-        Send("cmdTMPspeed");
-        QCOMPARE(box->BackColor(), kRed);
-
-        box->setText("60");
-        QCOMPARE(box->BackColor(), kRed);  // typing alone changes nothing
-        QCOMPARE(panel->Sent(), 0);
-        Send("cmdTMPspeed");
-        QCOMPARE(box->BackColor(), kWhite);
-        QTRY_COMPARE_WITH_TIMEOUT(panel->pty.Received(), QByteArray("034_060140\r"), 2000);
-    }
-
+    // Each box has its own command, and red stays until its own next accepted send.
     void boxesAreIndependent() {
         QVERIFY(panel->Open());
         Box("txtTMPspeed")->setText("50");
@@ -168,21 +159,103 @@ private slots:
         QCOMPARE(panel->Sent(), 1);
 
         Box("txtGlowDischargeSpeed")->setText("20");
+        QCOMPARE(Box("txtGlowDischargeSpeed")->BackColor(), kRed);  // typing alone changes nothing
         Send("cmdGlowDischargeSpeed");
         QCOMPARE(Box("txtGlowDischargeSpeed")->BackColor(), kWhite);
         QTRY_COMPARE_WITH_TIMEOUT(panel->pty.Received(), QByteArray("037_050142\r036_020138\r"),
                                   2000);
     }
 
-    void acceptedStaysWhiteWhenNotConnected() {
-        TextBox* box = Box("txtHighVacuumSpeed");
-        box->SetBackColor(kRed);
-        box->setText("75");
-        Send("cmdHighVacuumSpeed");
-        panel->form->view().Render();
-        QCOMPARE(panel->form->txtStatus->text(), QStringLiteral("Not connected!"));
-        QCOMPARE(box->BackColor(), kWhite);
-        QCOMPARE(panel->Sent(), 0);
+    // Inside, the corners count (an oval's too); the rectangle's own edges belong to no one, and
+    // no two components' rectangles overlap.
+    void hitRectanglesAreOpenAndApart() {
+        for (const Component& c : kComponents) {
+            const QRectF r = HitRect(c.shape);
+            opened.clear();
+            for (const qreal x : {r.left(), r.left() + 1, r.right() - 1, r.right()})
+                for (const qreal y : {r.top(), r.top() + 1, r.bottom() - 1, r.bottom()})
+                    Press(Qt::RightButton, x, y);
+            QCOMPARE(opened, QStringList(4, c.menu));
+            for (const Component& b : kComponents)
+                QVERIFY2(&c == &b || !r.intersects(HitRect(b.shape)), c.shape);
+        }
+    }
+
+    void onlyTheRightButtonOpens() {
+        // Low on TMP1, clear of its labels: the press lands on the surface itself.
+        const QPoint low(TwipsToPixels(2880), TwipsToPixels(3690));
+        for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton}) {
+            QTest::mouseClick(panel->form->surface(), button, {}, low);
+            Press(button, 2880, 3690);
+        }
+        QCOMPARE(opened, (QStringList{"mnuTmp1", "mnuTmp1"}));
+    }
+
+    // Real right clicks over the whole client area, delivered by the window to whatever stands
+    // there: a menu opens only over its component or a label on it, never over "Branch 1",
+    // "Branch 2", "Mode" or a part without a menu, and each component's menu opens somewhere.
+    void wholeSurfaceOpensOnlyComponentMenus() {
+        QWidget* surface = panel->form->surface();
+        QWindow* window = panel->form->windowHandle();
+        std::set<QString> reached;
+        for (int py = 1; py < surface->height(); py += 3) {
+            for (int px = 1; px < surface->width(); px += 3) {
+                opened.clear();
+                const QPoint at(px, py);
+                QTest::mouseClick(window, Qt::RightButton, {}, surface->mapTo(panel->form, at));
+                if (opened.isEmpty()) continue;
+                QWidget* under = surface->childAt(at);
+                const QRect pressed = under ? under->geometry() : QRect(at, QSize(1, 1));
+                const Component* c = Owner(opened.first());
+                QVERIFY2(opened.size() == 1 && c &&
+                             shape(c->shape)->geometry().adjusted(-1, -1, 1, 1).intersects(pressed),
+                         qPrintable(
+                             QStringLiteral("%1 at %2,%3").arg(opened.join(',')).arg(px).arg(py)));
+                reached.insert(opened.first());
+            }
+        }
+        QCOMPARE(reached.size(), std::size(kComponents));
+    }
+
+    // Every label on the diagram, pressed with each button: only the right one opens a menu, once
+    // (the press must not also reach the surface underneath), and only the menu of a component
+    // the label stands on; between them the labels reach every component's menu.
+    void labelOpensItsComponentMenu() {
+        std::set<QString> reached;
+        for (Label* l : panel->form->surface()->findChildren<Label*>(Qt::FindDirectChildrenOnly)) {
+            opened.clear();
+            for (Qt::MouseButton button : {Qt::LeftButton, Qt::MiddleButton, Qt::RightButton})
+                QTest::mouseClick(l, button);
+            QVERIFY2(opened.size() <= 1, qPrintable(l->objectName()));
+            if (opened.isEmpty()) continue;
+            const Component* owner = Owner(opened.first());
+            QVERIFY2(owner && shape(owner->shape)->geometry().intersects(l->geometry()),
+                     qPrintable(l->objectName()));
+            reached.insert(opened.first());
+        }
+        QCOMPARE(reached.size(), std::size(kComponents));
+    }
+
+    void statusLabelsOpenOnlyTheirComponentsMenu() {
+        label("lbl1V1status")->SetCaption("open");
+        label("lblRotaryStatus")->SetCaption("tripped");
+        QTest::mouseClick(label("lbl1V1status"), Qt::RightButton);
+        QTest::mouseClick(label("lblRotaryStatus"), Qt::RightButton);
+        QCOMPARE(opened, (QStringList{"mnu1V1", "mnuRotary"}));
+
+        // The label's left edge lies over the last twips of valve 3V1's rectangle: a press there on
+        // the bare surface would open "3V1", a press on the label opens nothing.
+        Label* status = label("lbl3V1status");
+        const QPoint onLabel(0, status->height() / 2);
+        const QPoint onSurface = status->mapTo(panel->form->surface(), onLabel);
+        opened.clear();
+        Press(Qt::RightButton, onSurface.x() * 15.0f, onSurface.y() * 15.0f);
+        QCOMPARE(opened, QStringList{"mnu3V1"});
+
+        opened.clear();
+        QTest::mouseClick(status, Qt::RightButton, {}, onLabel);
+        QTest::mouseClick(status, Qt::RightButton);
+        QVERIFY2(opened.isEmpty(), qPrintable(opened.join(',')));
     }
 
 private:
@@ -209,7 +282,23 @@ private:
             panel->form->findChild<QAction*>(name)->trigger();
     }
 
+    static const Component* Owner(const QString& menu) {
+        for (const Component& c : kComponents)
+            if (c.menu == menu) return &c;
+        return nullptr;
+    }
+    Shape* shape(const QString& name) { return panel->form->findChild<Shape*>(name); }
+    QRectF HitRect(const char* name) {
+        const Shape* s = shape(name);
+        return QRectF(s->Left(), s->Top(), s->Width(), s->Height());
+    }
+    Label* label(const QString& name) { return panel->form->findChild<Label*>(name); }
+    void Press(Qt::MouseButton button, float x, float y) {
+        panel->form->contextMenus().Form_MouseDown(button, x, y);
+    }
+
     std::unique_ptr<PanelOnPty> panel;
+    QStringList opened;
 };
 
 QTEST_MAIN(TestOperatorCommands)

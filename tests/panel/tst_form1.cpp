@@ -30,13 +30,14 @@ private slots:
     void cleanup() { p.reset(); }
 
     void theWindowAsLoaded() {
-        int grey = 0;
-        for (Shape* shape : form->findChildren<Shape*>()) {
-            QCOMPARE(shape->FillColor() == 0x80000011u && shape->objectName().startsWith("shp"),
-                     IsIndicator(shape));
-            grey += IsIndicator(shape);
-        }
-        QCOMPARE(grey, 23);
+        QStringList grey, indicators;
+        for (Shape* shape : form->findChildren<Shape*>())
+            if (shape->FillColor() == 0x80000011u) grey << shape->objectName();
+        for (std::size_t i = 0; i < vp::state::kIndicatorCount; ++i)
+            indicators << vp::state::Name(static_cast<Fill>(i));
+        grey.sort();
+        indicators.sort();
+        QCOMPARE(grey, indicators);
         QCOMPARE(form->shpSend->FillColor(), 0x80000004u);
         // The port settings the load leaves behind.
         QCOMPARE(p->app->link().MSComm1().CommPort(), 3);
@@ -92,7 +93,6 @@ private slots:
         QTest::addColumn<QRect>("pixels");
         // Twips divided by 15, rounded; the frame's controls from its corner.
         QTest::newRow("Label12 odd twips") << "Label12" << QRect(333, 17, 22, 13);
-        QTest::newRow("lblTG1 pressure") << "lblTG1" << QRect(314, 32, 61, 26);
         QTest::newRow("Frame1") << "Frame1" << QRect(8, 472, 681, 193);
         QTest::newRow("Combo3 in frame") << "Combo3" << QRect(344, 16, 65, 21);
     }
@@ -132,10 +132,6 @@ private slots:
     void shapesAndLinesLetPressesThrough() {
         QVERIFY(form->Line4->testAttribute(Qt::WA_TransparentForMouseEvents));
         QVERIFY(p->Show());
-        // A point inside TMP1 but on no label reaches the window surface.
-        const QPoint inTmp1(form->shpTMP1->x() + 2,
-                            form->shpTMP1->y() + form->shpTMP1->height() - 2);
-        QCOMPARE(form->surface()->childAt(inTmp1), nullptr);
         // lblOperationErrors is drawn where lstWarnings stands: the list, a windowed control, wins.
         QWidget* top = form->Frame1->childAt(form->lblOperationErrors->geometry().center());
         QVERIFY(top);
@@ -152,11 +148,8 @@ private slots:
             const QImage drawn = line->grab().toImage();
             for (const QPoint end : {line->From(), line->To()}) {
                 const QPoint at = end - line->pos();
-                const QByteArray where = line->objectName().toLatin1() + " at " +
-                                         QByteArray::number(end.x()) + "," +
-                                         QByteArray::number(end.y());
                 QVERIFY2(drawn.rect().contains(at) && qGray(drawn.pixel(at)) < 128,
-                         where.constData());
+                         qPrintable(line->objectName()));
             }
         }
     }
@@ -266,11 +259,6 @@ private slots:
     }
 
 private:
-    bool IsIndicator(const Shape* shape) const {
-        for (std::size_t i = 0; i < vp::state::kIndicatorCount; ++i)
-            if (shape->objectName() == vp::state::Name(static_cast<Fill>(i))) return true;
-        return false;
-    }
     std::unique_ptr<PanelOnPty> p;
     Form1* form = nullptr;
 };

@@ -10,17 +10,7 @@
 using vp::panel::Form1;
 using vp::panel::Label;
 
-namespace {
-
-enum class Opened { ByLabel, ByMenuBar };
-
-// What the operator does once the menu is open, over the entry "Switch on" of TMP1.
-enum class Gesture { RightClick, RightPressDraggedOntoEntry, MiddleClick, LeftClick };
-
-}  // namespace
-
-Q_DECLARE_METATYPE(Opened)
-Q_DECLARE_METATYPE(Gesture)
+Q_DECLARE_METATYPE(Qt::MouseButton)
 
 class TestPopUpMenus : public QObject {
     Q_OBJECT
@@ -37,29 +27,28 @@ private slots:
     }
     void cleanup() { p.reset(); }
 
+    // Over the entry "Switch on" of TMP1, once the menu is open.
     void onlyTheLeftButtonChooses_data() {
-        QTest::addColumn<Opened>("opened");
-        QTest::addColumn<Gesture>("gesture");
-        QTest::addColumn<bool>("chosen");
-        for (auto [by, name] :
-             {std::pair{Opened::ByLabel, "pop-up"}, std::pair{Opened::ByMenuBar, "menu bar"}}) {
-            const auto row = [&](const char* what, Gesture gesture, bool chosen) {
-                QTest::addRow("%s, %s", name, what) << by << gesture << chosen;
-            };
-            row("right click on the entry", Gesture::RightClick, false);
+        QTest::addColumn<bool>("byMenuBar");
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<bool>("dragged");  // pressed before the menu showed, released on the entry
+        for (const bool byMenuBar : {false, true}) {
+            const char* by = byMenuBar ? "menu bar" : "pop-up";
+            QTest::addRow("%s, right click", by) << byMenuBar << Qt::RightButton << false;
             // The menu bar opens its menus with the left button only.
-            if (by == Opened::ByLabel)
-                row("right press dragged onto the entry", Gesture::RightPressDraggedOntoEntry,
-                    false);
-            row("middle click on the entry", Gesture::MiddleClick, false);
-            row("left click on the entry", Gesture::LeftClick, true);
+            if (!byMenuBar)
+                QTest::addRow("%s, right press dragged onto the entry", by)
+                    << byMenuBar << Qt::RightButton << true;
+            QTest::addRow("%s, middle click", by) << byMenuBar << Qt::MiddleButton << false;
+            QTest::addRow("%s, left click", by) << byMenuBar << Qt::LeftButton << false;
         }
     }
 
     void onlyTheLeftButtonChooses() {
-        QFETCH(Opened, opened);
-        QFETCH(Gesture, gesture);
-        QFETCH(bool, chosen);
+        QFETCH(bool, byMenuBar);
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(bool, dragged);
+        const bool chosen = button == Qt::LeftButton;
         QAction* switchOn = form->findChild<QAction*>("mnuTmp1On");
         QVERIFY(switchOn);
 
@@ -67,25 +56,16 @@ private slots:
         // Runs inside the menu's own event loop once it shows; afterwards it is closed.
         WhenShown([&] {
             const QPoint entry = menu->actionGeometry(switchOn).center();
-            switch (gesture) {
-                case Gesture::RightClick:
-                    QTest::mouseClick(menu, Qt::RightButton, {}, entry);
-                    break;
-                case Gesture::RightPressDraggedOntoEntry:
-                    QTest::mouseMove(menu, entry);
-                    QTest::mouseRelease(menu, Qt::RightButton, {}, entry);
-                    break;
-                case Gesture::MiddleClick:
-                    QTest::mouseClick(menu, Qt::MiddleButton, {}, entry);
-                    break;
-                case Gesture::LeftClick:
-                    QTest::mouseClick(menu, Qt::LeftButton, {}, entry);
-                    break;
+            if (dragged) {
+                QTest::mouseMove(menu, entry);
+                QTest::mouseRelease(menu, button, {}, entry);
+            } else {
+                QTest::mouseClick(menu, button, {}, entry);
             }
             stayedOpen = menu->isVisible();
             menu->close();
         });
-        if (opened == Opened::ByLabel) {
+        if (!byMenuBar) {
             // The press opens the menu and the button is still down when it shows.
             QTest::mousePress(form->findChild<Label*>("lblTmp1"), Qt::RightButton);
         } else {
