@@ -32,7 +32,8 @@ private slots:
     void theWindowAsLoaded() {
         QStringList grey, indicators;
         for (Shape* shape : form->findChildren<Shape*>())
-            if (shape->FillColor() == 0x80000011u) grey << shape->objectName();
+            if (shape->FillColor() == 0x80000011u && shape->objectName().startsWith("shp"))
+                grey << shape->objectName();
         for (std::size_t i = 0; i < vp::state::kIndicatorCount; ++i)
             indicators << vp::state::Name(static_cast<Fill>(i));
         grey.sort();
