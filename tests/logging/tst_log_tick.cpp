@@ -49,29 +49,26 @@ private slots:
         QDir(dir.filePath("log")).removeRecursively();
     }
 
-    void recordsBeforeAnyReportHoldNoPressures() {
-        panel->tmrLogData_Timer();
-        QCOMPARE(Day(dir.path(), clock.date),
-                 QByteArray("Merivax vacuum (all pressures in milibars)\r\n"
-                            "2026-12-06\tTG1\t1G1\t2G1\t1G3\r\n\r\n"
-                            "10:00:00\t\t\t\t\r\n"));
-    }
-
+    // Before any report the record holds no pressures; after one, a gauge in error repeats its
+    // last good value.
     void aGaugeInErrorRepeatsItsLastGoodValue() {
+        panel->tmrLogData_Timer();
         auto& state = panel->state();
         vp::state::HandleMessage(
             state, Report({{{150, "100017"}, {150, "200018"}, {150, "300019"}, {150, "400020"}}})
                        .toStdString());
+        clock.time = "10:01:00";
         panel->tmrLogData_Timer();
         // 1G1 fails; the others move on.
         vp::state::HandleMessage(
             state, Report({{{150, "110017"}, {152, "999999"}, {150, "310019"}, {150, "410021"}}})
                        .toStdString());
-        clock.time = "10:01:00";
+        clock.time = "10:02:00";
         panel->tmrLogData_Timer();
         const QList<QByteArray> lines = Day(dir.path(), clock.date).split('\n');
-        QCOMPARE(lines.value(3), QByteArray("10:00:00\t1.000E-3\t2.000E-2\t3.000E-1\t4.000E 0\r"));
-        QCOMPARE(lines.value(4), QByteArray("10:01:00\t1.100E-3\t2.000E-2\t3.100E-1\t4.100E 1\r"));
+        QCOMPARE(lines.value(3), QByteArray("10:00:00\t\t\t\t\r"));
+        QCOMPARE(lines.value(4), QByteArray("10:01:00\t1.000E-3\t2.000E-2\t3.000E-1\t4.000E 0\r"));
+        QCOMPARE(lines.value(5), QByteArray("10:02:00\t1.100E-3\t2.000E-2\t3.100E-1\t4.100E 1\r"));
         QCOMPARE(Shown(vp::state::Text::lbl1G1), "---");
     }
 

@@ -5,14 +5,12 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <functional>
 #include <memory>
 
 #include "logging/clock.h"
 #include "logging/pressure_log.h"
 #include "support/fake_clock.h"
 #include "support/file_size_limit.h"
-#include "support/unprivileged.h"
 
 using vp::logging::PressureLog;
 using vp::logging::SystemClock;
@@ -39,8 +37,6 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>";
 }
 
-enum Obstacle { kMissingLogFolder, kLogIsAFile, kDayFileIsFolder, kReadOnlyLogFolder, kFullDevice };
-
 }  // namespace
 
 class TestPressureLog : public QObject {
@@ -55,59 +51,24 @@ private slots:
     }
     void cleanup() { QLocale::setDefault(QLocale::system()); }
 
+    // What cannot be opened, and what cannot be written: a notice each tick, the system's reason.
     void failureIsReportedEachTickAndRepairRestartsWithHeader_data() {
-        QTest::addColumn<int>("obstacle");
-        QTest::addColumn<QString>("reason");  // empty: any description will do
-        QTest::newRow("log folder missing")
-            << int(kMissingLogFolder) << "No such file or directory";
-        QTest::newRow("log is a file") << int(kLogIsAFile) << "Not a directory";
-        QTest::newRow("day's file is a folder") << int(kDayFileIsFolder) << "";
-        QTest::newRow("log folder read-only") << int(kReadOnlyLogFolder) << "Permission denied";
-        QTest::newRow("day's file is a full device")
-            << int(kFullDevice) << "No space left on device";
+        QTest::addColumn<bool>("logIsAFile");  // or else the day's file is a full device
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("log is a file") << true << "Not a directory";
+        QTest::newRow("day's file is a full device") << false << "No space left on device";
     }
     void failureIsReportedEachTickAndRepairRestartsWithHeader() {
-        QFETCH(int, obstacle);
+        QFETCH(bool, logIsAFile);
         QFETCH(QString, reason);
         const QString log = LogDir(), day = DayFile("2026-12-05.dat");
-        const auto ro = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                        QFile::ReadOther | QFile::ExeOther;
-        const auto mkLog = [&] { return QDir(dir_->path()).mkdir("log"); };
-        // Each repair first checks nothing was made on the way: the panel never creates the folder.
-        const std::pair<std::function<bool()>, std::function<bool()>> steps[] = {
-            {[&] { return QDir(log).removeRecursively(); },
-             [&] { return !QFileInfo::exists(log) && mkLog(); }},
-            {[&] { return QDir(log).removeRecursively() && QFile(log).open(QFile::WriteOnly); },
-             [&] { return QFile::remove(log) && mkLog(); }},
-            {[&] { return QDir().mkdir(day); }, [&] { return QDir().rmdir(day); }},
-            {[&] {
-                 return QFile::setPermissions(dir_->path(), ro | QFile::WriteOwner) &&
-                        QFile::setPermissions(log, ro);
-             },
-             [&] {
-                 return !QFileInfo::exists(day) &&
-                        QFile::setPermissions(log, ro | QFile::WriteOwner);
-             }},
-            {[&] { return QFile::link("/dev/full", day); }, [&] { return QFile::remove(day); }}};
-        QVERIFY(steps[obstacle].first());
-
+        QVERIFY(logIsAFile ? QDir(log).removeRecursively() && QFile(log).open(QFile::WriteOnly)
+                           : QFile::link("/dev/full", day));
         PressureLog pressureLog(clock_, dir_->path());
-        // Root writes into read-only folders; the operator does not.
-        const auto tick = [&]() -> std::optional<QString> {
-            if (obstacle != kReadOnlyLogFolder) return pressureLog.Tick(kPressures);
-            const auto [wrote, notice] = RunUnprivileged([&] {
-                const std::optional<QString> n = pressureLog.Tick(kPressures);
-                if (n) std::fputs(n->toLocal8Bit().constData(), stderr);
-                return n ? 0 : 1;
-            });
-            return wrote == 0 ? std::optional(QString::fromLocal8Bit(notice)) : std::nullopt;
-        };
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const QString notice = tick().value_or("none");
-            QVERIFY2(notice.startsWith(kNotice), qPrintable(notice));
-            QVERIFY(reason.isEmpty() ? notice.size() > kNotice.size() : notice == kNotice + reason);
-        }
-        QVERIFY(steps[obstacle].second());
+        for (int attempt = 0; attempt < 2; ++attempt)
+            QCOMPARE(pressureLog.Tick(kPressures).value_or("none"), kNotice + reason);
+        QVERIFY(logIsAFile ? QFile::remove(log) && QDir(dir_->path()).mkdir("log")
+                           : QFile::remove(day));
         QCOMPARE(pressureLog.Tick(kPressures), std::nullopt);
         QCOMPARE(ReadAll(day), Day("2026-12-05", {"14:03:27"}));
     }
@@ -135,25 +96,12 @@ private slots:
         QCOMPARE(ReadAll(dayFile), (fileExists ? before : Day("2026-12-05")) + Record("14:04:27"));
     }
 
-    void midnightStartsANewFileWithItsHeader() {
-        PressureLog log(clock_, dir_->path());
-        clock_.time = "23:59:40";
-        QCOMPARE(log.Tick(kPressures), std::nullopt);
-        clock_.date = "2026-12-06";
-        clock_.time = "00:00:40";
-        QCOMPARE(log.Tick(kPressures), std::nullopt);
-        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")), Day("2026-12-05", {"23:59:40"}));
-        QCOMPARE(ReadAll(DayFile("2026-12-06.dat")), Day("2026-12-06", {"00:00:40"}));
-    }
-
     void dateWithSlashNamesFileWithDashesButHeaderKeepsIt() {
         clock_.date = "06/12/2026";
         PressureLog log(clock_, dir_->path());
         QCOMPARE(log.FilePath(), QDir::toNativeSeparators(DayFile("06-12-2026.dat")));
         QCOMPARE(log.Tick(kPressures), std::nullopt);
         QCOMPARE(ReadAll(DayFile("06-12-2026.dat")), Day("06/12/2026", {"14:03:27"}));
-        QCOMPARE(QDir(LogDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 QStringList{"06-12-2026.dat"});
     }
 
     void currentDirectoryIsTakenAtEachTick() {
@@ -176,18 +124,8 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("time");
         QTest::addColumn<QString>("date");
-        QTest::newRow("C") << "C"
-                           << "HH:mm:ss"
-                           << "d MMM yyyy";
-        QTest::newRow("en_US") << "en_US"
-                               << "h:mm:ss AP"
-                               << "M/d/yy";
-        QTest::newRow("en_GB") << "en_GB"
-                               << "HH:mm:ss"
-                               << "dd/MM/yyyy";
-        QTest::newRow("de_DE") << "de_DE"
-                               << "HH:mm:ss"
-                               << "dd.MM.yy";
+        QTest::newRow("en_US") << "en_US" << QString("h:mm:ss AP") << QString("M/d/yy");
+        QTest::newRow("de_DE") << "de_DE" << QString("HH:mm:ss") << QString("dd.MM.yy");
     }
     void regionalForms() {
         QFETCH(QString, locale);

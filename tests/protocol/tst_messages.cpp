@@ -63,14 +63,12 @@ private slots:
         const auto row = [](const char* name, const QByteArray& message, bool mismatch) {
             QTest::newRow(name) << message << mismatch;
         };
-        row("empty message", "", true);
         row("two bytes", "00", true);
         row("three zeros", "000", false);
         row("three digits not zero", "001", true);
         row("three letters read 0", "ABC", false);
         row("letters against a nonzero sum", "AABC", true);
         row("leading blank in field", "* 42", false);
-        row("trailing blank in field", "*42 ", false);
         row("exponent in field", "d1E2", false);
         row("fraction rounds half to even", Byte(2) + "2.5", false);
     }
@@ -86,10 +84,8 @@ private slots:
         QTest::addColumn<int>("resultCode");
         const auto row = [](const char* name, const QByteArray& message, Action action, int kind,
                             int code) { QTest::newRow(name) << message << action << kind << code; };
-        const Action byKind = Action::ByKind, error = Action::ErrorReport;
+        const Action byKind = Action::ByKind;
         row("status report OK", Signed("111_\x96rest"), byKind, 111, 150);
-        // 255 read as a byte, not -1: with every other byte value in the dispatcher's test.
-        row("151 is an error report", Signed("040_\x97"), error, 40, 151);
         row("bad checksum beats error code", "111_\xaa" + QByteArray("000"), Action::ChecksumError,
             111, 170);
         row("separator not examined", Signed("111\xff\x96"), byKind, 111, 150);
@@ -98,8 +94,6 @@ private slots:
         row("kind rounds half to even up", Signed("3.5_\x96"), byKind, 4, 150);
         row("huge kind is clamped", Signed("9E9_\x96"), byKind, INT_MAX, 150);
         row("negative kind", Signed("-99_\x96"), byKind, -99, 150);
-        row("three digits, own checksum", "000", byKind, 0, 0);
-        row("four bytes, no result code", Signed("0"), byKind, 4, 0);
         row("empty message", "", Action::ChecksumError, 0, 0);
     }
     void classify() {
@@ -133,7 +127,6 @@ private slots:
     void uptime_data() {
         QTest::addColumn<QByteArray>("field");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("seven") << QByteArray("0000000007") << QByteArray("7s");
         QTest::newRow("all nines") << QByteArray("9999999999") << QByteArray("9999999999s");
         QTest::newRow("leading blanks") << QByteArray("      1234") << QByteArray("1234s");
         QTest::newRow("nothing readable") << QByteArray("??????????") << QByteArray("0s");
@@ -148,7 +141,6 @@ private slots:
     void pressureText_data() {
         QTest::addColumn<QByteArray>("sixBytes");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("zero exponent") << QByteArray("100020") << QByteArray("1.000E 0");
         QTest::newRow("lowest") << QByteArray("100005") << QByteArray("1.000E-15");
         QTest::newRow("highest") << QByteArray("999999") << QByteArray("9.999E 79");
         QTest::newRow("blank exponent") << QByteArray("1000  ") << QByteArray("1.000E-20");
@@ -164,20 +156,14 @@ private slots:
     // alike, so the pfeiffer texts are the icpcon texts with the bus's name changed. The texts the
     // operator reads most are checked where they show (dispatcher, plant status, faults).
     void everyResultByte() {
-        QSet<QString> seen;
-        for (int code = 0; code < 256; ++code) {
-            const QString text = Text(ResultText(code));
-            QVERIFY2(text.isEmpty() || !seen.contains(text), qPrintable(text));
-            seen.insert(text);
-            if (code >= 170 && code <= 179) {
-                QCOMPARE(Text(ResultText(code + 10)), QString(text).replace("icpcon", "pfeiffer"));
-                QCOMPARE(text.isEmpty(), code > 173);
-            }
-        }
-        QCOMPARE(seen.size(), 16);  // 15 texts and the empty one
+        QSet<QString> texts;
+        for (int code = 0; code < 256; ++code) texts.insert(Text(ResultText(code)));
+        QCOMPARE(texts.size(), 16);  // 15 texts and the empty one
+        for (int code = 170; code <= 179; ++code)
+            QCOMPARE(Text(ResultText(code + 10)),
+                     Text(ResultText(code)).replace("icpcon", "pfeiffer"));
         QCOMPARE(Text(ResultText(0)), "Unknown error code");
-        QCOMPARE(Text(ResultText(183)), "bad crc in response from pfeiffer");
-        for (int code : {151, 153, 158, 169, 255, -1, 256, 406})
+        for (int code : {151, 169, 174, 255, -1, 256})
             QVERIFY2(ResultText(code).empty(), qPrintable(QString::number(code)));
     }
 
@@ -196,7 +182,6 @@ private slots:
         QCOMPARE(Text(WarningText(224)), " (OP_ERR_VALVE_1V3)");  // the valves out of order
         // From 234 on without ERR_.
         QCOMPARE(Text(WarningText(234)), " (OP_MANUAL_INTERVENTION_NEEDED)");
-        QCOMPARE(Text(WarningText(236)), " (OP_ROTARY_PUMP_COOLING)");
     }
 };
 

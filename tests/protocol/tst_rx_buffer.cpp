@@ -21,11 +21,6 @@ struct Receiver {
     QByteArray Pending() const { return QByteArray::fromStdString(buffer.Pending()); }
 };
 
-// A status report as the controller sends it: 81 bytes and a CR; the bytes are not checked here.
-QByteArray StatusLine(char fill) {
-    return QByteArray("111_") + QByteArray(77, fill) + "\r";
-}
-
 }  // namespace
 
 class TestRxBuffer : public QObject {
@@ -41,8 +36,6 @@ private slots:
             << QByteArray("111_\x96xyz001\r040_\xff") + "000001000010123\r092_250\r"
             << QList<QByteArray>(
                    {"111_\x96xyz001", QByteArray("040_\xff") + "000001000010123", "092_250"});
-        QTest::newRow("line feed is an ordinary byte")
-            << QByteArray("111_242\r\n040_243\r") << QList<QByteArray>({"111_242", "\n040_243"});
         QTest::newRow("lone carriage returns") << QByteArray("\r\r\r") << QList<QByteArray>(3);
         QTest::newRow("with an overlong line")
             << QByteArray("A\r") + QByteArray(300, 'x') + "\rB\r" << QList<QByteArray>({"A", "B"});
@@ -84,7 +77,6 @@ private slots:
         row("256 + CR whole", {x255 + "x" + next}, {"111_242"});
         row("255 + CR after a head", {x255.left(200), x255.mid(200) + next}, {x255, "111_242"});
         row("256 + CR after a head", {x255.left(200), x255.mid(199) + next}, {"111_242"});
-        row("255 + CR after a full head", {x255, next}, {x255, "111_242"});
         row("overlong across arrivals",
             {QByteArray(250, 'x'), QByteArray(10, 'x'), QByteArray(300, 'x'), "tail" + next},
             {"111_242"});
@@ -98,17 +90,11 @@ private slots:
         QTEST(rx.Pending(), "pending");
     }
 
+    // All 255 values but CR in one line: exactly at the limit with its CR.
     void everyByteValuePassesUnchanged() {
         QByteArray all;
-        for (int b = 0; b < 256; ++b) {
-            if (b == '\r') continue;
-            const QByteArray payload = QByteArray("A") + char(b) + "B";
-            Receiver rx;
-            rx.Feed(payload + "\r");
-            QVERIFY2(rx.messages == QList<QByteArray>({payload}), "byte " + QByteArray::number(b));
-            all += char(b);
-        }
-        // All 255 payload values in one line: exactly at the limit with its CR.
+        for (int b = 0; b < 256; ++b)
+            if (b != '\r') all += char(b);
         Receiver rx;
         rx.Feed(all + "\r");
         QCOMPARE(rx.messages, QList<QByteArray>({all}));
@@ -116,7 +102,7 @@ private slots:
 
     // A flood must neither pile up nor lose the messages inside it.
     void megabyteArrival() {
-        const QByteArray line = StatusLine('5');
+        const QByteArray line = "111_" + QByteArray(77, '5') + "\r";  // a status report's length
         const int count = (1 << 20) / line.size();
         Receiver rx;
         QCOMPARE(rx.Feed(line.repeated(count) + QByteArray(1 << 20, 'z')), std::size_t(count));

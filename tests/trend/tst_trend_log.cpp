@@ -27,12 +27,6 @@ using namespace vp::trend;
 
 namespace {
 
-void Append(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::Append));
-    file.write(bytes);
-}
-
 using Sized = QList<QList<size_t>>;
 
 // Points in each segment of each gauge's trace.
@@ -109,38 +103,28 @@ private slots:
     }
     // The regional long time forms, with a zone Qt cannot read back, are read in
     // logsFromAnyRegionAreRead, as the panel writes them.
-    void dateAndTimeTexts_data() {
+    void timeTexts_data() {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QVariant>("read");  // a QDate or a QTime; invalid: unreadable
-        const auto row = [](const char* name, const char* locale, const char* text, QVariant v) {
-            QTest::newRow(name) << QString(locale) << QString(text) << v;
+        QTest::addColumn<QTime>("read");  // invalid: unreadable
+        const auto row = [](const char* name, const char* locale, const char* text, QTime read) {
+            QTest::newRow(name) << QString(locale) << QString(text) << read;
         };
-        // Each region's dates and times, and ISO ones, read in every region:
-        // logsFromAnyRegionAreRead.
-        row("no such day", "en_GB", "31/02/2026", QDate());
-        row("words", "en_GB", "yesterday", QDate());
         const QTime t(14, 3, 27);
         row("midnight, AM", "en_US", "12:00:00 AM", QTime(0, 0));
         row("noon, PM", "en_US", "12:00:00 PM CEST", QTime(12, 0));
         row("no seconds", "de_DE", "14:03", QTime(14, 3));
         row("hour 24", "de_DE", "24:00:00", QTime());
-        row("minute 61", "de_DE", "14:61:00", QTime());
         row("PM hour 13", "en_US", "13:00:00 PM", QTime());
         // A log from a 12-hour PC read on a 24-hour one, in the forms such PCs write.
         row("a.m. with dots", "en_GB", "2:03:27 p.m. GMT", t);
         row("narrow no-break space", "de_DE", "2:03:27\u202FPM", t);
         row("zone that starts like AM", "en_US", "14:03:27 AMT", t);
-        row("not a time", "en_US", "tea time", QTime());
     }
-    void dateAndTimeTexts() {
+    void timeTexts() {
         QFETCH(QString, locale);
         QFETCH(QString, text);
-        QFETCH(QVariant, read);
-        if (read.typeId() == QMetaType::QDate)
-            QCOMPARE(ReadDateText(text, QLocale(locale)).value_or(QDate()), read.toDate());
-        else
-            QCOMPARE(ReadTimeText(text, QLocale(locale)).value_or(QTime()), read.toTime());
+        QTEST(ReadTimeText(text, QLocale(locale)).value_or(QTime()), "read");
     }
 
     // Logs travel between PCs set up for different regions: each is read wherever it goes, its
@@ -166,7 +150,6 @@ private slots:
             "read day first, as this PC's regional settings (en_GB) write dates: 2026-06-12. "
             "Were they written month first, give --date-format M/d/yy");
         row("12/6/26, US reader", "en_US", "en_US", "", dec6, "read month first");
-        row("12/6/26, form given", "en_US", "en_GB", "M/d/yy", dec6, "");
         row("06/12/2026, form given", "en_GB", "en_US", "dd/MM/yyyy", dec6, "");
     }
     void logsFromAnyRegionAreRead() {
@@ -197,31 +180,23 @@ private slots:
             QVERIFY2(data.problems[0].contains(note), qPrintable(data.problems[0]));
     }
 
-    void readsWhatThePanelWrites() {
-        const LogFile log = TwoRecords({"2.500E-2", "1.013E 3", "1.000E-14", "1.000E 4"});
-        QVERIFY2(log.problems.isEmpty(), qPrintable(log.problems.join('\n')));
-        QVERIFY(log.isLog);
-        QCOMPARE(log.date, QDate(2026, 12, 5));
-        QCOMPARE(log.RecordCount(), 2);
-        QCOMPARE(log.ms[1], At("2026-12-05", "14:04:00").toMSecsSinceEpoch());
-        QCOMPARE(log.mbar[0].at(1), 2.5e-2f);
-        QCOMPARE(log.mbar[2].at(1), 1e-14f);
-        // The last field of a line comes without its CR.
-        QCOMPARE(log.mbar[3].at(1), 1e4f);
-    }
-
-    // Beyond a gauge's range a value is a fault, and would stretch the axis over 600 decades.
+    // A gauge shows 1E-14 to 1E4 mbar; beyond that a value is a fault, and would stretch the axis
+    // over 600 decades.
     void valuesOutOfAGaugesRangeAreLeftOut() {
-        const LogFile log = TwoRecords({"1.000E-320", "1.000E 308", "9.999E-15", "1.001E 4"});
+        LogWriter writer(dir_.path());
+        writer.Tick("2026-12-05", "14:03:00", {"2.500E-2", "1.013E 3", "1.000E-14", "1.000E 4"});
+        const LogFile log = ReadLogFile(writer.Tick(
+            "2026-12-05", "14:04:00", {"1.000E-320", "1.000E 308", "9.999E-15", "1.001E 4"}));
         QCOMPARE(log.problems.size(), 4);
         QVERIFY2(log.problems[0].startsWith(
                      log.path + ":5: TG1 value \"1.000E-320\" is out of range (a gauge shows 1E-14 "
                                 "to 1E4 mbar), left out"),
                  qPrintable(log.problems[0]));
         for (int g = 0; g < kGaugeCount; ++g) QVERIFY(std::isnan(log.mbar[g].at(1)));
-        const auto span = DecadesOf(BuildTraces({log}));
-        QVERIFY(span);
-        QCOMPARE(std::pair(span->low, span->high), std::pair(-7, -2));
+        QCOMPARE(log.mbar[0].at(0), 2.5e-2f);
+        QCOMPARE(log.mbar[2].at(0), 1e-14f);
+        // The last field of a line comes without its CR.
+        QCOMPARE(log.mbar[3].at(0), 1e4f);
     }
     void badLinesAreNamedAndTheRestStillReads() {
         LogWriter writer(dir_.path());
@@ -230,15 +205,23 @@ private slots:
         Append(path, "25:99:00\t1.000E-7\t1.000E-7\t1.000E-7\t1.000E-7\r\n");  // line 6
         writer.Tick("2026-12-05", "10:01:00", {"1.585E-7", "4,467E-7", "4.467E-7", "5.012E-3"});
         writer.Tick("2026-12-05", "10:02:00", kHighVacuum);  // line 8
+        Append(path, "10:03:00\t1.585E-7\t4.4");             // still being written
 
+        ReadOptions following;
+        following.following = true;
+        const LogFile followed = ReadLogFile(path, following);
+        QCOMPARE(followed.problems.size(), 3);
+        QCOMPARE(followed.RecordCount(), 3);
         const LogFile log = ReadLogFile(path);
-        QCOMPARE(log.problems.size(), 3);
+        QCOMPARE(log.problems.size(), 4);
         QVERIFY2(log.problems[0].startsWith(path + ":5: malformed record"),
                  qPrintable(log.problems[0]));
         QVERIFY2(log.problems[1].startsWith(
                      path + ":6: time text \"25:99:00\" is not a time of day (tried "),
                  qPrintable(log.problems[1]));
         QVERIFY2(log.problems[2].startsWith(path + ":7: 1G1 value"), qPrintable(log.problems[2]));
+        QVERIFY2(log.problems[3].startsWith(path + ":9: malformed record"),
+                 qPrintable(log.problems[3]));
 
         QCOMPARE(log.RecordCount(), 3);
         QVERIFY(!std::isnan(log.mbar[0].at(1)));
@@ -290,20 +273,6 @@ private slots:
         QTEST(Sizes(traces), "sizes");
         QCOMPARE(traces[0].back().front().x(), At("2026-12-05", start).toMSecsSinceEpoch());
     }
-    void lineBeingWrittenIsLeftForLater() {
-        LogWriter writer(dir_.path());
-        const QString path = writer.Tick("2026-12-05", "10:00:00", kHighVacuum);
-        Append(path, "10:01:00\t1.585E-7\t4.4");
-
-        ReadOptions following;
-        following.following = true;
-        const LogFile followed = ReadLogFile(path, following);
-        QVERIFY(followed.problems.isEmpty() && followed.RecordCount() == 1);
-
-        const LogFile finished = ReadLogFile(path);
-        QCOMPARE(finished.problems.size(), 1);
-        QVERIFY(finished.problems[0].startsWith(path + ":5: malformed record"));
-    }
     void folderStandsForItsNewestDayOrTheRange() {
         LogWriter writer(dir_.path());
         const QString d3 = writer.Tick("2026-12-03", "12:00:00", kHighVacuum);
@@ -323,8 +292,13 @@ private slots:
         QCOMPARE(SelectLogFiles({log}, {dec4, {}}).files, (QStringList{d4, d5}));
         // Named files obey the range too.
         QCOMPARE(SelectLogFiles({d3, d5}, {{}, dec4}).files, QStringList{d3});
-        QCOMPARE(SelectLogFiles({dir_.filePath("nowhere")}, {}).problems,
-                 QStringList{dir_.filePath("nowhere") + ": no such file or folder"});
+        // Reading says how far it got, and stops when told.
+        QList<std::pair<int, int>> steps;
+        LoadTrend({log}, {dec3, {}}, {}, 0, [&](int done, int total) {
+            steps.append({done, total});
+            return done < 2;
+        });
+        QCOMPARE(steps, (QList<std::pair<int, int>>{{1, 3}, {2, 3}}));
     }
     // What is wrong is said, not "not a log" or "nothing to plot".
     void reasonsAreNamed_data() {
@@ -336,7 +310,6 @@ private slots:
         row("200 MB .dat in a folder", "@/log",
             "/big.dat: 209715200 bytes, too large for a daily pressure log (at most 16777216), "
             "left out");
-        row("a device", "/dev/null", ": a device, not a log file");
         row("a FIFO", "@/pipe.dat", ": a FIFO (named pipe), not a log file");
         row("nothing there", "@/gone.dat", ": no such file or folder");
         row("a day logged while not connected", "@/log/2026-12-05.dat",
@@ -435,19 +408,6 @@ private slots:
         QCOMPARE(DecadesOf(strokes)->high, -5);
     }
 
-    void readingReportsItsProgress() {
-        LogWriter writer(dir_.path());
-        for (int day = 1; day <= 3; ++day)
-            writer.Tick(QDate(2026, 12, day).toString(Qt::ISODate), "10:00:00", kHighVacuum);
-        QList<std::pair<int, int>> steps;
-        LoadTrend({dir_.filePath("log")}, {QDate(2026, 12, 1), {}}, {}, 0,
-                  [&](int done, int total) {
-                      steps.append({done, total});
-                      return done < 2;  // and stops when told
-                  });
-        QCOMPARE(steps, (QList<std::pair<int, int>>{{1, 3}, {2, 3}}));
-    }
-
     void eachGaugeOnceInTheLegendAndItsSegmentsDrawnOverTheirTime() {
         QChart chart;
         FillChart(chart, Day(), "day");
@@ -464,7 +424,6 @@ private slots:
         QVERIFY(plot);
         QCOMPARE(Sizes(plot->Drawn()), (Sized{{5, 2}, {5, 2}, {3, 2}, {5, 2}}));
         QCOMPARE(plot->Drawn()[2][0][0].y(), double(4.467e-7f));
-        QCOMPARE(plot->parentItem(), &chart);
         auto* time = qobject_cast<QDateTimeAxis*>(chart.axes(Qt::Horizontal).value(0));
         QVERIFY(time);
         QVERIFY(time->min() <= QDateTime(QDate(2026, 12, 5), QTime(10, 0)));
@@ -513,11 +472,9 @@ private slots:
         QTest::addColumn<QList<double>>("readings");
         QTest::addColumn<double>("low");
         QTest::addColumn<double>("high");
-        QTest::newRow("vacuum to atmosphere")
-            << QList<double>{1.585e-7, 5.012e-3, 1013} << 1e-7 << 1e4;
         QTest::newRow("within one decade") << QList<double>{2.5e-3, 7.5e-3} << 1e-3 << 1e-2;
         QTest::newRow("exactly a decade") << QList<double>{1e-3} << 1e-3 << 1e-2;
-        QTest::newRow("extremes") << QList<double>{1e-15, 9.999e79} << 1e-15 << 1e80;
+        QTest::newRow("a gauge's whole range") << QList<double>{1e-14, 1e4} << 1e-14 << 1e5;
     }
     void pressureAxisIsLogarithmicOverWholeDecades() {
         QFETCH(QList<double>, readings);
@@ -540,13 +497,6 @@ private slots:
     }
 
 private:
-    // A day of two records: high vacuum at 14:03, then `pressures` at 14:04 (line 5).
-    LogFile TwoRecords(const Pressures& pressures) {
-        LogWriter writer(dir_.path());
-        writer.Tick("2026-12-05", "14:03:00", kHighVacuum);
-        return ReadLogFile(writer.Tick("2026-12-05", "14:04:00", pressures));
-    }
-
     QTemporaryDir dir_;
 };
 
