@@ -1,5 +1,6 @@
-// The pressure log's writer against what a folder may do to it, midnight and the regional date;
-// then the real clock in the operator's regional forms: time of day only, never the zone.
+// The pressure log's writer against what a folder may do to it and the regional date; the panel's
+// log tick, from the pressure texts of real status reports; then the real clock in the operator's
+// regional forms: time of day only, never the zone.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,8 +8,11 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/panel.h"
 #include "logging/clock.h"
 #include "logging/pressure_log.h"
+#include "protocol/lines.h"
+#include "state/dispatcher.h"
 #include "support/fake_clock.h"
 #include "support/file_size_limit.h"
 
@@ -32,6 +36,19 @@ QByteArray Day(const QByteArray& date, std::initializer_list<const char*> times 
     return text;
 }
 
+// A status report with the four gauges' states and pressures given (state, four mantissa
+// characters, two exponent characters): valves closed, pumps stopped, the rest plausible.
+std::string Report(const std::array<std::pair<int, QByteArray>, 4>& gauges) {
+    QByteArray body = "111_\x96";
+    for (const auto& [state, pressure] : gauges) body += char(state) + pressure;
+    return vp::test::Signed(body + QByteArray(8, char(190)) +
+                            "\xc1"
+                            "000000\xc1"
+                            "000000050100\xc1\xc7\xc7\xcf\xd1\xce\xce"
+                            "0000000042")
+        .toStdString();
+}
+
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>";
@@ -49,7 +66,10 @@ private slots:
         clock_.date = "2026-12-05";
         clock_.time = "14:03:27";
     }
-    void cleanup() { QLocale::setDefault(QLocale::system()); }
+    void cleanup() {
+        QLocale::setDefault(QLocale::system());
+        QVERIFY(QDir::setCurrent(saved_));
+    }
 
     // What cannot be opened, and what cannot be written: a notice each tick, the system's reason.
     void failureIsReportedEachTickAndRepairRestartsWithHeader_data() {
@@ -96,15 +116,10 @@ private slots:
         QCOMPARE(ReadAll(dayFile), (fileExists ? before : Day("2026-12-05")) + Record("14:04:27"));
     }
 
-    void dateWithSlashNamesFileWithDashesButHeaderKeepsIt() {
+    // The log folder is looked for in the current folder at each tick. A date with slashes names
+    // the file with dashes; line 2 keeps it.
+    void dayFileInTheCurrentFolderNamedForTheDate() {
         clock_.date = "06/12/2026";
-        PressureLog log(clock_, dir_->path());
-        QCOMPARE(log.FilePath(), QDir::toNativeSeparators(DayFile("06-12-2026.dat")));
-        QCOMPARE(log.Tick(kPressures), std::nullopt);
-        QCOMPARE(ReadAll(DayFile("06-12-2026.dat")), Day("06/12/2026", {"14:03:27"}));
-    }
-
-    void currentDirectoryIsTakenAtEachTick() {
         QTemporaryDir other;
         QVERIFY(QDir(other.path()).mkdir("log"));
         const QString saved = QDir::currentPath();
@@ -115,8 +130,39 @@ private slots:
         const std::optional<QString> second = log.Tick(kPressures);
         QVERIFY(QDir::setCurrent(saved));
         QVERIFY(!first && !second);
-        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")), Day("2026-12-05", {"14:03:27"}));
-        QCOMPARE(ReadAll(other.filePath("log/2026-12-05.dat")), Day("2026-12-05", {"14:03:27"}));
+        QCOMPARE(ReadAll(DayFile("06-12-2026.dat")), Day("06/12/2026", {"14:03:27"}));
+        QCOMPARE(ReadAll(other.filePath("log/06-12-2026.dat")), Day("06/12/2026", {"14:03:27"}));
+    }
+
+    // The panel never makes the folder; it says why nothing was written, and writes again once
+    // the folder is back. Before any report the record holds no pressures; after one, a gauge in
+    // error repeats its last good value.
+    void panelTickShowsAMissingFolderAndRepeatsAGaugesLastGoodValue() {
+        QVERIFY(QDir::setCurrent(dir_->path()));
+        vp::app::Panel panel(vp::app::Panel::Options{.clock = &clock_, .window = false});
+        QVERIFY(QDir(LogDir()).removeRecursively());
+        panel.tmrLogData_Timer();
+        QCOMPARE(QString::fromStdString(panel.state().Caption(vp::state::Text::txtStatus)),
+                 kNotice + "No such file or directory");
+        QVERIFY(!QFileInfo::exists(LogDir()));
+        QVERIFY(QDir(dir_->path()).mkdir("log"));
+        panel.tmrLogData_Timer();
+        vp::state::HandleMessage(
+            panel.state(),
+            Report({{{150, "100017"}, {150, "200018"}, {150, "300019"}, {150, "400020"}}}));
+        clock_.time = "14:04:27";
+        panel.tmrLogData_Timer();
+        // 1G1 fails; the others move on.
+        vp::state::HandleMessage(
+            panel.state(),
+            Report({{{150, "110017"}, {152, "999999"}, {150, "310019"}, {150, "410021"}}}));
+        clock_.time = "14:05:27";
+        panel.tmrLogData_Timer();
+        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")),
+                 Day("2026-12-05") + "14:03:27\t\t\t\t\r\n" +
+                     "14:04:27\t1.000E-3\t2.000E-2\t3.000E-1\t4.000E 0\r\n" +
+                     "14:05:27\t1.100E-3\t2.000E-2\t3.100E-1\t4.100E 1\r\n");
+        QCOMPARE(panel.state().Caption(vp::state::Text::lbl1G1), "---");
     }
 
     // How the records write the time of day, and the short date of line 2 and the file name.
@@ -171,7 +217,8 @@ private:
 
     std::unique_ptr<QTemporaryDir> dir_;
     FakeClock clock_;
+    const QString saved_ = QDir::currentPath();
 };
 
-QTEST_GUILESS_MAIN(TestPressureLog)
+QTEST_MAIN(TestPressureLog)
 #include "tst_pressure_log.moc"

@@ -56,30 +56,19 @@ private slots:
         QVERIFY(Write(dir_.filePath("broken.rec"), QByteArray(kHead) + kBroken + kTail));
     }
 
-    void servesItsDeviceThroughTheLinkUntilTerminated() {
+    // Served through the link until terminated; faults from the command line apply to the first
+    // reply, more arrive on standard input.
+    void servesItsDeviceThroughTheLinkWithFaultsAsked() {
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("ttyVACUUM"));
         QProcess process;
-        const QString device = StartSim(process, {"--link", link});
+        const QString device = StartSim(process, {"--link", link, "--fault", "error-report=170",
+                                                  "--fault", "warning=221", "--interactive"});
         QVERIFY2(device.startsWith(QStringLiteral("/dev/")), qPrintable(device));
         QCOMPARE(QFileInfo(link).symLinkTarget(), device);
 
         PanelEnd panel;
         QVERIFY(panel.Open(link));
-        panel.Send("111_");
-        QTRY_COMPARE_WITH_TIMEOUT(panel.LineCount(), 1, kWait);
-
-        QVERIFY(Terminated(process));
-        QVERIFY(!QFileInfo::exists(link));
-    }
-
-    // Faults from the command line apply to the first reply; more arrive on standard input.
-    void faultsFromTheCommandLineAndStandardInput() {
-        QProcess process;
-        const QString device = StartSim(
-            process, {"--fault", "error-report=170", "--fault", "warning=221", "--interactive"});
-        PanelEnd panel;
-        QVERIFY(panel.Open(device));
         panel.Send("111_");
         QTRY_COMPARE_WITH_TIMEOUT(panel.LineCount(), 2, kWait);
         QCOMPARE(CodeAt(panel.Lines()[0], 5), 170);
@@ -90,7 +79,9 @@ private slots:
                                  kWait);
         panel.Send("111_");
         QTRY_COMPARE_WITH_TIMEOUT(panel.LineCount(), 6, kWait);
+
         QVERIFY(Terminated(process));
+        QVERIFY(!QFileInfo::exists(link));
     }
 
     void badCommandLineExitsWithTwoAndTouchesNothing_data() {

