@@ -81,6 +81,7 @@ private slots:
         row("three letters read 0", "ABC", false);
         row("letters against a nonzero sum", "AABC", true);
         row("leading blank in field", "* 42", false);
+        row("exponent in field", "d1E2", false);
         row("fraction rounds half to even", Byte(2) + "2.5", false);
     }
     void checksumMismatch() {
@@ -124,7 +125,7 @@ private slots:
         badSum[80] = badSum[80] == '9' ? '0' : '9';
         QTest::newRow("81 bytes") << Report() << true;
         QTest::newRow("result code below OK") << Report(149) << true;
-        QTest::newRow("82 bytes") << Report(150, "111", 82) << false;
+        QTest::newRow("82 bytes, signed") << Signed(Report().chopped(3) + "0") << false;
         QTest::newRow("bad checksum") << badSum << false;
         QTest::newRow("other kind") << Report(150, "112") << false;
     }
@@ -257,14 +258,14 @@ private slots:
         QTEST(rx.Pending(), "pending");
     }
 
-    // All 255 values but CR in one line: exactly at the limit with its CR.
+    // All values but CR in a line at the limit with its CR: first in an arrival, and later.
     void everyByteValuePassesUnchanged() {
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             if (b != '\r') all += char(b);
         Receiver rx;
-        rx.Feed(all + "\r");
-        QCOMPARE(rx.messages, QList<QByteArray>({all}));
+        rx.Feed(all + "\r" + all + "\r");
+        QCOMPARE(rx.messages, QList<QByteArray>({all, all}));
     }
 
     // A flood must neither pile up nor lose the messages inside it.

@@ -166,28 +166,25 @@ private slots:
     void countRepliesHaveTheirLayoutAndReset_data() {
         QTest::addColumn<QByteArray>("query");
         QTest::addColumn<QByteArray>("reset");  // empty: the count has no reset
-        QTest::addColumn<int>("fields");
-        QTest::addColumn<int>("width");
-        QTest::newRow("040 operating hours") << B("040_") << B() << 2 << 6;
-        QTest::newRow("038 TMP errors") << B("038_") << B("039_") << 2 << 5;
-        QTest::newRow("090 gauge errors") << B("090_") << B("091_") << 4 << 5;
-        QTest::newRow("092 icpcon errors") << B("092_") << B("093_") << 5 << 5;
+        QTest::addColumn<int>("digits");        // fields times their width
+        QTest::newRow("040 operating hours") << B("040_") << B() << 2 * 6;
+        QTest::newRow("038 TMP errors") << B("038_") << B("039_") << 2 * 5;
+        QTest::newRow("090 gauge errors") << B("090_") << B("091_") << 4 * 5;
+        QTest::newRow("092 icpcon errors") << B("092_") << B("093_") << 5 * 5;
     }
     void countRepliesHaveTheirLayoutAndReset() {
         QFETCH(QByteArray, query);
         QFETCH(QByteArray, reset);
-        QFETCH(int, fields);
-        QFETCH(int, width);
+        QFETCH(int, digits);
         sim_->plant().Advance(4 * 3600);  // counts grow now and then
         const QByteArray line = Ask(query).value(0);
-        QVERIFY2(line.size() == 5 + fields * width + 3 && ChecksumOk(line) &&
-                     Kind(line) == Kind(query) && CodeAt(line, 5) == 150 &&
-                     IsDigits(FieldAt(line, 6, fields * width)),
+        QVERIFY2(line.size() == 5 + digits + 3 && ChecksumOk(line) && Kind(line) == Kind(query) &&
+                     CodeAt(line, 5) == 150 && IsDigits(FieldAt(line, 6, digits)),
                  line.constData());
         if (reset.isEmpty()) return;
-        QVERIFY2(FieldAt(line, 6, fields * width) != B(fields * width, '0'), line.constData());
+        QVERIFY2(FieldAt(line, 6, digits) != B(digits, '0'), line.constData());
         QVERIFY(Acked(reset));
-        QCOMPARE(FieldAt(Ask(query).value(0), 6, fields * width), B(fields * width, '0'));
+        QCOMPARE(FieldAt(Ask(query).value(0), 6, digits), B(digits, '0'));
     }
 
     void refusedFramesGetErrorReports_data() {
