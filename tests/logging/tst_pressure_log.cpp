@@ -1,18 +1,20 @@
-// The pressure log's writer against what a folder may do to it, midnight and the regional date;
-// then the real clock in the operator's regional forms: time of day only, never the zone.
+// The pressure log's writer against what a folder may do to it and the regional date; the panel's
+// log tick, from the pressure texts of real status reports; then the real clock in the operator's
+// regional forms: time of day only, never the zone.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <functional>
 #include <memory>
 
+#include "app/panel.h"
 #include "logging/clock.h"
 #include "logging/pressure_log.h"
+#include "protocol/lines.h"
+#include "state/dispatcher.h"
 #include "support/fake_clock.h"
 #include "support/file_size_limit.h"
-#include "support/unprivileged.h"
 
 using vp::logging::PressureLog;
 using vp::logging::SystemClock;
@@ -34,12 +36,23 @@ QByteArray Day(const QByteArray& date, std::initializer_list<const char*> times 
     return text;
 }
 
+// A status report with the four gauges' states and pressures given (state, four mantissa
+// characters, two exponent characters): valves closed, pumps stopped, the rest plausible.
+std::string Report(const std::array<std::pair<int, QByteArray>, 4>& gauges) {
+    QByteArray body = "111_\x96";
+    for (const auto& [state, pressure] : gauges) body += char(state) + pressure;
+    return vp::test::Signed(body + QByteArray(8, char(190)) +
+                            "\xc1"
+                            "000000\xc1"
+                            "000000050100\xc1\xc7\xc7\xcf\xd1\xce\xce"
+                            "0000000042")
+        .toStdString();
+}
+
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>";
 }
-
-enum Obstacle { kMissingLogFolder, kLogIsAFile, kDayFileIsFolder, kReadOnlyLogFolder, kFullDevice };
 
 }  // namespace
 
@@ -53,61 +66,29 @@ private slots:
         clock_.date = "2026-12-05";
         clock_.time = "14:03:27";
     }
-    void cleanup() { QLocale::setDefault(QLocale::system()); }
+    void cleanup() {
+        QLocale::setDefault(QLocale::system());
+        QVERIFY(QDir::setCurrent(saved_));
+    }
 
+    // What cannot be opened, and what cannot be written: a notice each tick, the system's reason.
     void failureIsReportedEachTickAndRepairRestartsWithHeader_data() {
-        QTest::addColumn<int>("obstacle");
-        QTest::addColumn<QString>("reason");  // empty: any description will do
-        QTest::newRow("log folder missing")
-            << int(kMissingLogFolder) << "No such file or directory";
-        QTest::newRow("log is a file") << int(kLogIsAFile) << "Not a directory";
-        QTest::newRow("day's file is a folder") << int(kDayFileIsFolder) << "";
-        QTest::newRow("log folder read-only") << int(kReadOnlyLogFolder) << "Permission denied";
-        QTest::newRow("day's file is a full device")
-            << int(kFullDevice) << "No space left on device";
+        QTest::addColumn<bool>("logIsAFile");  // or else the day's file is a full device
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("log is a file") << true << "Not a directory";
+        QTest::newRow("day's file is a full device") << false << "No space left on device";
     }
     void failureIsReportedEachTickAndRepairRestartsWithHeader() {
-        QFETCH(int, obstacle);
+        QFETCH(bool, logIsAFile);
         QFETCH(QString, reason);
         const QString log = LogDir(), day = DayFile("2026-12-05.dat");
-        const auto ro = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup |
-                        QFile::ReadOther | QFile::ExeOther;
-        const auto mkLog = [&] { return QDir(dir_->path()).mkdir("log"); };
-        // Each repair first checks nothing was made on the way: the panel never creates the folder.
-        const std::pair<std::function<bool()>, std::function<bool()>> steps[] = {
-            {[&] { return QDir(log).removeRecursively(); },
-             [&] { return !QFileInfo::exists(log) && mkLog(); }},
-            {[&] { return QDir(log).removeRecursively() && QFile(log).open(QFile::WriteOnly); },
-             [&] { return QFile::remove(log) && mkLog(); }},
-            {[&] { return QDir().mkdir(day); }, [&] { return QDir().rmdir(day); }},
-            {[&] {
-                 return QFile::setPermissions(dir_->path(), ro | QFile::WriteOwner) &&
-                        QFile::setPermissions(log, ro);
-             },
-             [&] {
-                 return !QFileInfo::exists(day) &&
-                        QFile::setPermissions(log, ro | QFile::WriteOwner);
-             }},
-            {[&] { return QFile::link("/dev/full", day); }, [&] { return QFile::remove(day); }}};
-        QVERIFY(steps[obstacle].first());
-
+        QVERIFY(logIsAFile ? QDir(log).removeRecursively() && QFile(log).open(QFile::WriteOnly)
+                           : QFile::link("/dev/full", day));
         PressureLog pressureLog(clock_, dir_->path());
-        // Root writes into read-only folders; the operator does not.
-        const auto tick = [&]() -> std::optional<QString> {
-            if (obstacle != kReadOnlyLogFolder) return pressureLog.Tick(kPressures);
-            const auto [wrote, notice] = RunUnprivileged([&] {
-                const std::optional<QString> n = pressureLog.Tick(kPressures);
-                if (n) std::fputs(n->toLocal8Bit().constData(), stderr);
-                return n ? 0 : 1;
-            });
-            return wrote == 0 ? std::optional(QString::fromLocal8Bit(notice)) : std::nullopt;
-        };
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const QString notice = tick().value_or("none");
-            QVERIFY2(notice.startsWith(kNotice), qPrintable(notice));
-            QVERIFY(reason.isEmpty() ? notice.size() > kNotice.size() : notice == kNotice + reason);
-        }
-        QVERIFY(steps[obstacle].second());
+        for (int attempt = 0; attempt < 2; ++attempt)
+            QCOMPARE(pressureLog.Tick(kPressures).value_or("none"), kNotice + reason);
+        QVERIFY(logIsAFile ? QFile::remove(log) && QDir(dir_->path()).mkdir("log")
+                           : QFile::remove(day));
         QCOMPARE(pressureLog.Tick(kPressures), std::nullopt);
         QCOMPARE(ReadAll(day), Day("2026-12-05", {"14:03:27"}));
     }
@@ -135,40 +116,42 @@ private slots:
         QCOMPARE(ReadAll(dayFile), (fileExists ? before : Day("2026-12-05")) + Record("14:04:27"));
     }
 
-    void midnightStartsANewFileWithItsHeader() {
-        PressureLog log(clock_, dir_->path());
-        clock_.time = "23:59:40";
-        QCOMPARE(log.Tick(kPressures), std::nullopt);
-        clock_.date = "2026-12-06";
-        clock_.time = "00:00:40";
-        QCOMPARE(log.Tick(kPressures), std::nullopt);
-        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")), Day("2026-12-05", {"23:59:40"}));
-        QCOMPARE(ReadAll(DayFile("2026-12-06.dat")), Day("2026-12-06", {"00:00:40"}));
-    }
-
-    void dateWithSlashNamesFileWithDashesButHeaderKeepsIt() {
+    // The panel never makes the folder; it says why nothing was written, and writes again once
+    // the folder is back. Before any report the record holds no pressures; after one, a gauge in
+    // error repeats its last good value. The folder is looked for in the current folder at each
+    // tick; a date with slashes names the file with dashes, and line 2 keeps it.
+    void panelTick() {
         clock_.date = "06/12/2026";
-        PressureLog log(clock_, dir_->path());
-        QCOMPARE(log.FilePath(), QDir::toNativeSeparators(DayFile("06-12-2026.dat")));
-        QCOMPARE(log.Tick(kPressures), std::nullopt);
-        QCOMPARE(ReadAll(DayFile("06-12-2026.dat")), Day("06/12/2026", {"14:03:27"}));
-        QCOMPARE(QDir(LogDir()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 QStringList{"06-12-2026.dat"});
-    }
-
-    void currentDirectoryIsTakenAtEachTick() {
-        QTemporaryDir other;
-        QVERIFY(QDir(other.path()).mkdir("log"));
-        const QString saved = QDir::currentPath();
-        PressureLog log(clock_);
         QVERIFY(QDir::setCurrent(dir_->path()));
-        const std::optional<QString> first = log.Tick(kPressures);
-        QVERIFY(QDir::setCurrent(other.path()));
-        const std::optional<QString> second = log.Tick(kPressures);
-        QVERIFY(QDir::setCurrent(saved));
-        QVERIFY(!first && !second);
-        QCOMPARE(ReadAll(DayFile("2026-12-05.dat")), Day("2026-12-05", {"14:03:27"}));
-        QCOMPARE(ReadAll(other.filePath("log/2026-12-05.dat")), Day("2026-12-05", {"14:03:27"}));
+        vp::app::Panel panel(vp::app::Panel::Options{.clock = &clock_, .window = false});
+        QVERIFY(QDir(LogDir()).removeRecursively());
+        panel.tmrLogData_Timer();
+        QCOMPARE(QString::fromStdString(panel.state().Caption(vp::state::Text::txtStatus)),
+                 kNotice + "No such file or directory");
+        QVERIFY(!QFileInfo::exists(LogDir()));
+        QVERIFY(QDir(dir_->path()).mkdir("log"));
+        panel.tmrLogData_Timer();
+        vp::state::HandleMessage(
+            panel.state(),
+            Report({{{150, "100017"}, {150, "200018"}, {150, "300019"}, {150, "400020"}}}));
+        clock_.time = "14:04:27";
+        panel.tmrLogData_Timer();
+        // 1G1 fails; the others move on.
+        vp::state::HandleMessage(
+            panel.state(),
+            Report({{{150, "110017"}, {152, "999999"}, {150, "310019"}, {150, "410021"}}}));
+        clock_.time = "14:05:27";
+        panel.tmrLogData_Timer();
+        QCOMPARE(ReadAll(DayFile("06-12-2026.dat")),
+                 Day("06/12/2026") + "14:03:27\t\t\t\t\r\n" +
+                     "14:04:27\t1.000E-3\t2.000E-2\t3.000E-1\t4.000E 0\r\n" +
+                     "14:05:27\t1.100E-3\t2.000E-2\t3.100E-1\t4.100E 1\r\n");
+        QCOMPARE(panel.state().Caption(vp::state::Text::lbl1G1), "---");
+
+        QTemporaryDir other;
+        QVERIFY(QDir(other.path()).mkdir("log") && QDir::setCurrent(other.path()));
+        panel.tmrLogData_Timer();
+        QVERIFY(ReadAll(other.filePath("log/06-12-2026.dat")).startsWith(Day("06/12/2026")));
     }
 
     // How the records write the time of day, and the short date of line 2 and the file name.
@@ -176,18 +159,8 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("time");
         QTest::addColumn<QString>("date");
-        QTest::newRow("C") << "C"
-                           << "HH:mm:ss"
-                           << "d MMM yyyy";
-        QTest::newRow("en_US") << "en_US"
-                               << "h:mm:ss AP"
-                               << "M/d/yy";
-        QTest::newRow("en_GB") << "en_GB"
-                               << "HH:mm:ss"
-                               << "dd/MM/yyyy";
-        QTest::newRow("de_DE") << "de_DE"
-                               << "HH:mm:ss"
-                               << "dd.MM.yy";
+        QTest::newRow("en_US") << "en_US" << QString("h:mm:ss AP") << QString("M/d/yy");
+        QTest::newRow("de_DE") << "de_DE" << QString("HH:mm:ss") << QString("dd.MM.yy");
     }
     void regionalForms() {
         QFETCH(QString, locale);
@@ -233,7 +206,8 @@ private:
 
     std::unique_ptr<QTemporaryDir> dir_;
     FakeClock clock_;
+    const QString saved_ = QDir::currentPath();
 };
 
-QTEST_GUILESS_MAIN(TestPressureLog)
+QTEST_MAIN(TestPressureLog)
 #include "tst_pressure_log.moc"

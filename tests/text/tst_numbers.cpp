@@ -1,8 +1,6 @@
 // Numbers read from the operator's and the controller's texts, and written in the panel's forms.
 #include <QtTest>
-#include <cmath>
 #include <limits>
-#include <string_view>
 
 #include "protocol/lines.h"
 #include "text/number_reader.h"
@@ -34,17 +32,13 @@ private slots:
         };
 
         row("empty", "", 0.0);
-        row("only blanks", "  ", 0.0);
         row("blank after sign", "- 5", 0.0);
         row("double sign", "+-5", 0.0);
-        row("negative fraction", "-.25", -0.25);
         row("trailing point", "5.", 5.0);
-        row("second point ends", "1.2.3", 1.2);
         row("exponent e negative", "25e-1", 2.5);
         row("exponent d with plus", "3d+2", 300.0);
         row("E and sign without digits", "5E-", 5.0);
         row("hex lower case", "&hff", 255.0);
-        row("hex stops at non-digit", "&H1G", 1.0);
         row("hex without digits", "&H", 0.0);
         row("hex has no fraction", "&H1.8", 1.0);
         row("octal lower case stops at 8", "&o78", 7.0);
@@ -53,7 +47,6 @@ private slots:
         row("just past the largest", "2e308", kInf);
         // Exact: a reader that went through float or lost digits would be off by an ulp.
         row("one tenth", "0.1", 0.1);
-        row("many digits", "123456789012345678901234567890", 123456789012345678901234567890.0);
         row("tie goes to even", "9007199254740993", 9007199254740992.0);
         // Past the digits kept for reading, a nonzero digit must still push a tie upwards.
         row("far digit breaks the tie",
@@ -62,25 +55,16 @@ private slots:
             9007199254740992.0);
         row("leading fraction zeros", QByteArray("0.") + QByteArray(300, '0') + "15", 1.5e-301);
         const int n = 40000;  // longer than any line edit holds
-        row("many digits overflow", QByteArray(n, '9'), kInf);
         row("many leading zeros", QByteArray(n, '0') + "5", 5.0);
-        row("many blanks", QByteArray(n, ' ') + "7", 7.0);
-        row("long fraction underflows", QByteArray("0.") + QByteArray(n, '0') + "1", 0.0);
         row("long exponent", QByteArray("1e") + QByteArray(n, '9'), kInf);
         row("long negative exponent", QByteArray("1e-") + QByteArray(n, '9'), 0.0);
         row("digits offset by exponent", QByteArray(n, '1') + "e-" + QByteArray::number(n - 1),
             1.1111111111111112);
         row("long hex", QByteArray("&H") + QByteArray(n, 'F'), kInf);
-        row("number then junk", QByteArray("1") + QByteArray(n, '\xff'), 1.0);
-        row("inner blank", "5 0", 50.0, true);
         row("tab and line feed", "\t1\n2 ", 12.0, true);
         row("blank after sign", "- 5", -5.0, true);
-        row("blank inside exponent", "2e 1", 20.0, true);
-        row("blank inside hex prefix", "& H 1 0", 16.0, true);
         row("carriage return is not ignored", "5\r0", 5.0, true);
         row("only whitespace", " \t\n", 0.0, true);
-        row("spread out set-point", QByteArray(n, ' ') + "4" + QByteArray(n, '\t') + "2", 42.0,
-            true);
     }
 
     void leadingNumber() {
@@ -96,42 +80,29 @@ private slots:
     // reader.
     void everyByteValue() {
         for (int b = 0; b < 256; ++b) {
-            const char c = static_cast<char>(b);
-            const bool digit = c >= '0' && c <= '9';
-            const QByteArray alone(1, c);
-            const QByteArray before = QByteArray(1, c) + "5";
-            const QByteArray between = QByteArray("5") + c + "5";
-
-            double aloneExpected = digit ? c - '0' : 0.0;
-            double beforeExpected = 0.0;
-            if (digit) beforeExpected = (c - '0') * 10 + 5;
-            if (c == ' ' || c == '+') beforeExpected = 5;
-            if (c == '-') beforeExpected = -5;
-            if (c == '.') beforeExpected = 0.5;
-            double betweenExpected = 5.0;
-            if (digit) betweenExpected = 505 + (c - '0') * 10;
-            if (c == '.') betweenExpected = 5.5;
-            if (c == 'E' || c == 'e' || c == 'D' || c == 'd') betweenExpected = 5e5;
-
+            const QByteArray c(1, static_cast<char>(b));
+            const int digit = b >= '0' && b <= '9' ? b - '0' : -1;
+            const double before = digit >= 0                     ? digit * 10 + 5
+                                  : c == "-"                     ? -5
+                                  : c == "."                     ? 0.5
+                                  : QByteArray(" +").contains(c) ? 5
+                                                                 : 0;
+            const double between = digit >= 0                       ? 505 + digit * 10
+                                   : c == "."                       ? 5.5
+                                   : QByteArray("EeDd").contains(c) ? 5e5
+                                                                    : 5;
             const QByteArray where = "byte " + QByteArray::number(b);
-            QVERIFY2(LeadingNumber(View(alone)) == aloneExpected, where + " alone");
-            QVERIFY2(LeadingNumber(View(before)) == beforeExpected, where + " before a digit");
-            QVERIFY2(LeadingNumber(View(between)) == betweenExpected, where + " between digits");
+            QVERIFY2(LeadingNumber(View(c)) == std::max(digit, 0), where + " alone");
+            QVERIFY2(LeadingNumber(View(c + "5")) == before, where + " before a digit");
+            QVERIFY2(LeadingNumber(View("5" + c + "5")) == between, where + " between digits");
         }
     }
 
     void roundHalfEven_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<double>("expected");
-        for (auto [value, expected] : {std::pair{2.5, 2.0},
-                                       {3.5, 4.0},
-                                       {0.5, 0.0},
-                                       {-2.5, -2.0},
-                                       {2.4999, 2.0},
-                                       {2.5000001, 3.0},
-                                       {-0.4, 0.0},
-                                       {150.0, 150.0},
-                                       {kInf, kInf}})
+        for (auto [value, expected] :
+             {std::pair{2.5, 2.0}, {3.5, 4.0}, {2.4999, 2.0}, {2.5000001, 3.0}, {kInf, kInf}})
             QTest::addRow("%g", value) << value << expected;
     }
 
@@ -144,14 +115,10 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<bool>("fits");
         QTest::addColumn<int>("expected");
-        for (auto [value, fits, expected] : {std::tuple{0.0, true, 0},
-                                             {32767.0, true, 32767},
-                                             {32767.4, true, 32767},
+        for (auto [value, fits, expected] : {std::tuple{32767.4, true, 32767},
                                              {32767.5, false, 0},
-                                             {-32768.0, true, -32768},
                                              {-32768.5, true, -32768},
                                              {-32769.0, false, 0},
-                                             {kInf, false, 0},
                                              {std::numeric_limits<double>::quiet_NaN(), false, 0}})
             QTest::addRow("%g", value) << value << fits << expected;
     }
@@ -178,19 +145,14 @@ private slots:
                  {"zero", 0.0, "0", " 0", "", "000"},
                  {"negative zero", -0.0, "0", " 0", "", "000"},
                  {"negative", -5.0, "-5", "-5", "-5", "-005"},
-                 {"seven", 7.0, "7", " 7", "7", "007"},
-                 {"warning kind", 220.0, "220", " 220", "220", "220"},
                  {"four digits", 1234.0, "1234", " 1234", "1234", "1234"}}) {
             row('p', name, value, plain);
             row('s', name, value, signed_);
             row('#', name, value, hash);
             row('3', name, value, three);
         }
-        row('p', "ten digits", 9999999999.0, "9999999999");
         row('p', "round thousand million", 1e9, "1000000000");
-        row('p', "fraction", 0.5, "0.5");
         row('p', "negative fraction", -2.25, "-2.25");
-        row('s', "lowest exponent", -20.0, "-20");
         row('#', "rounds to zero", 0.4, "");
         row('#', "half rounds away from zero", 12.5, "13");
         row('3', "smallest int", std::numeric_limits<int>::min(), "-2147483648");

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QString>
+#include <QTest>
 #include <array>
 
 #include "logging/pressure_log.h"
@@ -30,3 +32,9 @@ private:
 };
 
 inline const Pressures kHighVacuum = {"1.585E-7", "4.467E-7", "4.467E-7", "5.012E-3"};
+
+inline void Append(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write(bytes);
+}
