@@ -53,7 +53,6 @@ struct Gateway {
         headless->Start(3);
         return !publishing->Start();
     }
-    const state::PanelState& state() const { return panel->state(); }
 };
 
 // One vacuum-panel process, with what it says on standard error.
@@ -131,8 +130,8 @@ private slots:
 
         // Still: every caption, fill, list, counter and link fact alike, and on the window.
         line.Disconnect();
-        QTRY_COMPARE_WITH_TIMEOUT(RemoteShown(view_->state()), RemoteShown(gateway_->state()),
-                                  kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(RemoteShown(view_->state()),
+                                  RemoteShown(gateway_->panel->state()), kWait);
         panel::Form1& form = view_->window();
         form.view().Render();
         QCOMPARE(form.lbl1V1status->Caption(), QStringLiteral("open"));
@@ -164,9 +163,9 @@ private slots:
         gateway_->panel->link().Disconnect();
         QTRY_COMPARE_WITH_TIMEOUT(gateway_->panel->link().ReceivedMessageCount.value(),
                                   gateway_->sim->FramesReceived(), kWait);
-        QCOMPARE(gateway_->state().CrcErrorCount.value(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(RemoteShown(view_->state()), RemoteShown(gateway_->state()),
-                                  kWait);
+        QCOMPARE(gateway_->panel->state().CrcErrorCount.value(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(RemoteShown(view_->state()),
+                                  RemoteShown(gateway_->panel->state()), kWait);
     }
 
     void nothingFromTheBrokerReachesTheLine() {
@@ -186,7 +185,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(gateway_->sim->FramesReceived() > frames + 30, kWait);
         for (const QByteArray& body : gateway_->sim->ReceivedBodies())
             QVERIFY2(polls.contains(body) || body == "111_" || body == "040_", body.constData());
-        QCOMPARE(gateway_->state().Caption(Text::lbl1V1status), std::string("closed"));
+        QCOMPARE(gateway_->panel->state().Caption(Text::lbl1V1status), std::string("closed"));
     }
 
     void theViewCannotSend() {

@@ -1,8 +1,7 @@
-// The link without a window, on a real port over a pseudo-terminal: its counters' limit, connect
-// and disconnect with every status text, the connection display, the polls and the watchdog, all
-// read from the link's signals. Ticks are called directly; the link's timers never start. Then the
-// port object alone against real devices: a pseudo-terminal, a held one, one the user may not
-// open, and a text longer than the line holds.
+// The link without a window on a real port over a pty: frames and counters, connect and
+// disconnect with every status text, the connection display, the polls and the watchdog, read from
+// its signals; ticks called directly, its timers never started. Then the port object alone against
+// a pty, a held one, one the user may not open, and a text longer than the line holds.
 #include <sys/stat.h>
 
 #include <QTemporaryDir>
@@ -68,7 +67,8 @@ private slots:
         Open();
         link->SentMessageCount.Set(2147483646);
         link->ReceivedMessageCount.Set(2147483647);
-        for (int i = 0; i < 2; ++i) link->SendCommand("111_");
+        for (const char* body : {"111_", ""}) link->SendCommand(body);
+        QTRY_COMPARE_WITH_TIMEOUT(pty->Received(), QByteArray("111_242\r000\r"), 5000);
         QCOMPARE(heard.sent, (QList<int>{2147483647, 2147483647}));
         link->ReceiveText(View(Line("500_") + Line("501_")));
         QCOMPARE(heard.arrived, QList<int>{2147483647});

@@ -202,8 +202,7 @@ private slots:
     void thePaceFollowsWhatChanged() {
         state::PanelState s;
         state::LinkDisplay link(s);
-        MqttClient client(
-            {.url = ParsedUrl(QStringLiteral("mqtt://127.0.0.1:1/p"))});  // not started
+        MqttClient client({.url = ParsedUrl("mqtt://127.0.0.1:1/p")});  // not started
         Publisher publisher(client, s, QStringLiteral("p"));
         publisher.Check();
         QCOMPARE(publisher.PublishedCount(), 1);

@@ -153,7 +153,7 @@ private slots:
         QVERIFY(!d.Timer4->isActive());
     }
 
-    void linkFactsFollowTheLink() {
+    void loadAndLinkFacts() {
         LinkDisplay display(*s);
         display.ShowConnection(true, QStringLiteral("Com3,9600,n,8,1"));
         display.FrameSent(7);
@@ -161,6 +161,9 @@ private slots:
         QCOMPARE(s->Link, (vp::state::LinkFacts{true, false, 7, 5}));
         display.ShowConnection(false, QString());
         QVERIFY(!s->Link.connected);
+        s->InsertTop(List::lstWarnings, "w");
+        display.Load(QStringLiteral("Com3,9600,N,8,1"));
+        QVERIFY(s->Entries(List::lstWarnings).empty());
     }
 
     void messageWritesOnlyItsControls_data() {
