@@ -52,6 +52,24 @@ inline StateMap Changes(const StateMap& before, const StateMap& after) {
     return changed;
 }
 
+// Every control a remote view takes over from the panel, counters and link included; not the lamps.
+inline StateMap RemoteShown(const state::PanelState& s) {
+    StateMap map = Snapshot(s);
+    map.removeIf([](auto it) {
+        return it.key() == "shpSend" || it.key() == "shpRecv" || it.key() == "ShownReports" ||
+               it.key().startsWith("LastPressure");
+    });
+    map["Link"] = QStringLiteral("%1 %2 %3 %4").arg(s.Link.connected).arg(s.Link.stale);
+    map["Link"] = map["Link"].arg(s.Link.sent).arg(s.Link.received);
+    return map;
+}
+
+inline bool AllGrey(const state::PanelState& s) {
+    for (std::size_t i = 0; i < state::kIndicatorCount; ++i)
+        if (s.FillOf(static_cast<state::Fill>(i)) != state::kGreyText) return false;
+    return true;
+}
+
 }  // namespace vp::test
 
 // Readable failure output for QCOMPARE on two maps.

@@ -10,6 +10,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
+
+#include "publish/mqtt_client.h"
+
+inline vp::publish::BrokerUrl ParsedUrl(const QString& text) {
+    return vp::publish::ParseBrokerUrl(text, nullptr).value();
+}
 
 struct BrokerOptions {
     QString user;  // empty: anonymous clients are let in
@@ -19,8 +26,8 @@ struct BrokerOptions {
 };
 
 // A real mosquitto of the test's own, on 127.0.0.1 and free ports, with its own config, password
-// file and, if asked, a TLS listener with a CA, certificate and key made by openssl. It is stopped
-// by its process id and can be started again on the same ports.
+// file and, if asked, a TLS listener whose self-signed certificate is its own CA. It is stopped by
+// its process id and can be started again on the same ports.
 class Broker {
 public:
     explicit Broker(BrokerOptions options = {}) : options_(std::move(options)) {}
@@ -37,7 +44,7 @@ public:
         if (!process_.waitForStarted())
             return Fail("cannot run mosquitto: " + process_.errorString());
         const QDeadlineTimer deadline(10000);
-        while (!Accepts(port_) || (options_.tls && !Accepts(tlsPort_))) {
+        while (!Probe(port_) || (options_.tls && !Probe(tlsPort_))) {
             if (process_.state() == QProcess::NotRunning) return Fail("mosquitto ended: " + Log());
             if (deadline.hasExpired()) return Fail(QStringLiteral("mosquitto never listened"));
             QTest::qWait(10);
@@ -61,8 +68,7 @@ public:
     QString TlsUrl(const QString& prefix, const QString& host = QStringLiteral("127.0.0.1")) const {
         return QStringLiteral("mqtts://%1:%2/%3").arg(host).arg(tlsPort_).arg(prefix);
     }
-    QString CaFile() const { return Path("ca.crt"); }
-    QString OtherCaFile() const { return Path("other-ca.crt"); }  // signed nothing of this broker
+    QString CaFile() const { return Path("server.crt"); }
     QString Log() const {
         QFile f(Path("broker.log"));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
@@ -93,7 +99,6 @@ private:
         close(s);
         return result;
     }
-    static bool Accepts(quint16 port) { return Probe(port) != 0; }
 
     bool Run(const QString& program, const QStringList& args) {
         QProcess p;
@@ -104,38 +109,21 @@ private:
             return Fail(program + " failed: " + QString::fromUtf8(p.readAll()));
         return true;
     }
-    bool OpenSsl(QStringList args, const QString& subject, const QString& key) {
-        args << QStringLiteral("-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes").split(' ')
-             << "-subj"
-             << "/CN=" + subject << "-keyout" << key;
-        return Run(QStringLiteral("openssl"), args);
-    }
-    bool Write(const QString& name, const QString& text) {
-        QFile f(Path(name));
-        return (f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) >= 0) ||
-               Fail("cannot write " + name);
-    }
-    bool MakeTlsFiles() {
-        return Write("server.ext", "subjectAltName=" + options_.tlsNames + "\n") &&
-               OpenSsl({"req", "-x509", "-days", "2", "-out", "ca.crt"}, "ca", "ca.key") &&
-               OpenSsl({"req", "-x509", "-days", "2", "-out", "other-ca.crt"}, "other-ca",
-                       "other-ca.key") &&
-               OpenSsl({"req", "-out", "server.csr"}, "vp-test-broker", "server.key") &&
-               Run(QStringLiteral("openssl"), {"x509", "-req", "-in", "server.csr", "-CA", "ca.crt",
-                                               "-CAkey", "ca.key", "-CAcreateserial", "-days", "2",
-                                               "-extfile", "server.ext", "-out", "server.crt"});
-    }
-
     bool Prepare() {
         if (!dir_.isValid()) return Fail(QStringLiteral("no temporary folder"));
         port_ = Probe(0);
         QString conf = QStringLiteral("persistence false\nlistener %1 127.0.0.1\n").arg(port_);
         if (options_.tls) {
-            if (!MakeTlsFiles()) return false;
+            // A self-signed certificate: its own CA, and the one a client is told to trust.
+            const QString req = QStringLiteral(
+                "req -x509 -days 2 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "
+                "/CN=vp-test-broker -keyout server.key -out server.crt -addext");
+            if (!Run("openssl", req.split(' ') << "subjectAltName=" + options_.tlsNames))
+                return false;
             tlsPort_ = Probe(0);
             conf += QStringLiteral("listener %1 127.0.0.1\ncafile %2\ncertfile %3\nkeyfile %4\n")
                         .arg(tlsPort_)
-                        .arg(CaFile(), Path("server.crt"), Path("server.key"));
+                        .arg(CaFile(), CaFile(), Path("server.key"));
         }
         if (options_.user.isEmpty()) {
             conf += QStringLiteral("allow_anonymous true\n");
@@ -147,7 +135,9 @@ private:
         }
         // As root mosquitto would switch to its own user, who cannot read this private folder.
         if (geteuid() == 0) conf += QStringLiteral("user root\n");
-        return Write("mosquitto.conf", conf);
+        QFile f(Path("mosquitto.conf"));
+        return (f.open(QIODevice::WriteOnly) && f.write(conf.toUtf8()) >= 0) ||
+               Fail(QStringLiteral("cannot write mosquitto.conf"));
     }
 
     BrokerOptions options_;
@@ -156,4 +146,48 @@ private:
     quint16 port_ = 0;
     quint16 tlsPort_ = 0;
     QString error_;
+};
+
+// A client of the test's own, started at once and subscribed to everything under its URL's prefix,
+// with everything it hears written down: its states, its connects and each topic's payloads, named
+// without the prefix.
+struct TestClient {
+    using MqttClient = vp::publish::MqttClient;
+    explicit TestClient(const QString& url, MqttClient::Options options = {}) {
+        options.url = ParsedUrl(url);
+        prefix = options.url.prefix.toStdString();
+        client = std::make_unique<MqttClient>(std::move(options));
+        QObject::connect(client.get(), &MqttClient::BrokerStateChanged,
+                         [this](MqttClient::BrokerState s, const QString&) { states << s; });
+        QObject::connect(client.get(), &MqttClient::Connected, [this] { ++connects; });
+        QObject::connect(client.get(), &MqttClient::MessageArrived,
+                         [this](const QByteArray& topic, const QByteArray& payload) {
+                             heard[topic.mid(qsizetype(prefix.size()) + 1)] << payload;
+                         });
+        client->Subscribe(prefix + "/#", 1);
+        client->Start(nullptr);  // a client that cannot start never connects: the tests wait for it
+    }
+    bool Connected() {
+        return QTest::qWaitFor([this] { return connects > 0; }, 20000);
+    }
+    void Publish(const std::string& leaf, const QByteArray& payload) {
+        client->Publish(prefix + "/" + leaf, payload, 1, false);
+    }
+    QByteArray Last(const QByteArray& leaf) const {
+        const QList<QByteArray> payloads = heard.value(leaf);
+        return payloads.isEmpty() ? QByteArray() : payloads.last();
+    }
+    // A message of its own through the broker and back: everything the broker had sent this
+    // client before it has arrived by then.
+    bool RoundTrip() {
+        const QByteArray marker = QByteArray::number(heard.value("marker").size());
+        Publish("marker", marker);
+        return QTest::qWaitFor([&] { return heard.value("marker").contains(marker); }, 10000);
+    }
+
+    std::string prefix;
+    std::unique_ptr<MqttClient> client;
+    QList<MqttClient::BrokerState> states;
+    int connects = 0;
+    QHash<QByteArray, QList<QByteArray>> heard;
 };
