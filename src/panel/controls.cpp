@@ -4,7 +4,9 @@
 #include <QPainter>
 #include <QStyle>
 #include <QTextLayout>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "panel/units.h"
@@ -189,6 +191,8 @@ struct Label::LaidOut {
     QString text;
     QRect box;
     QTextLayout layout;
+    qreal width = 0;               // of the widest line
+    qreal height = 0;              // of the lines laid out
     std::vector<QPointF> origins;  // one a line
     bool clip = false;
 };
@@ -227,25 +231,58 @@ Label::Label(const QString& caption, unsigned look, ColourValue background, QWid
 void Label::SetCaption(const QString& caption) {
     if (caption == caption_) return;
     caption_ = caption;
-    setText(DisplayText(caption));
+    // The glyphs on screen now, when this caption was drawn from a kept layout.
+    const bool kept = isVisible() && updatesEnabled() && KeepsLayout() && laidOut_ &&
+                      laidOut_->text == text() && laidOut_->box == contentsRect();
+    const std::unique_ptr<LaidOut> before = kept ? std::move(laidOut_) : nullptr;
+    if (before) {
+        // A new caption would repaint every glyph, and all beneath them; a counter or a
+        // pressure changes one or two. Updates are held the way setUpdatesEnabled holds them,
+        // without the full repaint it asks for when it lets them go.
+        setAttribute(Qt::WA_UpdatesDisabled);
+        setText(DisplayText(caption));
+        setAttribute(Qt::WA_UpdatesDisabled, false);
+    } else {
+        setText(DisplayText(caption));
+    }
+    const QSize was = size();
     if (look_ & Fits) FitToCaption();
+    if (!before) return;
+    if (size() != was || !KeepsLayout()) {
+        update();
+        return;
+    }
+    update(Changed(*before, Layout(text(), contentsRect())));
 }
 
 void Label::GrowToCaption() {
     if (!(look_ & Fits)) return;
-    if (look_ & Wraps) {
-        if (heightForWidth(width()) > height()) FitToCaption();
-    } else if (sizeHint().width() > width()) {
-        FitToCaption();
-    }
+    const QSize fitted = Fitted();
+    if (look_ & Wraps ? fitted.height() > height() : fitted.width() > width()) FitToCaption();
+}
+
+QSize Label::Fitted() {
+    if (!KeepsLayout())
+        return look_ & Wraps ? QSize(width(), std::max(1, heightForWidth(width()))) : sizeHint();
+    // Laid out as the toolkit measures a label: every line, on a box that never cuts one off.
+    const QRect box = contentsRect();
+    const LaidOut& laid = Layout(text(), QRect(box.topLeft(), QSize(box.width(), kUncut)));
+    const QSize margins = size() - box.size();
+    if (look_ & Wraps)
+        return {width(), std::max(1, static_cast<int>(std::ceil(laid.height)) + margins.height())};
+    return QSize(static_cast<int>(std::ceil(laid.width)),
+                 static_cast<int>(std::ceil(laid.height))) +
+           margins;
 }
 
 void Label::FitToCaption() {
-    const QSize fitted =
-        look_ & Wraps ? QSize(width(), std::max(1, heightForWidth(width()))) : sizeHint();
+    const QSize fitted = Fitted();
     // A resize, even to the same size, has the window work out again which of its controls hide
     // what lies beneath them: a counter that counts on in the same width must not cost that.
     if (fitted != size()) resize(fitted);
+    // Lines laid out in full stand where a box that holds them all would put them.
+    if (laidOut_ && laidOut_->box.height() == kUncut && KeepsLayout())
+        Place(*laidOut_, contentsRect());
 }
 
 // The plain case every caption of the window is: anything else paints as a label always did.
@@ -255,46 +292,64 @@ bool Label::KeepsLayout() const {
            !text().isRightToLeft() && !text().contains(u'\t') && !text().contains(QChar(0x9c));
 }
 
+const Label::DrawnFont& Label::Drawn() {
+    if (!drawnFont_) {
+        const QFont font(this->font(), this);
+        const QFontMetricsF metrics(font);
+        // Ink may stand out of a glyph's advance; antialiasing reaches a pixel further.
+        const qreal reach =
+            std::max({0.0, -metrics.minLeftBearing(), -metrics.minRightBearing()}) + 1;
+        drawnFont_ = DrawnFont{font, metrics.leading(), reach};
+    }
+    return *drawnFont_;
+}
+
 const Label::LaidOut& Label::Layout(const QString& text, const QRect& box) {
     if (laidOut_ && laidOut_->text == text && laidOut_->box == box) return *laidOut_;
-    const QFont shownFont(font(), this);
-    laidOut_ = std::make_unique<LaidOut>(text, box, shownFont, this);
+    const DrawnFont& drawn = Drawn();
+    laidOut_ = std::make_unique<LaidOut>(text, box, drawn.font, this);
     LaidOut& laid = *laidOut_;
-    const Qt::Alignment align = QStyle::visualAlignment(Qt::LeftToRight, alignment());
     QTextOption option;
     option.setTextDirection(Qt::LeftToRight);
     option.setAlignment(Qt::AlignLeft);  // lines are placed below, not by the layout
     laid.layout.setTextOption(option);
     laid.layout.setCacheEnabled(true);
 
-    const qreal leading = QFontMetricsF(shownFont).leading();
+    const qreal leading = drawn.leading;
     const qreal lineWidth = wordWrap() ? std::max(0, box.width()) : qreal(0x01000000);
-    qreal height = -leading;
-    qreal width = 0;
+    laid.height = -leading;
     laid.layout.beginLayout();
     for (QTextLine line = laid.layout.createLine(); line.isValid();
          line = laid.layout.createLine()) {
         line.setLineWidth(lineWidth);
-        height = std::ceil(height + leading);  // lines stand on whole pixels
-        line.setPosition(QPointF(0, height));
-        height += line.ascent() + line.descent();  // height() would round it up
-        width = std::max(width, line.naturalTextWidth());
-        if (height >= box.height()) break;  // lines below the box are never seen
+        laid.height = std::ceil(laid.height + leading);  // lines stand on whole pixels
+        line.setPosition(QPointF(0, laid.height));
+        laid.height += line.ascent() + line.descent();  // height() would round it up
+        laid.width = std::max(laid.width, line.naturalTextWidth());
+        if (laid.height >= box.height()) break;  // lines below the box are never seen
     }
     laid.layout.endLayout();
+    Place(laid, box);
+    return laid;
+}
 
+void Label::Place(LaidOut& laid, const QRect& box) const {
+    laid.box = box;
+    const Qt::Alignment align = QStyle::visualAlignment(Qt::LeftToRight, alignment());
     qreal top = 0;
     qreal left = 0;
     if (align & Qt::AlignBottom)
-        top = box.height() - height;
+        top = box.height() - laid.height;
     else if (align & Qt::AlignVCenter)
-        top = -qRound(-(box.height() - height) / 2);
+        top = -qRound(-(box.height() - laid.height) / 2);
     if (align & Qt::AlignRight)
-        left = box.width() - width;
+        left = box.width() - laid.width;
     else if (align & Qt::AlignHCenter)
-        left = qRound((box.width() - width) / 2);
-    laid.clip = !QRectF(box).contains(QRectF(box.x() + left, box.y() + top, width, height));
+        left = qRound((box.width() - laid.width) / 2);
+    laid.clip =
+        !QRectF(box).contains(QRectF(box.x() + left, box.y() + top, laid.width, laid.height));
 
+    laid.origins.clear();
     for (int i = 0; i < laid.layout.lineCount(); ++i) {
         const qreal advance = laid.layout.lineAt(i).horizontalAdvance();
         qreal x = 0;
@@ -304,7 +359,49 @@ const Label::LaidOut& Label::Layout(const QString& text, const QRect& box) {
             x = (box.width() - advance) / 2;
         laid.origins.emplace_back(box.x() + x, box.y() + top);
     }
-    return laid;
+}
+
+// Where two one-line layouts of a caption differ: the characters between what stays in place at
+// the start and at the end, one more either side (a neighbour may kern against them or join them),
+// over the label's height; the whole of both lines when the line moved. Anything else, the whole
+// label.
+QRect Label::Changed(const LaidOut& before, const LaidOut& after) {
+    const auto oneLatin1Line = [](const LaidOut& laid) {
+        return laid.layout.lineCount() == 1 &&
+               std::all_of(laid.text.begin(), laid.text.end(),
+                           [](QChar c) { return c.unicode() <= 0xff; });
+    };
+    if (!oneLatin1Line(before) || !oneLatin1Line(after)) return rect();
+    const QString& was = before.text;
+    const QString& now = after.text;
+    const bool moved = before.origins.front() != after.origins.front();
+    qsizetype head = 0;
+    qsizetype tail = 0;
+    if (!moved) {
+        while (head < was.size() && head < now.size() && was[head] == now[head]) ++head;
+        while (tail < was.size() - head && tail < now.size() - head &&
+               was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
+            ++tail;
+        // What follows the change stays in place only when the change kept its width.
+        const auto at = [](const LaidOut& laid, qsizetype from) {
+            return laid.origins.front().x() +
+                   laid.layout.lineAt(0).cursorToX(static_cast<int>(laid.text.size() - from));
+        };
+        if (at(before, tail) != at(after, tail)) tail = 0;
+        head = std::max<qsizetype>(0, head - 1);
+        tail = std::max<qsizetype>(0, tail - 1);
+    }
+    const qreal reach = Drawn().reach;
+    qreal left = std::numeric_limits<qreal>::max();
+    qreal right = std::numeric_limits<qreal>::lowest();
+    for (const LaidOut* laid : {&before, &after}) {
+        const QTextLine line = laid->layout.lineAt(0);
+        const qreal x = laid->origins.front().x();
+        left = std::min(left, x + line.cursorToX(static_cast<int>(head)));
+        right = std::max(right, x + line.cursorToX(static_cast<int>(laid->text.size() - tail)));
+    }
+    if (right < left) return {};
+    return QRectF(left - reach, 0, right - left + 2 * reach, height()).toAlignedRect() & rect();
 }
 
 void Label::paintEvent(QPaintEvent* event) {
@@ -324,8 +421,10 @@ void Label::paintEvent(QPaintEvent* event) {
 }
 
 void Label::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         laidOut_.reset();
+        drawnFont_.reset();
+    }
     QLabel::changeEvent(event);
 }
 

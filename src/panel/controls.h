@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <memory>
+#include <optional>
 
 #include "panel/colours.h"
 
@@ -109,13 +110,29 @@ protected:
 private:
     struct LaidOut;
 
+    // Taller than any window: a box that cuts no line off.
+    static constexpr int kUncut = 0x100000;
+
+    // The font as this label draws it, found and measured once: finding it again for every
+    // caption costs more than laying the caption out.
+    struct DrawnFont {
+        QFont font;
+        qreal leading;
+        qreal reach;  // how far ink may stand out of a glyph's advance, antialiasing included
+    };
+    const DrawnFont& Drawn();
+
+    QSize Fitted();
     void FitToCaption();
     bool KeepsLayout() const;
     const LaidOut& Layout(const QString& text, const QRect& box);
+    void Place(LaidOut& laid, const QRect& box) const;
+    QRect Changed(const LaidOut& before, const LaidOut& after);
 
     QString caption_;
     unsigned look_;
     std::unique_ptr<LaidOut> laidOut_;
+    std::optional<DrawnFont> drawnFont_;
 };
 
 // A one-line text box whose background colour is the only feedback of a set-point.

@@ -49,6 +49,8 @@ private slots:
 
     void captionsPaintAsTheToolkitWould_data();
     void captionsPaintAsTheToolkitWould();
+    void aChangedCaptionRepaintsAsAWholePaintWould_data();
+    void aChangedCaptionRepaintsAsAWholePaintWould();
     void frameLooksAsAGroupBox();
     void rectangleCoversItsBox();
     void roundShapeLooksAsDrawn_data();
@@ -78,9 +80,59 @@ void TestControls::captionsPaintAsTheToolkitWould() {
     for (Label* label : labels) {
         label->grab();  // a caption painted before keeps its layout: the new one must replace it
         if (!caption.isEmpty()) label->SetCaption(caption);
-        QVERIFY2(Shown(*label) == AsToolkitLabel(*label),
-                 qPrintable(label->objectName() + QLatin1String(": ") + label->text()));
+        const QByteArray what =
+            (label->objectName() + QLatin1String(": ") + label->text()).toUtf8();
+        // A fits label measures its caption itself: to the size the toolkit would give it.
+        if (!caption.isEmpty() && label->look() & Label::Fits) {
+            QLabel twin(label->text());
+            twin.setFont(label->font());
+            twin.setWordWrap(label->wordWrap());
+            const QSize fitted =
+                label->look() & Label::Wraps
+                    ? QSize(label->width(), std::max(1, twin.heightForWidth(label->width())))
+                    : twin.sizeHint();
+            QVERIFY2(label->size() == fitted, what.constData());
+        }
+        QVERIFY2(Shown(*label) == AsToolkitLabel(*label), what.constData());
     }
+}
+
+void TestControls::aChangedCaptionRepaintsAsAWholePaintWould_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("one digit") << "1.23E-03"
+                               << "1.24E-03";
+    QTest::newRow("narrow to wide glyph") << "1"
+                                          << "8";
+    QTest::newRow("shorter") << "12345 sent"
+                             << "9 sent";
+    QTest::newRow("longer") << "9"
+                            << "1234567890 received messages";
+    QTest::newRow("two lines to one") << "first\r\nsecond"
+                                      << "first";
+    QTest::newRow("other line breaks") << "a caption long enough to wrap in a narrow box somewhere"
+                                       << "a caption much longer than that, long enough to wrap";
+    QTest::newRow("to nothing") << "gone"
+                                << "";
+    QTest::newRow("from nothing") << ""
+                                  << "here";
+}
+
+void TestControls::aChangedCaptionRepaintsAsAWholePaintWould() {
+    // A caption repaints only the glyphs that changed; what the screen then holds must be what a
+    // paint of the whole window gives.
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QVERIFY(QTest::qWaitForWindowExposed(form));
+    const QList<Label*> labels = form->findChildren<Label*>();
+    for (Label* label : labels) label->SetCaption(before);
+    QCoreApplication::processEvents();
+    for (Label* label : labels) label->SetCaption(after);
+    QCoreApplication::processEvents();
+    const QImage screen = form->screen()->grabWindow(form->winId()).toImage();
+    const QImage whole = form->grab().toImage();
+    QCOMPARE(screen.convertToFormat(QImage::Format_RGB32),
+             whole.convertToFormat(QImage::Format_RGB32));
 }
 
 void TestControls::frameLooksAsAGroupBox() {
