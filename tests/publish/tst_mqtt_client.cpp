@@ -190,7 +190,7 @@ private slots:
     }
 
     void localFaultsFailStart() {
-        MqttClient::Options options{.url = ParsedUrl("mqtts://127.0.0.1/plant")};
+        MqttClient::Options options = OptionsFor("mqtts://127.0.0.1/plant");
         options.tls.ca = QStringLiteral("/nonexistent/ca.crt");
         QString error;
         QVERIFY(!MqttClient(options).Start(&error));
@@ -202,7 +202,7 @@ private slots:
     void thePaceFollowsWhatChanged() {
         state::PanelState s;
         state::LinkDisplay link(s);
-        MqttClient client({.url = ParsedUrl("mqtt://127.0.0.1:1/p")});  // not started
+        MqttClient client(OptionsFor("mqtt://127.0.0.1:1/p"));  // not started
         Publisher publisher(client, s, QStringLiteral("p"));
         publisher.Check();
         QCOMPARE(publisher.PublishedCount(), 1);
@@ -230,7 +230,7 @@ private slots:
         Broker broker;
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         state::PanelState s;
-        MqttClient client({.url = ParsedUrl(broker.Url(QStringLiteral("site1/plantA")))});
+        MqttClient client(OptionsFor(broker.Url(QStringLiteral("site1/plantA"))));
         Publisher publisher(client, s, QStringLiteral("site1/plantA"));
         QSignalSpy connected(&client, &MqttClient::Connected);
         QVERIFY(client.Start(nullptr));

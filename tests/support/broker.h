@@ -18,6 +18,12 @@ inline vp::publish::BrokerUrl ParsedUrl(const QString& text) {
     return vp::publish::ParseBrokerUrl(text, nullptr).value();
 }
 
+inline vp::publish::MqttClient::Options OptionsFor(const QString& url) {
+    vp::publish::MqttClient::Options options;
+    options.url = ParsedUrl(url);
+    return options;
+}
+
 struct BrokerOptions {
     QString user;  // empty: anonymous clients are let in
     QString password;
