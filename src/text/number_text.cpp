@@ -39,7 +39,10 @@ std::string PlainNumber(double value) {
 
 std::string SignPositionNumber(double value) {
     if (std::signbit(value) && value != 0.0) return PlainNumber(value);
-    return " " + PlainNumber(value);
+    // Put in place: gcc 12 at -O3 takes " " + PlainNumber(...) for an overlapping copy.
+    std::string text = PlainNumber(value);
+    text.insert(text.begin(), ' ');
+    return text;
 }
 
 std::string HashPattern(double value) {
