@@ -6,7 +6,6 @@
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <vector>
 
 #include "panel/units.h"
@@ -235,16 +234,12 @@ void Label::SetCaption(const QString& caption) {
     const bool kept = isVisible() && updatesEnabled() && KeepsLayout() && laidOut_ &&
                       laidOut_->text == text() && laidOut_->box == contentsRect();
     const std::unique_ptr<LaidOut> before = kept ? std::move(laidOut_) : nullptr;
-    if (before) {
-        // A new caption would repaint every glyph, and all beneath them; a counter or a
-        // pressure changes one or two. Updates are held the way setUpdatesEnabled holds them,
-        // without the full repaint it asks for when it lets them go.
-        setAttribute(Qt::WA_UpdatesDisabled);
-        setText(DisplayText(caption));
-        setAttribute(Qt::WA_UpdatesDisabled, false);
-    } else {
-        setText(DisplayText(caption));
-    }
+    // A new caption would repaint every glyph, and all beneath them; a counter or a pressure
+    // changes one or two. Updates are held the way setUpdatesEnabled holds them, without the full
+    // repaint it asks for when it lets them go.
+    if (before) setAttribute(Qt::WA_UpdatesDisabled);
+    setText(DisplayText(caption));
+    if (before) setAttribute(Qt::WA_UpdatesDisabled, false);
     const QSize was = size();
     if (look_ & Fits) FitToCaption();
     if (!before) return;
@@ -374,33 +369,25 @@ QRect Label::Changed(const LaidOut& before, const LaidOut& after) {
     if (!oneLatin1Line(before) || !oneLatin1Line(after)) return rect();
     const QString& was = before.text;
     const QString& now = after.text;
-    const bool moved = before.origins.front() != after.origins.front();
+    // Where a position of the caption stands on the line.
+    const auto x = [](const LaidOut& laid, qsizetype at) {
+        return laid.origins.front().x() + laid.layout.lineAt(0).cursorToX(static_cast<int>(at));
+    };
     qsizetype head = 0;
     qsizetype tail = 0;
-    if (!moved) {
+    if (before.origins.front() == after.origins.front()) {
         while (head < was.size() && head < now.size() && was[head] == now[head]) ++head;
         while (tail < was.size() - head && tail < now.size() - head &&
                was[was.size() - 1 - tail] == now[now.size() - 1 - tail])
             ++tail;
         // What follows the change stays in place only when the change kept its width.
-        const auto at = [](const LaidOut& laid, qsizetype from) {
-            return laid.origins.front().x() +
-                   laid.layout.lineAt(0).cursorToX(static_cast<int>(laid.text.size() - from));
-        };
-        if (at(before, tail) != at(after, tail)) tail = 0;
+        if (x(before, was.size() - tail) != x(after, now.size() - tail)) tail = 0;
         head = std::max<qsizetype>(0, head - 1);
         tail = std::max<qsizetype>(0, tail - 1);
     }
     const qreal reach = Drawn().reach;
-    qreal left = std::numeric_limits<qreal>::max();
-    qreal right = std::numeric_limits<qreal>::lowest();
-    for (const LaidOut* laid : {&before, &after}) {
-        const QTextLine line = laid->layout.lineAt(0);
-        const qreal x = laid->origins.front().x();
-        left = std::min(left, x + line.cursorToX(static_cast<int>(head)));
-        right = std::max(right, x + line.cursorToX(static_cast<int>(laid->text.size() - tail)));
-    }
-    if (right < left) return {};
+    const qreal left = std::min(x(before, head), x(after, head));
+    const qreal right = std::max(x(before, was.size() - tail), x(after, now.size() - tail));
     return QRectF(left - reach, 0, right - left + 2 * reach, height()).toAlignedRect() & rect();
 }
 
