@@ -44,6 +44,7 @@
 #include <vector>
 
 #include "app/panel.h"
+#include "app/window_system.h"
 #include "panel/form1.h"
 #include "protocol/status_report.h"
 #include "report_maker.h"
@@ -581,6 +582,7 @@ int Flood(int seconds) {
 int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    vp::app::PrepareWindowSystem();  // as the panel's own program does
     QApplication app(argc, argv);
     g_platform = QGuiApplication::platformName() == u"xcb" ? "Xvfb" : "offscreen";
     if (argc != 3) {

@@ -23,6 +23,7 @@
 #include <QImageWriter>
 
 #include "app/remote_view.h"
+#include "app/window_system.h"
 #include "panel/form1.h"
 #endif
 
@@ -156,6 +157,7 @@ int main(int argc, char* argv[]) {
 #ifdef VP_NO_WINDOW
     return RunWindowProgram(argv);
 #else
+    vp::app::PrepareWindowSystem();
     QApplication app(argc, argv);
     Name(app);
     vp::app::QuitOnTermination();

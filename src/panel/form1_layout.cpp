@@ -21,6 +21,9 @@ constexpr unsigned Fits = Label::Fits;
 constexpr unsigned Wraps = Label::Wraps;
 constexpr unsigned Bold = Label::Bold;
 constexpr unsigned ModeFont = 1u << 8;  // buttons: 12 pt bold on their own colour
+// Text boxes that only show what the controller or the link says: what an operator typed there
+// would stand as the plant's word until the next report, and a caret would blink in them.
+constexpr unsigned Shows = 1u << 9;
 
 // A label, button or box with no colour of its own takes the window's.
 constexpr ColourValue kOwnColourNone = 0xFFFFFFFFu;
@@ -165,7 +168,7 @@ const Row kPlantBoxes[] = {
     S(M(shpTMP2OperatingHours), Rectangle, 240, 5760, 1800, 375, kGrey),
     L(M(lblTMP2OperatingHours), "TMP 2: ------", 360, 5850, 1050, 195, Transparent | Bold | Fits),
     L(M(lblUptime), "PIC uptime", 240, 6360, 1335, 255, Bold),
-    T(M(txtUptime), 240, 6600, 1335, 285),
+    T(M(txtUptime), 240, 6600, 1335, 285, Shows),
 };
 
 // Device states.
@@ -259,7 +262,7 @@ const Row kStatusFrame[] = {
     L(M(lblReceivedMessages), "0 received messages", 4200, 1200, 2805, 195, Bold | Fits | Wraps),
     B(M(cmdClearError), "Clear", 8040, 720, 1095, 375),
     L(M(Label6), "Status", 120, 840, 555, 195, Bold | Fits),
-    T(M(txtStatus), 840, 840, 3015, 285),
+    T(M(txtStatus), 840, 840, 3015, 285, Shows),
     L(M(Label8), "Operation errors", 120, 1440, 2340, 195, Bold | Fits | Wraps),
     L(M(Label24), "Warnings", 3480, 1440, 2340, 195, Bold | Fits | Wraps),
     L(M(Label25), "Other messages", 6840, 1440, 2340, 195, Bold | Fits | Wraps),
@@ -290,6 +293,7 @@ QWidget* Create(const Row& row, Form1& form, QWidget* parent) {
             } else if constexpr (std::is_same_v<T, TextBox>) {
                 control = new TextBox(parent);
                 if (row.look & Centred) control->setAlignment(Qt::AlignCenter);
+                control->setReadOnly(row.look & Shows);
             } else if constexpr (std::is_same_v<T, Button>) {
                 control = new Button(QString::fromLatin1(row.caption), parent);
                 if (row.look & ModeFont) {

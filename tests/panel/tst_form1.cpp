@@ -259,6 +259,24 @@ private slots:
         QVERIFY(cursor.left() < form->txtStatus->width() / 4);
     }
 
+    void onlySetPointBoxesTakeTyping() {
+        // The uptime and the status box show what the controller and the link say; the set-point
+        // boxes are where the operator types.
+        p->app->state().SetCaption(Text::txtUptime, "12345");
+        form->view().Render();
+        QVERIFY(p->Show());
+        for (QLineEdit* shows : {form->txtUptime, form->txtStatus}) {
+            const QString before = shows->text();
+            QTest::mouseClick(shows, Qt::LeftButton);
+            QTest::keyClicks(shows, "99");
+            QTest::keyClick(shows, Qt::Key_Backspace);
+            QCOMPARE(shows->text(), before);
+        }
+        QTest::mouseClick(form->txtTMPspeed, Qt::LeftButton);
+        QTest::keyClicks(form->txtTMPspeed, "750");
+        QCOMPARE(form->txtTMPspeed->text(), QStringLiteral("750"));
+    }
+
 private:
     std::unique_ptr<PanelOnPty> p;
     Form1* form = nullptr;
