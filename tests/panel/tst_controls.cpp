@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "app/panel.h"
+#include "app/window_system.h"
 #include "panel/form1.h"
 #include "panel/units.h"
 
@@ -253,5 +254,11 @@ void TestControls::roundShapeLooksAsDrawn() {
     }
 }
 
-QTEST_MAIN(TestControls)
+int main(int argc, char* argv[]) {
+    // As the panel's window program starts: on a real X server this decides how repaints reach it.
+    vp::app::PrepareWindowSystem();
+    QApplication app(argc, argv);
+    TestControls test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_controls.moc"
