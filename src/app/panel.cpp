@@ -33,6 +33,8 @@ Panel::Panel(Options options)
         window_ = {new panel::Form1(link_, state_), [](panel::Form1* form) { delete form; }};
         connect(&link_, &link::Link::ConnectionShown, window_.get(),
                 [this](bool open) { window_->ShowPortLists(open); });
+        // After the lamp and the counter have taken the arrival in.
+        connect(&link_, &link::Link::MessagesArrived, &window_->view(), &panel::View::LineAnswered);
     }
 #endif
 

@@ -38,7 +38,13 @@ void View::Bind(const QWidget& window) {
 void View::Schedule() {
     if (pending_.isActive()) return;
     const qint64 since = sinceRender_.isValid() ? sinceRender_.elapsed() : kFramePeriodMs;
-    pending_.start(static_cast<int>(std::max<qint64>(0, kFramePeriodMs - since)));
+    pending_.start(static_cast<int>(std::max<qint64>(kGatherMs, kFramePeriodMs - since)));
+}
+
+void View::LineAnswered() {
+    if (!pending_.isActive()) return;
+    if (sinceRender_.isValid() && sinceRender_.elapsed() < kFramePeriodMs) return;
+    pending_.start(0);
 }
 
 void View::Render() {

@@ -21,11 +21,18 @@ class TextBox;
 // render, renders stand at least a frame apart, nothing is drawn when nothing changed, and the
 // newest values always show once the line goes quiet. Only what changed since the last render is
 // written, and each control is written with the value it holds, never per message.
+//
+// A first change after a quiet spell waits a moment for the rest of its exchange: a poll goes
+// out, the lamps switch, the answer comes back. On a fast line that is one picture, not a picture
+// of the receive lamp out for the fraction of a millisecond before the answer relights it, held
+// on screen for a whole frame. Messages from the line end the wait.
 class View : public QObject {
     Q_OBJECT
 public:
     // About 30 renders a second: more than a person can read, far fewer than reports at full rate.
     static constexpr int kFramePeriodMs = 33;
+    // Well under a frame; an answer at 9600 bit/s takes 85 ms and is drawn on its own.
+    static constexpr int kGatherMs = 10;
 
     explicit View(state::PanelState& state, QObject* parent = nullptr);
 
@@ -35,6 +42,9 @@ public:
     // Writes every control changed since the last render.
     void Render();
     std::uint64_t Renders() const { return renders_; }
+
+    // Messages arrived: what waits for its answer is drawn on this turn, once a frame has passed.
+    void LineAnswered();
 
 private:
     void Schedule();

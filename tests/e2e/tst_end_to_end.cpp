@@ -37,6 +37,36 @@ private slots:
         QCOMPARE(live.Crc(), 0);
     }
 
+    // A poll after a quiet spell, the lamps it switches and the answer that follows at once are
+    // drawn as one picture: the receive lamp is not shown out for a frame that the line never saw.
+    void aPollAndItsAnswerAreOnePicture() {
+        ConnectLive();
+        auto& link = live.panel->link();
+        for (QTimer* timer : link.findChildren<QTimer*>()) timer->stop();
+        auto& lamps = live.panel->linkDisplay();
+        auto& view = live.form->view();
+        int single = 0;
+        QStringList seen;
+        for (int exchange = 0; exchange < 5; ++exchange) {
+            lamps.Timer3->stop();
+            lamps.Timer4->stop();
+            view.Render();
+            QTest::qWait(2 * vp::panel::View::kFramePeriodMs);  // the quiet spell itself
+            const auto renders = view.Renders();
+            const int received = live.Received();
+            link.Timer1_Timer();
+            QTRY_VERIFY_WITH_TIMEOUT(live.Received() > received, kWait);
+            const QString shown = QString::number(live.Received()) + " received messages";
+            QTRY_COMPARE_WITH_TIMEOUT(live.form->lblReceivedMessages->Caption(), shown, kWait);
+            QCOMPARE(live.form->shpRecv->FillColor(), 0x0000FF00u);
+            QCOMPARE(live.form->shpSend->FillColor(), 0x0000FFFFu);
+            single += view.Renders() - renders == 1;
+            seen << QString::number(view.Renders() - renders);
+        }
+        // A loaded machine may keep an answer past the wait now and then.
+        QVERIFY2(single >= 3, qPrintable("renders per exchange: " + seen.join(' ')));
+    }
+
     void disconnectAndReconnect() {
         ConnectLive();
         live.form->cmdDisconnect->click();
