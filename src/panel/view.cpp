@@ -38,17 +38,19 @@ void View::Bind(const QWidget& window) {
 void View::Schedule() {
     if (pending_.isActive()) return;
     const qint64 since = sinceRender_.isValid() ? sinceRender_.elapsed() : kFramePeriodMs;
+    gathering_ = since >= kFramePeriodMs;
     pending_.start(static_cast<int>(std::max<qint64>(kGatherMs, kFramePeriodMs - since)));
 }
 
 void View::LineAnswered() {
-    if (!pending_.isActive()) return;
-    if (sinceRender_.isValid() && sinceRender_.elapsed() < kFramePeriodMs) return;
-    pending_.start(0);
+    // Asked once an arrival, so it reads no clock: only a wait begun a frame after the last
+    // render ends early.
+    if (gathering_) Render();
 }
 
 void View::Render() {
     pending_.stop();
+    gathering_ = false;
     const std::uint64_t seen = rendered_;
     for (std::size_t i = 0; i < state::kFillCount; ++i) {
         const auto id = static_cast<state::Fill>(i);

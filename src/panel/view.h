@@ -43,7 +43,7 @@ public:
     void Render();
     std::uint64_t Renders() const { return renders_; }
 
-    // Messages arrived: what waits for its answer is drawn on this turn, once a frame has passed.
+    // Messages arrived: what waits for its answer is drawn now, once a frame has passed.
     void LineAnswered();
 
 private:
@@ -57,6 +57,7 @@ private:
     std::uint64_t rendered_ = 0;  // the state's revision at the last render
     std::uint64_t renders_ = 0;
     QTimer pending_;
+    bool gathering_ = false;  // the pending render waits for the rest of an exchange
     QElapsedTimer sinceRender_;
 };
 

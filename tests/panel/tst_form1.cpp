@@ -225,21 +225,20 @@ private slots:
     }
 
     // A change after a quiet spell waits a moment for its answer; messages from the line end the
-    // wait on the same turn of the event loop.
+    // wait.
     void messagesEndTheWaitForAnAnswer() {
         auto& state = p->app->state();
         form->view().Render();
         QTest::qWait(2 * View::kFramePeriodMs);
         const auto renders = form->view().Renders();
         state.SetCaption(Text::txtUptime, "42s");
-        form->view().LineAnswered();
         QCoreApplication::processEvents();
+        form->view().LineAnswered();
         QCOMPARE(form->view().Renders(), renders + 1);
         QCOMPARE(form->txtUptime->text(), QStringLiteral("42s"));
         // Within a frame of the last render the pace holds, answer or not.
         state.SetCaption(Text::txtUptime, "43s");
         form->view().LineAnswered();
-        QCoreApplication::processEvents();
         QCOMPARE(form->view().Renders(), renders + 1);
         QTRY_COMPARE(form->txtUptime->text(), QStringLiteral("43s"));
     }
