@@ -119,10 +119,15 @@ private slots:
         // A plant change, and news in all three lists.
         link::Link& line = gateway_->panel->link();
         line.tmrTMPOperatingHours->stop();  // its answers would come at their own time
-        line.SendCommand("062_");           // open 1V1
+        // The faults take the controller's next reply: no poll may be on its way before 062_.
+        line.Timer1->stop();
+        QTRY_COMPARE_WITH_TIMEOUT(gateway_->sim->FramesReceived(), line.SentMessageCount.value(),
+                                  kWait);
+        line.SendCommand("062_");  // open 1V1
         QVERIFY(gateway_->sim->InjectFault("error-report=170"));
         QVERIFY(gateway_->sim->InjectFault("warning=235"));
         line.SendCommand("039_");  // its answer has no handler: listed as received
+        line.Timer1->start();
         QTRY_COMPARE_WITH_TIMEOUT(view_->state().Caption(Text::lbl1V1status), std::string("open"),
                                   kWait);
         for (List list : {List::lstErrors, List::lstWarnings, List::lstMessages})
