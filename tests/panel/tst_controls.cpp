@@ -40,6 +40,11 @@ QImage Shown(QWidget& widget) {
 class TestControls : public QObject {
     Q_OBJECT
 
+public:
+    // Before the application object, as the panel's window program starts: on a real X server
+    // this decides how repaints reach it.
+    static void initMain() { vp::app::PrepareWindowSystem(); }
+
 private slots:
     void init() {
         panel = std::make_unique<Panel>(Panel::Options{});
@@ -254,11 +259,5 @@ void TestControls::roundShapeLooksAsDrawn() {
     }
 }
 
-int main(int argc, char* argv[]) {
-    // As the panel's window program starts: on a real X server this decides how repaints reach it.
-    vp::app::PrepareWindowSystem();
-    QApplication app(argc, argv);
-    TestControls test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(TestControls)
 #include "tst_controls.moc"
