@@ -29,9 +29,11 @@ publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const 
     o.url = url;
     o.credentials = options.credentials;
     o.tls = options.tls;
-    if (will)
-        o.will = publish::MqttClient::Will{publish::Topics(url.prefix).online,
-                                           publish::Publisher::kOffline, 1, true};
+    if (will) {
+        const std::string online = publish::Topics(url.prefix).online;
+        o.will = publish::MqttClient::Will{online, publish::Publisher::kOffline, 1, true};
+        o.birth = publish::MqttClient::Message{online, publish::Publisher::kOnline, 1, true};
+    }
     return o;
 }
 

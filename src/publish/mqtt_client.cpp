@@ -53,6 +53,9 @@ struct MqttClient::Callbacks {
         }
         self->attemptAccepted_ = true;
         self->connected_ = true;
+        if (const auto& birth = self->options_.birth)
+            mosquitto_publish_v5(mosq, nullptr, birth->topic.c_str(), int(birth->payload.size()),
+                                 birth->payload.constData(), birth->qos, birth->retain, nullptr);
         const QString where =
             QStringLiteral("%1:%2").arg(self->options_.url.host).arg(self->options_.url.port);
         self->Post([self, where] { self->SetState(BrokerState::Connected, where); });
@@ -257,15 +260,21 @@ void MqttClient::Subscribe(const std::string& pattern, int qos) {
     if (connected_) mosquitto_subscribe_v5(mosq_, nullptr, pattern.c_str(), qos, 0, nullptr);
 }
 
-void MqttClient::Stop(const std::optional<Will>& last) {
+void MqttClient::Stop(const std::vector<Message>& last) {
     if (!started_ || stopped_) return;
     stopped_ = true;
-    if (last && connected_) {
+    if (!last.empty() && connected_) {
         std::unique_lock lock(mutex_);
+        // QoS 1 messages of one session reach the broker in order: the last one's
+        // acknowledgement stands for all of them.
+        bool sent = true;
         int mid = 0;
-        if (mosquitto_publish_v5(mosq_, &mid, last->topic.c_str(), int(last->payload.size()),
-                                 last->payload.constData(), last->qos, last->retain,
-                                 nullptr) == MOSQ_ERR_SUCCESS) {
+        for (const Message& m : last)
+            sent = mosquitto_publish_v5(mosq_, &mid, m.topic.c_str(), int(m.payload.size()),
+                                        m.payload.constData(), m.qos, m.retain,
+                                        nullptr) == MOSQ_ERR_SUCCESS &&
+                   sent;
+        if (sent) {
             lastMid_ = mid;
             wake_.wait_for(lock, kStopBound, [this] { return lastDelivered_ || !connected_; });
         }

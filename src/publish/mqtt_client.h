@@ -31,17 +31,20 @@ class MqttClient : public QObject {
     Q_OBJECT
 public:
     enum class BrokerState { Connecting, Connected, Unreachable, Refused };
-    struct Will {
+    struct Message {
         std::string topic;
         QByteArray payload;
         int qos = 1;
         bool retain = true;
     };
+    using Will = Message;
     struct Options {
         BrokerUrl url;
         std::optional<Credentials> credentials;
         TlsFiles tls;
         std::optional<Will> will;
+        // Published first after every (re)connect, before anything else: the online flag.
+        std::optional<Message> birth;
         QString clientId;  // empty: the library makes one
         int keepAliveSeconds = 10;
     };
@@ -64,9 +67,9 @@ public:
     void Publish(const std::string& topic, const QByteArray& payload, int qos, bool retain);
     // Kept, and renewed on every (re)connect before Connected() is emitted.
     void Subscribe(const std::string& pattern, int qos);
-    // Publishes `last` (if given) and waits up to 2 s for the broker to have it, then disconnects
-    // cleanly, so the broker drops the will, and ends the network thread.
-    void Stop(const std::optional<Will>& last = std::nullopt);
+    // Publishes `last` in order and waits up to 2 s for the broker to have them all, then
+    // disconnects cleanly, so the broker drops the will, and ends the network thread.
+    void Stop(const std::vector<Message>& last = {});
     BrokerState State() const { return state_; }
     // Messages dropped by the bound above or for want of a connection; for the owner's figures.
     int DroppedCount() const { return dropped_; }

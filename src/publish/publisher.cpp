@@ -83,8 +83,8 @@ void Publisher::Send(const QJsonObject& object) {
 }
 
 void Publisher::Republish() {
-    // A broker that lost its retained topics, or a new one, learns the plant again at once.
-    client_.Publish(topics_.online, kOnline, 1, true);
+    // A broker that lost its retained topics, or a new one, learns the plant again at once; the
+    // client said online=true first.
     state_.CaughtUp();
     Send(StateObject(state_));
 }
@@ -103,7 +103,7 @@ void Publisher::PublishPressures(const std::array<std::string, 4>& pressures) {
 
 void Publisher::Stop() {
     timer_.stop();
-    client_.Stop(MqttClient::Will{topics_.online, kOffline, 1, true});
+    client_.Stop({MqttClient::Message{topics_.online, kOffline, 1, true}});
 }
 
 }  // namespace vp::publish

@@ -131,7 +131,7 @@ private slots:
         TestClient panel(broker.Url("plant"), options);
         QVERIFY(panel.Connected());
         panel.client->Publish("plant/online", "true", 1, true);
-        panel.client->Stop(MqttClient::Will{"plant/online", "stopped", 1, true});
+        panel.client->Stop({MqttClient::Message{"plant/online", "stopped", 1, true}});
         panel.client.reset();
 
         QVERIFY(observer.RoundTrip());
@@ -232,7 +232,9 @@ private slots:
         Broker broker;
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         state::PanelState s;
-        MqttClient client(OptionsFor(broker.Url(QStringLiteral("site1/plantA"))));
+        MqttClient::Options options = OptionsFor(broker.Url(QStringLiteral("site1/plantA")));
+        options.birth = MqttClient::Message{"site1/plantA/online", Publisher::kOnline, 1, true};
+        MqttClient client(options);
         Publisher publisher(client, s, QStringLiteral("site1/plantA"));
         QSignalSpy connected(&client, &MqttClient::Connected);
         QVERIFY(client.Start(nullptr));
