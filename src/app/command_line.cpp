@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <limits>
 
+#include "publish/tls_files.h"
+
 namespace vp::app {
 
 namespace {
@@ -74,7 +76,8 @@ Options ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("FILE"));
     const QCommandLineOption headless(
         QStringLiteral("headless"),
-        QStringLiteral("Run without a window: connect at start, reconnect every 5 s, poll, log."));
+        QStringLiteral("Run without a window: connect at start, reconnect every 5 s, poll, log. "
+                       "With --simulate: a gateway on the simulated plant, for demos and tests."));
     const QCommandLineOption publish(
         QStringLiteral("publish"),
         QStringLiteral("Publish the plant, read-only, to mqtt[s]://host[:port]/prefix."),
@@ -115,6 +118,16 @@ Options ParseCommandLine(const QStringList& arguments) {
     }
     if (!parser.positionalArguments().isEmpty())
         return Fail("unexpected argument: " + parser.positionalArguments().first());
+    // Only --port is repeatable: the parser would keep the last of two values without a word, and
+    // a gateway would publish to one of two brokers its service file names.
+    for (const QCommandLineOption* single :
+         {&screenshot, &quitAfter, &record, &publish, &view, &credentials, &ca, &cert, &key})
+        if (parser.values(*single).size() > 1)
+            return Fail("--" + single->names().first() + " may be given only once");
+    // An empty name would quietly mean "none": the system's authorities, no credentials.
+    for (const QCommandLineOption* file : {&credentials, &ca, &cert, &key})
+        if (parser.isSet(*file) && parser.value(*file).isEmpty())
+            return Fail("--" + file->names().first() + " wants a file name");
 
     Options options;
     for (const QString& mapping : parser.values(port)) {
@@ -186,6 +199,7 @@ Options ParseCommandLine(const QStringList& arguments) {
     const bool tlsFiles = !options.tls.ca.isEmpty() || !options.tls.cert.isEmpty();
     if (tlsFiles && !(options.publish ? options.publish : options.view)->tls)
         return Fail("--mqtt-ca, --mqtt-cert and --mqtt-key want an mqtts:// URL");
+    if (const auto fault = publish::CheckTlsFiles(options.tls)) return Fail(*fault);
     return options;
 }
 

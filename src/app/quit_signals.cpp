@@ -12,8 +12,18 @@ namespace vp::app {
 
 namespace {
 int wakeFd[2] = {-1, -1};
+volatile sig_atomic_t asked = 0;
 
-void Wake(int) {
+void Wake(int signal) {
+    if (asked) {
+        // Asked a second time: whatever holds the clean end up, the signal's own action ends it.
+        struct sigaction action {};
+        action.sa_handler = SIG_DFL;
+        sigaction(signal, &action, nullptr);
+        raise(signal);
+        return;
+    }
+    asked = 1;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(wakeFd[0], &byte, 1);
 }
@@ -36,6 +46,8 @@ void QuitOnTermination() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // A closed terminal or a service manager's hang-up ends the gateway as cleanly as SIGTERM.
+    sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace vp::app

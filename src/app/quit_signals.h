@@ -2,8 +2,9 @@
 
 namespace vp::app {
 
-// SIGTERM and SIGINT end the event loop as quitting does, so the broker hears online=false and
-// the record file is closed. The handler only writes a byte to a pipe; Qt's loop does the rest.
+// SIGTERM, SIGINT and SIGHUP end the event loop as quitting does, so the broker hears
+// online=false and the record file is closed. The handler only writes a byte to a pipe; Qt's loop
+// does the rest. A second signal ends the program at once, as if no handler were there.
 void QuitOnTermination();
 
 }  // namespace vp::app

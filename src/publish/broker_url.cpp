@@ -2,26 +2,58 @@
 
 #include <arpa/inet.h>
 
+#include <QStringList>
 #include <algorithm>
 
 namespace vp::publish {
 namespace {
 
+// The URL as it may be shown: a refused URL is echoed, and whatever stands before an '@' may be a
+// password. The last '@' is taken, as a password may hold one itself.
+QString Shown(const QString& text) {
+    const qsizetype start = text.indexOf(QStringLiteral("://"));
+    const qsizetype at = text.lastIndexOf(u'@');
+    if (start < 0 || at < start) return text;
+    return text.left(start + 3) + QStringLiteral("***") + text.mid(at);
+}
+
 std::optional<BrokerUrl> Refuse(const QString& text, const QString& why, QString* error) {
-    if (error) *error = QStringLiteral("broker URL \"%1\": %2").arg(text, why);
+    const QString shown = Shown(text);
+    // A password with a '/' in it lands in the host or port, which a reason quotes: not then.
+    const QString reason = shown == text ? why : why.section(u'"', 0, 0).trimmed();
+    if (error) *error = QStringLiteral("broker URL \"%1\": %2").arg(shown, reason);
     return std::nullopt;
 }
 
+// What the resolver takes: letters, digits, '-' and '_' (which sites use in their own names),
+// dot-separated labels, and a final dot for a fully qualified name.
 bool IsHostName(const QString& host) {
-    for (const QChar c : host) {
-        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'.' && c != u'-') return false;
+    const QString name = host.endsWith(u'.') ? host.chopped(1) : host;
+    for (const QString& label : name.split(u'.')) {
+        if (label.isEmpty() || label.size() > 63 || label.startsWith(u'-')) return false;
+        for (const QChar c : label) {
+            if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'-' && c != u'_')
+                return false;
+        }
     }
-    return !host.isEmpty() && !host.startsWith(u'.') && !host.startsWith(u'-');
+    return true;
 }
 
+// An IPv6 literal, with a zone for a link-local address (fe80::1%eth0) as the resolver takes it:
+// an interface's name or number. Whether the interface is there is the connection's business.
 bool IsIpv6(const QString& host) {
-    in6_addr address{};
-    return inet_pton(AF_INET6, host.toLatin1().constData(), &address) == 1;
+    const qsizetype percent = host.indexOf(u'%');
+    const QString address = percent < 0 ? host : host.left(percent);
+    if (percent >= 0) {
+        const QString zone = host.mid(percent + 1);
+        // IFNAMSIZ: 16 bytes with the NUL.
+        if (zone.isEmpty() || zone.size() > 15) return false;
+        for (const QChar c : zone) {
+            if (c.unicode() <= 0x20 || c.unicode() >= 0x7f || c == u'/' || c == u'%') return false;
+        }
+    }
+    in6_addr parsed{};
+    return inet_pton(AF_INET6, address.toLatin1().constData(), &parsed) == 1;
 }
 
 // Why the prefix cannot be a topic root, or an empty string when it can.
@@ -55,6 +87,9 @@ std::optional<BrokerUrl> ParseBrokerUrl(const QString& text, QString* error) {
         return Refuse(text, QStringLiteral("must start with mqtt:// or mqtts://"), error);
     }
 
+    // A query would become part of the topic prefix; the broker's URL has none.
+    if (rest.contains(u'?'))
+        return Refuse(text, QStringLiteral("a broker URL takes no query ('?')"), error);
     const qsizetype slash = rest.indexOf(u'/');
     const QString authority = slash < 0 ? rest : rest.left(slash);
     url.prefix = slash < 0 ? QString() : rest.mid(slash + 1);

@@ -1,8 +1,8 @@
 #include "publish/credentials.h"
 
-#include <sys/stat.h>
+#include <QList>
 
-#include <QFile>
+#include "publish/option_file.h"
 
 namespace vp::publish {
 namespace {
@@ -22,23 +22,12 @@ std::string Line(const QByteArray& line) {
 }  // namespace
 
 std::optional<Credentials> ReadCredentials(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return Refuse(path, file.errorString(), error);
-    // The mode of the file actually opened, so a swap between check and read changes nothing.
-    struct stat info {};
-    if (fstat(file.handle(), &info) != 0 || !S_ISREG(info.st_mode))
-        return Refuse(path, QStringLiteral("not a regular file"), error);
-    if (info.st_mode & 077) {
-        return Refuse(path,
-                      QStringLiteral("group or others may read or write it (mode %1); chmod 600 it")
-                          .arg(info.st_mode & 0777, 4, 8, QLatin1Char('0')),
-                      error);
-    }
-    const QByteArray content = file.read(kMaxFileSize + 1);
-    if (content.size() > kMaxFileSize) return Refuse(path, QStringLiteral("too large"), error);
-    if (content.contains('\0')) return Refuse(path, QStringLiteral("holds a NUL byte"), error);
+    QString why;
+    const std::optional<QByteArray> content = ReadOptionFile(path, kMaxFileSize, true, &why);
+    if (!content) return Refuse(path, why, error);
+    if (content->contains('\0')) return Refuse(path, QStringLiteral("holds a NUL byte"), error);
 
-    const QList<QByteArray> lines = content.split('\n');
+    const QList<QByteArray> lines = content->split('\n');
     Credentials credentials{Line(lines.value(0)), Line(lines.value(1))};
     if (credentials.user.empty())
         return Refuse(path, QStringLiteral("the user line is empty"), error);
