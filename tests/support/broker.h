@@ -7,10 +7,12 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QList>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <utility>
 
 #include "publish/mqtt_client.h"
 
@@ -29,11 +31,13 @@ struct BrokerOptions {
     QString password;
     bool tls = false;
     QString tlsNames = QStringLiteral("IP:127.0.0.1,DNS:localhost");  // the server's SAN
+    QList<std::pair<QString, QString>> moreUsers;  // user and password, besides the one above
+    QString acl;  // the acl_file's text; empty: every client that is let in may do anything
 };
 
 // A real mosquitto of the test's own, on 127.0.0.1 and free ports, with its own config, password
-// file and, if asked, a TLS listener whose self-signed certificate is its own CA. It is stopped by
-// its process id and can be started again on the same ports.
+// file, if asked an ACL, and if asked a TLS listener whose self-signed certificate is its own CA.
+// It is stopped by its process id and can be started again on the same ports.
 class Broker {
 public:
     explicit Broker(BrokerOptions options = {}) : options_(std::move(options)) {}
@@ -137,7 +141,17 @@ private:
             if (!Run(QStringLiteral("mosquitto_passwd"),
                      {"-b", "-c", Path("passwords"), options_.user, options_.password}))
                 return false;
+            for (const auto& [user, password] : options_.moreUsers)
+                if (!Run(QStringLiteral("mosquitto_passwd"),
+                         {"-b", Path("passwords"), user, password}))
+                    return false;
             conf += "allow_anonymous false\npassword_file " + Path("passwords") + "\n";
+        }
+        if (!options_.acl.isEmpty()) {
+            QFile acl(Path("acl"));
+            if (!acl.open(QIODevice::WriteOnly) || acl.write(options_.acl.toUtf8()) < 0)
+                return Fail(QStringLiteral("cannot write the acl file"));
+            conf += "acl_file " + Path("acl") + "\n";
         }
         // As root mosquitto would switch to its own user, who cannot read this private folder.
         if (geteuid() == 0) conf += QStringLiteral("user root\n");

@@ -1,0 +1,139 @@
+// The headless gateway as a site runs it, against a real mosquitto: a hang-up from the service
+// manager ends it as cleanly as SIGTERM, and under the broker's ACL (the one the README gives)
+// nobody but the gateway's user can grey the plant or make a forged one look live.
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "support/broker.h"
+
+namespace {
+
+constexpr int kWait = 20000;  // ms: a program starting and a broker answering on a loaded machine
+const QString kPrefix = QStringLiteral("site1/vacuum/plantA");
+
+// The README's ACL: every user reads the site's plants, only the gateway's user writes its own.
+const QString kAcl = QStringLiteral(
+    "pattern read site1/vacuum/#\n"
+    "\n"
+    "user vacuum-plantA\n"
+    "topic write site1/vacuum/plantA/#\n");
+
+// One vacuum-panel process, without a display, with what it says on standard error.
+struct Program {
+    explicit Program(const QStringList& arguments) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        process.setProcessEnvironment(environment);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        process.start(QStringLiteral(VP_PANEL_PROGRAM), arguments);
+    }
+    ~Program() {
+        process.kill();
+        process.waitForFinished();
+    }
+    void Signal(int signal) const { ::kill(pid_t(process.processId()), signal); }
+    bool EndedCleanly() {
+        return process.waitForFinished(kWait) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+
+    QProcess process;
+};
+
+vp::publish::MqttClient::Options As(const char* user, const char* password) {
+    vp::publish::MqttClient::Options options;
+    options.credentials = vp::publish::Credentials{user, password};
+    return options;
+}
+
+bool Forged(const QList<QByteArray>& payloads) {
+    return std::any_of(payloads.begin(), payloads.end(),
+                       [](const QByteArray& p) { return p.contains("forged"); });
+}
+
+}  // namespace
+
+class TestGatewayProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(dir_.isValid()); }
+
+    // systemd's hang-up, or the terminal the gateway was started from closing.
+    void hangUpSaysOfflineAndEnds() {
+        Broker broker;
+        QVERIFY2(broker.Start(), qPrintable(broker.Error()));
+        const QString url = broker.Url(kPrefix);
+        TestClient listener(url);
+        Program gateway({"--headless", "--simulate", "--publish", url});
+        QTRY_COMPARE_WITH_TIMEOUT(listener.Last("online"), "true", kWait);
+
+        gateway.Signal(SIGHUP);
+        QVERIFY(gateway.EndedCleanly());
+        TestClient late(url);
+        QTRY_COMPARE_WITH_TIMEOUT(late.Last("online"), "false", kWait);
+    }
+
+    void onlyTheGatewayWritesUnderItsPrefix() {
+        Broker broker(
+            BrokerOptions{.user = "vacuum-plantA",
+                          .password = "gateway-pw",
+                          .moreUsers = {{"control-room", "reader-pw"}, {"engineer", "engineer-pw"}},
+                          .acl = kAcl});
+        QVERIFY2(broker.Start(), qPrintable(broker.Error()));
+        const QString url = broker.Url(kPrefix);
+        TestClient reader(url, As("control-room", "reader-pw"));
+        Program gateway({"--headless", "--simulate", "--publish", url, "--mqtt-credentials",
+                         Write("gateway", "vacuum-plantA\ngateway-pw\n")});
+        QTRY_COMPARE_WITH_TIMEOUT(reader.Last("online"), "true", kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(!reader.heard.value("state").isEmpty(), kWait);
+
+        // Another user under the prefix: the plant offline, a live-looking forged state, an event.
+        TestClient engineer(url, As("engineer", "engineer-pw"));
+        QVERIFY(engineer.Connected());
+        using Message = vp::publish::MqttClient::Message;
+        const std::string prefix = kPrefix.toStdString();
+        const QByteArray state =
+            R"({"schema":2,"quality":"good","link":{"connected":true,"stale":false},"forged":1})";
+        // Stop waits until the broker has answered for each: it has dealt with them by then.
+        engineer.client->Stop({Message{prefix + "/online", "false", 1, true},
+                               Message{prefix + "/state", state, 1, true},
+                               Message{prefix + "/events", "{\"text\":\"forged\"}", 1, false}});
+
+        // A subscriber that joins after the forgery, and a state the gateway published after it
+        // joined: the broker sent the reader that state after anything it sent for the forgery.
+        TestClient late(url, As("control-room", "reader-pw"));
+        QTRY_VERIFY_WITH_TIMEOUT(late.heard.value("state").size() >= 2, kWait);
+        const QByteArray after = late.heard.value("state").at(1);
+        QTRY_VERIFY_WITH_TIMEOUT(reader.heard.value("state").contains(after), kWait);
+
+        for (const TestClient* client : {&reader, &late})
+            for (const char* leaf : {"state", "events"})
+                QVERIFY2(!Forged(client->heard.value(leaf)), leaf);
+        QCOMPARE(late.heard.value("online"), QList<QByteArray>{"true"});
+        QCOMPARE(reader.heard.value("online"), QList<QByteArray>{"true"});
+        QVERIFY(gateway.process.state() == QProcess::Running);
+    }
+
+private:
+    QString Write(const QString& name, const QByteArray& content) {
+        const QString path = dir_.filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
+        file.write(content);
+        file.close();
+        ::chmod(QFile::encodeName(path).constData(), 0600);
+        return path;
+    }
+
+    QTemporaryDir dir_;
+};
+
+QTEST_GUILESS_MAIN(TestGatewayProgram)
+#include "tst_gateway_program.moc"
