@@ -52,6 +52,19 @@ vp::publish::MqttClient::Options As(const char* user, const char* password) {
     return options;
 }
 
+// Whether the signal waits, sent but not yet taken, for the process or one of its threads.
+bool Pending(pid_t pid, int signal) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    const quint64 bit = quint64(1) << (signal - 1);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigPnd:") || line.startsWith("ShdPnd:")) {
+            if (line.mid(7).trimmed().toULongLong(nullptr, 16) & bit) return true;
+        }
+    }
+    return false;
+}
+
 bool Forged(const QList<QByteArray>& payloads) {
     return std::any_of(payloads.begin(), payloads.end(),
                        [](const QByteArray& p) { return p.contains("forged"); });
@@ -78,6 +91,27 @@ private slots:
         QVERIFY(gateway.EndedCleanly());
         TestClient late(url);
         QTRY_COMPARE_WITH_TIMEOUT(late.Last("online"), "false", kWait);
+    }
+
+    // Its goodbye waits for a broker that has frozen; whoever asks again does not wait with it.
+    void aSecondSignalEndsAtOnce() {
+        Broker broker;
+        QVERIFY2(broker.Start(), qPrintable(broker.Error()));
+        const QString url = broker.Url(kPrefix);
+        TestClient listener(url);
+        Program gateway({"--headless", "--simulate", "--publish", url});
+        QTRY_COMPARE_WITH_TIMEOUT(listener.Last("online"), "true", kWait);
+        const pid_t pid = pid_t(gateway.process.processId());
+        ::kill(pid_t(broker.pid()), SIGSTOP);
+
+        ::kill(pid, SIGTERM);
+        // Two signals pending at once are one: the second is sent once the first was taken.
+        QTRY_VERIFY_WITH_TIMEOUT(!Pending(pid, SIGTERM), kWait);
+        QVERIFY(gateway.process.state() == QProcess::Running);
+        ::kill(pid, SIGTERM);
+        QVERIFY(gateway.process.waitForFinished(kWait));
+        ::kill(pid_t(broker.pid()), SIGCONT);
+        QCOMPARE(gateway.process.exitStatus(), QProcess::CrashExit);
     }
 
     void onlyTheGatewayWritesUnderItsPrefix() {
