@@ -31,8 +31,8 @@ struct BrokerOptions {
     QString password;
     bool tls = false;
     QString tlsNames = QStringLiteral("IP:127.0.0.1,DNS:localhost");  // the server's SAN
-    QList<std::pair<QString, QString>> moreUsers;  // user and password, besides the one above
-    QString acl;  // the acl_file's text; empty: every client that is let in may do anything
+    QList<std::pair<QString, QString>> moreUsers = {};  // user and password, besides the one above
+    QString acl = {};  // the acl_file's text; empty: every client that is let in may do anything
 };
 
 // A real mosquitto of the test's own, on 127.0.0.1 and free ports, with its own config, password
