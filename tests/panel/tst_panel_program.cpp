@@ -174,12 +174,12 @@ private slots:
         for (QString& argument : arguments)
             if (!argument.startsWith("--")) argument = tls_.filePath(argument);
         // Were a file taken, the run would end by itself, with 0.
-        const QStringList base{"--headless", "--simulate", "--quit-after", "3"};
         for (const char* broker : {"--publish", "--view"}) {
-            QStringList all = arguments;
-            all.prepend("mqtts://127.0.0.1:1/plant");
-            all.prepend(broker);
-            if (QByteArray(broker) == "--publish") all = base + all;
+            QStringList all{"--quit-after", "3", broker, "mqtts://127.0.0.1:1/plant"};
+            if (QByteArray(broker) == "--publish")
+                all << "--headless"
+                    << "--simulate";
+            all += arguments;
             const Run run = Start(all, noDisplay_, 10000);
             QVERIFY2(run.finished, broker);
             QCOMPARE(run.exitCode, 2);
