@@ -46,8 +46,11 @@ void QuitOnTermination() {
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
-    // A closed terminal or a service manager's hang-up ends the gateway as cleanly as SIGTERM.
-    sigaction(SIGHUP, &action, nullptr);
+    // A closed terminal or a service manager's hang-up ends the gateway as cleanly as SIGTERM;
+    // but a hang-up its starter chose to ignore (nohup) stays ignored.
+    struct sigaction hangUp {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN)
+        sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace vp::app

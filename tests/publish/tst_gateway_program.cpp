@@ -24,13 +24,16 @@ const QString kAcl = QStringLiteral(
 
 // One vacuum-panel process, without a display, with what it says on standard error.
 struct Program {
-    explicit Program(const QStringList& arguments) {
+    // ignoreHangUp: started as nohup starts it. Otherwise SIGHUP's default, whatever this test got.
+    explicit Program(const QStringList& arguments, bool ignoreHangUp = false) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             environment.remove(name);
         process.setProcessEnvironment(environment);
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardErrorFile(QProcess::nullDevice());
+        process.setChildProcessModifier(
+            [ignoreHangUp] { ::signal(SIGHUP, ignoreHangUp ? SIG_IGN : SIG_DFL); });
         process.start(QStringLiteral(VP_PANEL_PROGRAM), arguments);
     }
     ~Program() {
@@ -78,16 +81,31 @@ class TestGatewayProgram : public QObject {
 private slots:
     void initTestCase() { QVERIFY(dir_.isValid()); }
 
-    // systemd's hang-up, or the terminal the gateway was started from closing.
-    void hangUpSaysOfflineAndEnds() {
+    // systemd's hang-up, or the terminal the gateway was started from closing; unless it was
+    // started with nohup, whose promise is that a hang-up changes nothing.
+    void hangUp_data() {
+        QTest::addColumn<bool>("nohup");
+        QTest::newRow("ends with online=false") << false;
+        QTest::newRow("under nohup goes on") << true;
+    }
+    void hangUp() {
+        QFETCH(bool, nohup);
         Broker broker;
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         const QString url = broker.Url(kPrefix);
         TestClient listener(url);
-        Program gateway({"--headless", "--simulate", "--publish", url});
+        Program gateway({"--headless", "--simulate", "--publish", url}, nohup);
         QTRY_COMPARE_WITH_TIMEOUT(listener.Last("online"), "true", kWait);
 
         gateway.Signal(SIGHUP);
+        if (nohup) {
+            // Two states after the signal was taken: still publishing, still online.
+            QTRY_VERIFY_WITH_TIMEOUT(!Pending(pid_t(gateway.process.processId()), SIGHUP), kWait);
+            const qsizetype states = listener.heard.value("state").size();
+            QTRY_VERIFY_WITH_TIMEOUT(listener.heard.value("state").size() >= states + 2, kWait);
+            QCOMPARE(listener.heard.value("online"), QList<QByteArray>{"true"});
+            return;
+        }
         QVERIFY(gateway.EndedCleanly());
         TestClient late(url);
         QTRY_COMPARE_WITH_TIMEOUT(late.Last("online"), "false", kWait);
