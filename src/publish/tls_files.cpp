@@ -40,8 +40,7 @@ bool IsDerCertificate(const QByteArray& content) {
 QString NotPem(const QByteArray& content, const QString& what) {
     if (content.trimmed().isEmpty()) return QStringLiteral("is empty");
     if (IsDerCertificate(content))
-        return QStringLiteral(
-            "is in DER form; convert it to PEM: openssl x509 -inform DER -in FILE -out FILE.pem");
+        return QStringLiteral("is in DER form, not PEM; openssl x509 -inform DER converts it");
     return "holds no PEM " + what;
 }
 
