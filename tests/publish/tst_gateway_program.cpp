@@ -1,12 +1,14 @@
 // The headless gateway as a site runs it, against a real mosquitto: a hang-up from the service
-// manager ends it as cleanly as SIGTERM, and under the broker's ACL (the one the README gives)
-// nobody but the gateway's user can grey the plant or make a forged one look live.
+// manager ends it as cleanly as SIGTERM (but not under nohup), a second signal ends it at once,
+// and under the broker's ACL (the one the README gives) nobody but the gateway's user can grey
+// the plant or make a forged one look live.
 #include <signal.h>
 #include <sys/stat.h>
 
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 
 #include "support/broker.h"
 
@@ -22,7 +24,7 @@ const QString kAcl = QStringLiteral(
     "user vacuum-plantA\n"
     "topic write site1/vacuum/plantA/#\n");
 
-// One vacuum-panel process, without a display, with what it says on standard error.
+// One vacuum-panel process, without a display.
 struct Program {
     // ignoreHangUp: started as nohup starts it. Otherwise SIGHUP's default, whatever this test got.
     explicit Program(const QStringList& arguments, bool ignoreHangUp = false) {
