@@ -1,0 +1,331 @@
+// The plant's page in real headless Chromium, served by a real mosquitto set up as the package's
+// example configuration, compared with the real window.
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QtTest>
+
+#include "page_probe.h"
+#include "panel/colours.h"
+#include "publish/broker_url.h"
+#include "publish/mqtt_client.h"
+#include "state/panel_state.h"
+#include "support/live_panel.h"
+#include "web_broker.h"
+
+using vp::publish::MqttClient;
+namespace state = vp::state;
+
+namespace {
+
+const QString kPlant = QStringLiteral("site1/vacuum/plantA");
+constexpr unsigned kGreen = 0x0000FF00;
+
+QString Hex(unsigned value) {
+    return vp::panel::ScreenColour(value).name();
+}
+
+// A view as the window shows it: every indicator in one colour, a few captions and list entries.
+QJsonObject ViewOf(unsigned fill, const QString& pressure) {
+    QJsonObject fills, texts;
+    for (std::size_t i = 0; i < state::kIndicatorCount; ++i)
+        fills[state::Name(static_cast<state::Fill>(i))] = static_cast<qint64>(fill);
+    texts["lblTG1"] = pressure;
+    texts["lblCurrentMode"] = QStringLiteral("High vacuum");
+    const QJsonObject lists{{"lstErrors", QJsonArray{"170 (no response from icpcon)"}},
+                            {"lstWarnings", QJsonArray{}},
+                            {"lstMessages", QJsonArray{}}};
+    return {{"schema", 2}, {"fills", fills}, {"texts", texts}, {"lists", lists}};
+}
+
+QByteArray Json(const QJsonObject& o) {
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+QByteArray StateWith(const char* quality) {
+    return QByteArray(R"({"schema":2,"time":null,"quality":")") + quality + "\"}";
+}
+
+}  // namespace
+
+class TestWebPage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void pageShowsWhatTheWindowShows();
+    void greysOnEachCause_data();
+    void greysOnEachCause();
+    void badPayloadsAreIgnoredWithOneLine_data();
+    void badPayloadsAreIgnoredWithOneLine();
+    void badPrefixIsRefused_data();
+    void badPrefixIsRefused();
+    void plantListFollowsThePlants();
+    void pagePublishesNothing();
+    void brokerGoneGreysAndPageComesBack();
+
+private:
+    void Publish(const QString& plant, const char* leaf, const QByteArray& payload) {
+        gateway_->Publish((plant + "/" + leaf).toStdString(), payload, 1, true);
+    }
+    // The plant live and green on the page.
+    bool MakeLive(const QString& pressure = QStringLiteral("5.000E-3\r\nmBar")) {
+        Publish(kPlant, "online", "true");
+        Publish(kPlant, "state", StateWith("good"));
+        Publish(kPlant, "view", Json(ViewOf(kGreen, pressure)));
+        return QTest::qWaitFor([&] { return Live() && Text("lblTG1") == pressure; }, 10000);
+    }
+    QJsonObject Element(const QString& id) { return probe_.Elements("plant").value(id).toObject(); }
+    QString Text(const QString& id) { return Element(id).value("text").toString(); }
+    bool Live() {
+        const QJsonObject e = probe_.Elements("plant");
+        return e.value("shpTG1").toObject().value("fill").toString() == Hex(kGreen) &&
+               probe_.Banner("plant").isEmpty();
+    }
+    bool AllGrey() {
+        const QJsonObject e = probe_.Elements("plant");
+        for (std::size_t i = 0; i < state::kIndicatorCount; ++i)
+            if (e.value(state::Name(static_cast<state::Fill>(i))).toObject().value("fill") !=
+                Hex(LivePanel::kGrey))
+                return false;
+        return true;
+    }
+
+    WebBroker broker_;
+    PageProbe probe_;
+    std::unique_ptr<MqttClient> gateway_;
+};
+
+void TestWebPage::initTestCase() {
+    if (QStandardPaths::findExecutable("chromium").isEmpty() ||
+        QStandardPaths::findExecutable("node").isEmpty())
+        QSKIP("chromium or node is not installed (bash scripts/deps.sh installs them)");
+    QVERIFY2(broker_.Start(), qPrintable(broker_.Error()));
+    MqttClient::Options options;
+    options.url = vp::publish::ParseBrokerUrl(broker_.GatewayUrl(kPlant), nullptr).value();
+    options.credentials = vp::publish::Credentials{WebBroker::kUser, WebBroker::kPassword};
+    gateway_ = std::make_unique<MqttClient>(options);
+    bool connected = false;
+    connect(gateway_.get(), &MqttClient::Connected, [&] { connected = true; });
+    QVERIFY(gateway_->Start(nullptr));
+    QTRY_VERIFY_WITH_TIMEOUT(connected, 10000);
+    QVERIFY(probe_.Start());
+    QVERIFY(probe_.Open("plant", broker_.Page("plant.html?prefix=" + kPlant)));
+}
+
+void TestWebPage::cleanupTestCase() {
+    probe_.Stop();
+    gateway_.reset();
+    broker_.Stop();
+}
+
+// The view a gateway would publish of this window, taken from the window's own controls: the page
+// must show every fill, caption and list entry of it on the element of the control's name.
+void TestWebPage::pageShowsWhatTheWindowShows() {
+    LivePanel live;
+    QString error;
+    QVERIFY2(live.Start(&error), qPrintable(error));
+    QVERIFY(live.sim->InjectFault(QStringLiteral("error-report=170")));
+    live.Connect();
+    QTRY_VERIFY_WITH_TIMEOUT(live.Live() && live.form->lstErrors->count() > 0, LivePanel::kWait);
+    live.form->view().Render();
+
+    QJsonObject fills, texts, lists;
+    for (std::size_t i = 0; i < state::kFillCount; ++i) {
+        const char* name = state::Name(static_cast<state::Fill>(i));
+        if (QByteArray(name) == "shpSend" || QByteArray(name) == "shpRecv") continue;
+        fills[name] =
+            static_cast<qint64>(live.form->findChild<vp::panel::Shape*>(name)->FillColor());
+    }
+    for (std::size_t i = 0; i < state::kTextCount; ++i) {
+        const char* name = state::Name(static_cast<state::Text>(i));
+        if (auto* label = live.form->findChild<vp::panel::Label*>(name))
+            texts[name] = label->Caption();
+        else
+            texts[name] = live.form->findChild<QLineEdit*>(name)->text();
+    }
+    for (std::size_t i = 0; i < state::kListCount; ++i) {
+        const char* name = state::Name(static_cast<state::List>(i));
+        QJsonArray entries;
+        const auto* list = live.form->findChild<QListWidget*>(name);
+        for (int row = 0; row < list->count(); ++row) entries.append(list->item(row)->text());
+        lists[name] = entries;
+    }
+    live.Stop();
+    const QJsonObject view{{"schema", 2}, {"fills", fills}, {"texts", texts}, {"lists", lists}};
+    Publish(kPlant, "online", "true");
+    Publish(kPlant, "state", StateWith("good"));
+    Publish(kPlant, "view", Json(view));
+
+    QTRY_VERIFY_WITH_TIMEOUT(Text("lblSentMessages") == texts["lblSentMessages"].toString(), 10000);
+    const QJsonObject page = probe_.Elements("plant");
+    for (auto it = fills.begin(); it != fills.end(); ++it) {
+        const QJsonObject e = page.value(it.key()).toObject();
+        QVERIFY2(QStringList({"rect", "circle", "ellipse"}).contains(e.value("tag").toString()),
+                 qPrintable(it.key()));
+        QCOMPARE(e.value("fill").toString(), Hex(static_cast<unsigned>(it.value().toInteger())));
+    }
+    for (auto it = texts.begin(); it != texts.end(); ++it)
+        QCOMPARE(page.value(it.key()).toObject().value("text").toString(), it.value().toString());
+    for (auto it = lists.begin(); it != lists.end(); ++it) {
+        const QJsonObject e = page.value(it.key()).toObject();
+        QCOMPARE(e.value("tag").toString(), QStringLiteral("ul"));
+        QCOMPARE(e.value("entries").toArray(), it.value().toArray());
+    }
+    QVERIFY(!lists["lstErrors"].toArray().isEmpty());
+}
+
+void TestWebPage::greysOnEachCause_data() {
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("banner");
+    QTest::addColumn<int>("notBeforeMs");
+    QTest::addColumn<int>("boundMs");
+    // The bounds leave a second for a loaded machine beyond what the page itself allows.
+    QTest::newRow("gateway offline") << "offline"
+                                     << "Offline" << 0 << 1000;
+    QTest::newRow("quality stale") << "stale"
+                                   << "stale" << 0 << 1000;
+    QTest::newRow("quality disconnected") << "disconnected"
+                                          << "disconnected" << 0 << 1000;
+    QTest::newRow("quality starting") << "starting"
+                                      << "starting" << 0 << 1000;
+    QTest::newRow("nothing for 3 s") << "silence"
+                                     << "no data since" << 2500 << 4000;
+    QTest::newRow("broker frozen") << "freeze"
+                                   << "no data since" << 2500 << 4000;
+}
+
+void TestWebPage::greysOnEachCause() {
+    QFETCH(QString, cause);
+    QFETCH(QString, banner);
+    QFETCH(int, notBeforeMs);
+    QFETCH(int, boundMs);
+    QVERIFY(MakeLive());
+    QElapsedTimer since;
+    since.start();
+    if (cause == "offline")
+        Publish(kPlant, "online", "false");
+    else if (cause == "freeze")
+        broker_.Freeze();
+    else if (cause != "silence")
+        Publish(kPlant, "state", StateWith(qPrintable(cause)));
+    QTRY_VERIFY_WITH_TIMEOUT(AllGrey(), boundMs);
+    const qint64 took = since.elapsed();
+    broker_.Continue();
+    QVERIFY2(took >= notBeforeMs, qPrintable(QString::number(took)));
+    QVERIFY2(probe_.Banner("plant").contains(banner, Qt::CaseInsensitive),
+             qPrintable(probe_.Banner("plant")));
+    // Captions stay as the plant last said them, as on the window.
+    QCOMPARE(Text("lblTG1"), QStringLiteral("5.000E-3\r\nmBar"));
+}
+
+void TestWebPage::badPayloadsAreIgnoredWithOneLine_data() {
+    QTest::addColumn<QByteArray>("leaf");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::newRow("view not JSON") << QByteArray("view") << QByteArray("{\"schema\":2,");
+    QTest::newRow("view of another schema")
+        << QByteArray("view")
+        << QByteArray(R"({"schema":1,"fills":{"shpTG1":255},"texts":{},"lists":{}})");
+    QTest::newRow("fill not a colour value")
+        << QByteArray("view")
+        << QByteArray(R"({"schema":2,"fills":{"shpTG1":"red"},"texts":{},"lists":{}})");
+    QTest::newRow("fill beyond 32 bits")
+        << QByteArray("view")
+        << QByteArray(R"({"schema":2,"fills":{"shpTG1":4294967296},"texts":{},"lists":{}})");
+    QTest::newRow("caption not a string")
+        << QByteArray("view")
+        << QByteArray(R"({"schema":2,"fills":{},"texts":{"lblTG1":7},"lists":{}})");
+    QTest::newRow("list of numbers")
+        << QByteArray("view")
+        << QByteArray(R"({"schema":2,"fills":{},"texts":{},"lists":{"lstErrors":[1]}})");
+    QTest::newRow("state without quality")
+        << QByteArray("state") << QByteArray(R"({"schema":2,"time":null})");
+    QTest::newRow("state of another quality")
+        << QByteArray("state") << QByteArray(R"({"schema":2,"quality":"fine"})");
+    QTest::newRow("online neither true nor false") << QByteArray("online") << QByteArray("yes");
+}
+
+void TestWebPage::badPayloadsAreIgnoredWithOneLine() {
+    QFETCH(QByteArray, leaf);
+    QFETCH(QByteArray, payload);
+    QVERIFY(MakeLive());
+    probe_.Console("plant");
+    Publish(kPlant, leaf.constData(), payload);
+    QStringList lines;
+    QTRY_VERIFY_WITH_TIMEOUT(!(lines += probe_.Console("plant")).isEmpty(), 5000);
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines[0].contains(leaf + " ignored"), qPrintable(lines[0]));
+    QVERIFY(Live());
+    QCOMPARE(Text("lblTG1"), QStringLiteral("5.000E-3\r\nmBar"));
+}
+
+void TestWebPage::badPrefixIsRefused_data() {
+    QTest::addColumn<QString>("query");
+    QTest::newRow("no prefix") << "";
+    QTest::newRow("single-level wildcard") << "?prefix=site1/%2B/plantA";
+    QTest::newRow("multi-level wildcard") << "?prefix=site1/%23";
+    QTest::newRow("way up") << "?prefix=site1/../plantA";
+    QTest::newRow("empty level") << "?prefix=site1//plantA";
+}
+
+void TestWebPage::badPrefixIsRefused() {
+    QFETCH(QString, query);
+    QVERIFY(probe_.Open("bad", broker_.Page("plant.html" + query)));
+    const QString banner = probe_.Banner("bad");
+    const QString fill = probe_.Elements("bad").value("shpTG1").toObject().value("fill").toString();
+    probe_.Ask("close bad");
+    QVERIFY2(banner.contains("prefix"), qPrintable(banner));
+    QCOMPARE(fill, Hex(LivePanel::kGrey));
+}
+
+void TestWebPage::plantListFollowsThePlants() {
+    const QString other = QStringLiteral("site1/vacuum/plantB");
+    QVERIFY(MakeLive());
+    QVERIFY(probe_.Open("index", broker_.Page("index.html?prefix=site1/vacuum")));
+    const auto rows = [&] {
+        QStringList out;
+        for (const QJsonValue& r : probe_.Ask("rows index").toArray()) {
+            const QJsonObject o = r.toObject();
+            out << o.value("prefix").toString() + " " + o.value("online").toString() + " " +
+                       o.value("quality").toString();
+        }
+        return out;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(rows(), QStringList{kPlant + " online good"}, 10000);
+    Publish(other, "online", "true");
+    Publish(other, "state", StateWith("stale"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        rows(), QStringList({kPlant + " online good", other + " online stale"}), 5000);
+    const QJsonArray links = probe_.Ask("rows index").toArray();
+    QCOMPARE(links[1].toObject().value("href").toString(),
+             QStringLiteral("plant.html?prefix=site1%2Fvacuum%2FplantB"));
+    Publish(kPlant, "online", "false");
+    Publish(other, "online", "");  // its gateway retired: the retained flag cleared
+    QTRY_COMPARE_WITH_TIMEOUT(rows(), QStringList{kPlant + " offline good"}, 5000);
+    probe_.Ask("close index");
+}
+
+// The page only subscribes: the broker never received a message from any of its clients, though
+// they connected.
+void TestWebPage::pagePublishesNothing() {
+    const QString log = broker_.Log();
+    QVERIFY(log.contains(QRegularExpression("New client connected .* as vp-web-")));
+    QVERIFY(log.contains("Received SUBSCRIBE from vp-web-"));
+    QVERIFY2(!log.contains("Received PUBLISH from vp-web-"), "a page published");
+}
+
+void TestWebPage::brokerGoneGreysAndPageComesBack() {
+    QVERIFY(MakeLive());
+    QElapsedTimer since;
+    since.start();
+    broker_.Stop();
+    QTRY_VERIFY_WITH_TIMEOUT(AllGrey(), 3000);
+    QVERIFY(probe_.Banner("plant").contains("Disconnected"));
+    QVERIFY2(broker_.Start(), qPrintable(broker_.Error()));
+    // The broker came back empty (no persistence): the gateway's values again, and the page takes
+    // them up after its next retry.
+    QVERIFY(MakeLive());
+}
+
+QTEST_MAIN(TestWebPage)
+#include "tst_web_page.moc"
