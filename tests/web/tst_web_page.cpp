@@ -5,8 +5,10 @@
 #include <QJsonObject>
 #include <QtTest>
 
+#include "app/remote_view.h"
 #include "page_probe.h"
 #include "panel/colours.h"
+#include "panel/form1.h"
 #include "publish/broker_url.h"
 #include "publish/mqtt_client.h"
 #include "state/panel_state.h"
@@ -63,6 +65,7 @@ private slots:
     void plantListFollowsThePlants();
     void pagePublishesNothing();
     void brokerGoneGreysAndPageComesBack();
+    void pageEqualsTheRemoteViewOfAGateway();
 
 private:
     void Publish(const QString& plant, const char* leaf, const QByteArray& payload) {
@@ -325,6 +328,80 @@ void TestWebPage::brokerGoneGreysAndPageComesBack() {
     // The broker came back empty (no persistence): the gateway's values again, and the page takes
     // them up after its next retry.
     QVERIFY(MakeLive());
+}
+
+// What the window shows and the page does not, control by control; empty when they agree.
+QStringList Differences(vp::panel::Form1& window, const QJsonObject& page) {
+    QStringList out;
+    const auto differ = [&](const char* name, const QJsonValue& want, const QJsonValue& got) {
+        if (want != got)
+            out << QStringLiteral("%1: window %2, page %3")
+                       .arg(name)
+                       .arg(want.toVariant().toString(), got.toVariant().toString());
+    };
+    for (std::size_t i = 0; i < state::kIndicatorCount; ++i) {
+        const char* name = state::Name(static_cast<state::Fill>(i));
+        differ(name, Hex(window.findChild<vp::panel::Shape*>(name)->FillColor()),
+               page.value(name).toObject().value("fill"));
+    }
+    for (std::size_t i = 0; i < state::kTextCount; ++i) {
+        const char* name = state::Name(static_cast<state::Text>(i));
+        const auto* label = window.findChild<vp::panel::Label*>(name);
+        differ(name, label ? label->Caption() : window.findChild<QLineEdit*>(name)->text(),
+               page.value(name).toObject().value("text"));
+    }
+    for (std::size_t i = 0; i < state::kListCount; ++i) {
+        const char* name = state::Name(static_cast<state::List>(i));
+        QJsonArray entries;
+        const auto* list = window.findChild<QListWidget*>(name);
+        for (int row = 0; row < list->count(); ++row) entries.append(list->item(row)->text());
+        differ(name, entries, page.value(name).toObject().value("entries"));
+    }
+    return out;
+}
+
+// A real headless gateway on the simulated controller, the Qt remote view of its plant and the
+// page, all fed by the same broker: the page shows what the remote view shows.
+void TestWebPage::pageEqualsTheRemoteViewOfAGateway() {
+    const QString plant = QStringLiteral("site1/vacuum/gateway");
+    QProcess gateway;
+    gateway.setProcessChannelMode(QProcess::ForwardedChannels);
+    gateway.start(QStringLiteral(VP_GATEWAY),
+                  {"--headless", "--simulate", "--publish", broker_.GatewayUrl(plant),
+                   "--mqtt-credentials", broker_.CredentialsFile()});
+    QVERIFY(gateway.waitForStarted());
+    const auto end = qScopeGuard([&] {
+        gateway.terminate();
+        if (!gateway.waitForFinished(10000)) gateway.kill();
+    });
+
+    vp::app::Options options;
+    options.credentials = vp::publish::Credentials{WebBroker::kUser, WebBroker::kPassword};
+    vp::app::RemoteView remote(
+        vp::publish::ParseBrokerUrl(broker_.GatewayUrl(plant), nullptr).value(), options);
+    bool viewHeard = false;
+    connect(&remote.client(), &MqttClient::MessageArrived,
+            [&](const QByteArray& topic, const QByteArray&) {
+                viewHeard = viewHeard || topic.endsWith("/view");
+            });
+    remote.client().Subscribe(plant.toStdString() + "/view", 1);
+    QVERIFY(!remote.Start());
+    if (!QTest::qWaitFor([&] { return viewHeard; }, 10000))
+        QSKIP("the gateway publishes no view topic");
+
+    QVERIFY(probe_.Open("gateway", broker_.Page("plant.html?prefix=" + plant)));
+    QStringList differences;
+    const bool same = QTest::qWaitFor(
+        [&] {
+            remote.window().view().Render();
+            differences = Differences(remote.window(), probe_.Elements("gateway"));
+            return differences.isEmpty();
+        },
+        15000);
+    probe_.Ask("close gateway");
+    QVERIFY2(same, qPrintable(differences.join("; ")));
+    QVERIFY(remote.window().findChild<vp::panel::Shape*>("shpTG1")->FillColor() !=
+            LivePanel::kGrey);
 }
 
 QTEST_MAIN(TestWebPage)
