@@ -4,6 +4,7 @@
 //   snap NAME        every element with an id: its fill, text and list entries; and the banner
 //   rows NAME        the plant list's rows
 //   console NAME     the console lines of the tab since the last ask
+//   shot NAME FILE   a picture of the whole page, as PNG
 //   close NAME
 "use strict";
 const puppeteer = require("puppeteer-core");
@@ -39,7 +40,7 @@ async function run(browser, line) {
     switch (op) {
         case "open": {
             const page = await browser.newPage();
-            await page.setViewport({ width: 1280, height: 800 });
+            await page.setViewport({ width: 1024, height: 768 });
             logs[name] = [];
             page.on("console", (m) => logs[name].push(m.text()));
             page.on("pageerror", (e) => logs[name].push("page error: " + e.message));
@@ -56,6 +57,9 @@ async function run(browser, line) {
             logs[name] = [];
             return lines;
         }
+        case "shot":
+            await tabs[name].screenshot({ path: rest.join(" "), fullPage: true });
+            return true;
         case "close":
             await tabs[name].close();
             delete tabs[name];
