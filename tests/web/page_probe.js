@@ -5,6 +5,7 @@
 //   rows NAME        the plant list's rows
 //   console NAME     the console lines of the tab since the last ask
 //   shot NAME FILE   a picture of the whole page, as PNG
+//   eval NAME JS     the value of the expression JS in the tab (awaited when a promise)
 //   close NAME
 "use strict";
 const puppeteer = require("puppeteer-core");
@@ -60,6 +61,8 @@ async function run(browser, line) {
         case "shot":
             await tabs[name].screenshot({ path: rest.join(" "), fullPage: true });
             return true;
+        case "eval":
+            return tabs[name].evaluate(rest.join(" "));
         case "close":
             await tabs[name].close();
             delete tabs[name];

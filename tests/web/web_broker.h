@@ -25,11 +25,11 @@ public:
         if (process_.state() != QProcess::NotRunning) return true;
         if (tcpPort_ == 0 && !Prepare()) return false;
         process_.setProcessChannelMode(QProcess::MergedChannels);
-        process_.setStandardOutputFile(Path("broker.log"), QIODevice::Append);
+        process_.setStandardOutputFile(Path("broker.out"), QIODevice::Append);
         process_.start(QStringLiteral("mosquitto"), {"-c", Path("mosquitto.conf")});
         if (!process_.waitForStarted()) return Fail("cannot run mosquitto");
         return QTest::qWaitFor([this] { return Accepts(tcpPort_) && Accepts(webPort_); }, 10000) ||
-               Fail("mosquitto never listened: " + Log());
+               Fail("mosquitto never listened: " + Log() + Read(Path("broker.out")));
     }
     void Stop() {
         if (process_.state() == QProcess::NotRunning) return;
@@ -51,15 +51,16 @@ public:
     QString Page(const QString& pathAndQuery) const {
         return QStringLiteral("http://127.0.0.1:%1/%2").arg(webPort_).arg(pathAndQuery);
     }
-    QString Log() const {
-        QFile f(Path("broker.log"));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString Log() const { return Read(Path("broker.log")); }
     QString CredentialsFile() const { return Path("credentials"); }
     const QString& Error() const { return error_; }
 
 private:
     QString Path(const QString& name) const { return dir_.filePath(name); }
+    static QString Read(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
     bool Fail(const QString& why) {
         error_ = why;
         return false;
@@ -98,7 +99,9 @@ private:
             !Rewrite(conf, "acl_file /etc/mosquitto/vacuum-panel.acl",
                      "acl_file " + Path("vacuum-panel.acl").toUtf8()))
             return false;
-        conf += "persistence false\nlog_dest stdout\nlog_type all\nconnection_messages true\n";
+        // A log file is written line by line; standard output into a file would come in blocks.
+        conf += "persistence false\nlog_dest file " + Path("broker.log").toUtf8() +
+                "\nlog_type all\nconnection_messages true\n";
         // As root mosquitto would switch to its own user, who cannot read this private folder.
         if (geteuid() == 0) conf += "user root\n";
         QFile out(Path("mosquitto.conf"));
