@@ -261,11 +261,6 @@
 
     function start() {
         banner = document.getElementById("banner");
-        var svg = document.getElementById("plant");
-        svg.setAttribute("viewBox", "0 0 " + L.width + " " + L.height);
-        L.controls.forEach(function (c) {
-            draw(c, svg);
-        });
         var prefix = VP.prefixFromAddress();
         var refused = VP.checkPrefix(prefix, false);
         document.title = (refused ? "" : prefix + " - ") + "vacuum plant";
@@ -273,20 +268,25 @@
         if (refused) {
             plant.refused = "Refused prefix: " + refused;
             console.warn("vacuum-panel: " + plant.refused);
-            render();
-            return;
+        } else {
+            // The broker's answers take several of its turns: ask first, draw meanwhile.
+            VP.connect([prefix + "/view", prefix + "/state", prefix + "/online"], function (topic, text) {
+                take(prefix, topic, text);
+            }, function (up) {
+                plant.linked = up;
+                schedule();
+            });
+            // The watchdog: a quarter of a second is fine enough for a 3 s bound, and idle otherwise.
+            setInterval(function () {
+                if (greyReason(Date.now()) !== shownReason) schedule();
+            }, 250);
         }
-        render();
-        VP.connect([prefix + "/view", prefix + "/state", prefix + "/online"], function (topic, text) {
-            take(prefix, topic, text);
-        }, function (up) {
-            plant.linked = up;
-            schedule();
+        var svg = document.getElementById("plant");
+        svg.setAttribute("viewBox", "0 0 " + L.width + " " + L.height);
+        L.controls.forEach(function (c) {
+            draw(c, svg);
         });
-        // The watchdog: a quarter of a second is fine enough for a 3 s bound, and idle otherwise.
-        setInterval(function () {
-            if (greyReason(Date.now()) !== shownReason) schedule();
-        }, 250);
+        render();
     }
 
     document.addEventListener("DOMContentLoaded", start);
