@@ -73,11 +73,17 @@ async function run(browser, line) {
 }
 
 (async () => {
-    const browser = await puppeteer.launch({
-        executablePath: process.env.VP_CHROMIUM || "/usr/bin/chromium",
-        headless: true,
-        args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"],
-    });
+    // VP_BROWSER=firefox runs the same tests in Firefox (Debian's firefox-esr), through WebDriver BiDi.
+    const firefox = process.env.VP_BROWSER === "firefox";
+    const browser = await puppeteer.launch(
+        firefox
+            ? { browser: "firefox", executablePath: "/usr/bin/firefox-esr", headless: true }
+            : {
+                  executablePath: process.env.VP_CHROMIUM || "/usr/bin/chromium",
+                  headless: true,
+                  args: ["--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"],
+              }
+    );
     const input = readline.createInterface({ input: process.stdin });
     // One command at a time, in order.
     let chain = Promise.resolve();

@@ -101,9 +101,11 @@ private:
 };
 
 void TestWebPage::initTestCase() {
-    if (QStandardPaths::findExecutable("chromium").isEmpty() ||
+    const QString browser =
+        qEnvironmentVariable("VP_BROWSER") == "firefox" ? "firefox-esr" : "chromium";
+    if (QStandardPaths::findExecutable(browser).isEmpty() ||
         QStandardPaths::findExecutable("node").isEmpty())
-        QSKIP("chromium or node is not installed (bash scripts/deps.sh installs them)");
+        QSKIP(qPrintable(browser + " or node is not installed"));
     QVERIFY2(broker_.Start(), qPrintable(broker_.Error()));
     MqttClient::Options options;
     options.url = vp::publish::ParseBrokerUrl(broker_.GatewayUrl(kPlant), nullptr).value();
