@@ -73,11 +73,11 @@ private:
         gateway_->Publish((plant + "/" + leaf).toStdString(), payload, 1, true);
     }
     // The plant live and green on the page.
-    bool MakeLive(const QString& pressure = QStringLiteral("5.000E-3\r\nmBar")) {
+    bool MakeLive(const QString& pressure = QStringLiteral("5.000E-3\r\nmBar"), int ms = 10000) {
         Publish(kPlant, "online", "true");
         Publish(kPlant, "state", StateWith("good"));
         Publish(kPlant, "view", Json(ViewOf(kGreen, pressure)));
-        return QTest::qWaitFor([&] { return Live() && Text("lblTG1") == pressure; }, 10000);
+        return QTest::qWaitFor([&] { return Live() && Text("lblTG1") == pressure; }, ms);
     }
     QJsonObject Element(const QString& id) { return probe_.Elements("plant").value(id).toObject(); }
     QString Text(const QString& id) { return Element(id).value("text").toString(); }
@@ -366,10 +366,31 @@ void TestWebPage::brokerGoneGreysAndPageComesBack() {
     broker_.Stop();
     QTRY_VERIFY_WITH_TIMEOUT(AllGrey(), 3000);
     QVERIFY(probe_.Banner("plant").contains("Disconnected"));
+
+    // Where the broker was, something that takes each connection and drops it at once: the page
+    // comes back less and less often.
+    QTcpServer refuser;
+    QVERIFY(refuser.listen(QHostAddress::LocalHost, broker_.webPort()));
+    QList<qint64> attempts;
+    connect(&refuser, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* s = refuser.nextPendingConnection()) {
+            attempts << since.elapsed();
+            s->abort();
+            s->deleteLater();
+        }
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(attempts.size() >= 3, 15000);
+    refuser.close();
+    for (int i = 2; i < attempts.size(); ++i) {
+        const qint64 before = attempts[i - 1] - attempts[i - 2],
+                     now = attempts[i] - attempts[i - 1];
+        QVERIFY2(now > before * 3 / 2,
+                 qPrintable(QStringLiteral("%1 ms, then %2 ms").arg(before).arg(now)));
+    }
     QVERIFY2(broker_.Start(), qPrintable(broker_.Error()));
     // The broker came back empty (no persistence): the gateway's values again, and the page takes
-    // them up after its next retry.
-    QVERIFY(MakeLive());
+    // them up after its next retry, 8 s after the last.
+    QVERIFY(MakeLive(QStringLiteral("5.000E-3\r\nmBar"), 20000));
 }
 
 // What the window shows and the page does not, control by control; empty when they agree.

@@ -53,6 +53,7 @@ public:
     }
     QString Log() const { return Read(Path("broker.log")); }
     QString CredentialsFile() const { return Path("credentials"); }
+    quint16 webPort() const { return webPort_; }
     const QString& Error() const { return error_; }
 
 private:
