@@ -4,13 +4,14 @@
     "use strict";
 
     var plants = {};  // plant's prefix -> { online, quality }
-    var linked = false, pending = false;
+    var linked = null, pending = false;  // linked: null until the first connection is made or fails
 
     function render() {
         pending = false;
         var banner = document.getElementById("banner");
-        banner.hidden = linked;
-        banner.textContent = linked ? "" : "Disconnected: the broker is not reached";
+        banner.hidden = linked === true;
+        banner.textContent = linked === null ? "Connecting to the broker"
+            : linked ? "" : "Disconnected: the broker is not reached";
         var body = document.querySelector("#plants tbody");
         var names = Object.keys(plants).filter(function (n) {
             return plants[n].online !== null;

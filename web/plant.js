@@ -174,7 +174,7 @@
         view: null,
         quality: null,
         online: null,
-        linked: false,
+        linked: null,  // null until the first connection is made or fails
         lastHeard: 0,  // Date.now() of the newest message of the plant
         refused: null,
     };
@@ -182,6 +182,7 @@
     // Why the indicators are grey, or null when the picture is live.
     function greyReason(now) {
         if (plant.refused) return plant.refused;
+        if (plant.linked === null) return "Connecting to the broker";
         if (!plant.linked) return "Disconnected: the broker is not reached" + (plant.lastHeard ? "; no data since " + VP.clockTime(plant.lastHeard) : "");
         if (plant.online === false) return "Offline: the plant's gateway is not running";
         if (plant.view === null || plant.quality === null) return "Waiting for the plant's data";
