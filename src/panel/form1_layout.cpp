@@ -359,7 +359,6 @@ LaidOutControl Describe(const Row& row, int left, int top) {
     c.wraps = c.type == Type::Label && (!(row.look & Fits) || (row.look & Wraps));
     c.bold = (row.look & Bold) || (row.look & ModeFont);
     c.large = row.look & ModeFont;
-    c.readOnly = row.look & Shows;
     return c;
 }
 

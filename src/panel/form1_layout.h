@@ -25,8 +25,7 @@ struct LaidOutControl {
     bool hasColour = false;  // shapes: the fill; labels and buttons: the background
     ColourValue colour = 0;
     bool centred = false, transparent = false, wraps = false, bold = false;
-    bool large = false;     // the mode buttons' 12 pt
-    bool readOnly = false;  // text boxes that only show
+    bool large = false;  // the mode buttons' 12 pt
 };
 
 // Every control of the window, lowest first, stacked as the window stacks them.
