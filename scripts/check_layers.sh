@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Fails when a file of src/, sim/ or trend/ includes against the rules in LAYERS: a project header
+# Fails when a file of src/, sim/, trend/ or web/ includes against the rules in LAYERS: a project header
 # of a folder it may not use, or a Qt module it may not use.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,7 +26,7 @@ module_of() {
     if [ -n "$hit" ]; then basename "$(dirname "$hit")" | sed 's/^Qt//'; fi
 }
 
-for file in $(find src sim trend -name '*.h' -o -name '*.cpp' | sort); do
+for file in $(find src sim trend web -name '*.h' -o -name '*.cpp' | sort); do
     case $file in
         src/*) folder=$(echo "$file" | cut -d/ -f2) ;;
         *) folder=$(echo "$file" | cut -d/ -f1) ;;

@@ -10,7 +10,13 @@ PACKAGES=(
     clang-14 libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core fonts-liberation2
     dpkg-dev file lintian desktop-file-utils
+    chromium
 )
+# The web page's MQTT client and its tests' browser driver come from npm: Debian's Node.js and npm,
+# unless the machine has its own (a Node.js from elsewhere brings its own npm and conflicts with
+# Debian's).
+command -v node >/dev/null || PACKAGES+=(nodejs)
+command -v npm >/dev/null || PACKAGES+=(npm)
 missing=()
 for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 
 #include "link/link.h"
+#include "panel/form1_layout.h"
 #include "panel/units.h"
 #include "state/dispatcher.h"
 
@@ -21,9 +22,6 @@ QFont WindowFont() {
     font.setPixelSize(10);
     return font;
 }
-
-constexpr int kClientWidth = 12915;
-constexpr int kClientHeight = 10170;
 
 }  // namespace
 

@@ -1,6 +1,9 @@
 // The window's layout as data: one table per part of the window, one row per control, in the
 // order and units (twips) of the layout drawings, so the two can be read side by side.
+#include "panel/form1_layout.h"
+
 #include <QGroupBox>
+#include <algorithm>
 #include <variant>
 
 #include "panel/form1.h"
@@ -331,7 +334,81 @@ void CreateAll(const Row (&rows)[N], Form1& form, QWidget* parent) {
     for (const Row& row : rows) Create(row, form, parent);
 }
 
+LaidOutControl Describe(const Row& row, int left, int top) {
+    using Type = LaidOutControl::Type;
+    LaidOutControl c{Type::Shape,   row.name,  row.caption, left + row.left,
+                     top + row.top, row.width, row.height};
+    std::visit(
+        [&](auto member) {
+            using T = std::remove_pointer_t<
+                std::remove_reference_t<decltype(std::declval<Form1&>().*member)>>;
+            if constexpr (std::is_same_v<T, Shape>) c.type = Type::Shape;
+            if constexpr (std::is_same_v<T, Label>) c.type = Type::Label;
+            if constexpr (std::is_same_v<T, TextBox>) c.type = Type::TextBox;
+            if constexpr (std::is_same_v<T, Button>) c.type = Type::Button;
+            if constexpr (std::is_same_v<T, ListBox>) c.type = Type::ListBox;
+            if constexpr (std::is_same_v<T, ComboBox>) c.type = Type::ComboBox;
+        },
+        row.member);
+    c.shape = row.shape;
+    c.hasColour = row.colour != kOwnColourNone;
+    c.colour = c.hasColour ? row.colour : 0;
+    c.centred = row.look & Centred;
+    c.transparent = c.type == Type::Label && (row.look & Transparent);
+    // As the window's labels break their captions: at blanks within the width, unless "fits".
+    c.wraps = c.type == Type::Label && (!(row.look & Fits) || (row.look & Wraps));
+    c.bold = (row.look & Bold) || (row.look & ModeFont);
+    c.large = row.look & ModeFont;
+    return c;
+}
+
+template <std::size_t N>
+void DescribeAll(const Row (&rows)[N], std::vector<LaidOutControl>& out, int left = 0,
+                 int top = 0) {
+    for (const Row& row : rows) out.push_back(Describe(row, left, top));
+}
+
+// Where a control lies among its siblings, as StackDiagram stacks them.
+int Layer(LaidOutControl::Type type) {
+    switch (type) {
+        case LaidOutControl::Type::Line:
+            return 0;
+        case LaidOutControl::Type::Shape:
+            return 1;
+        case LaidOutControl::Type::Label:
+            return 2;
+        default:
+            return 3;
+    }
+}
+
 }  // namespace
+
+std::vector<LaidOutControl> LaidOutControls() {
+    std::vector<LaidOutControl> window;
+    DescribeAll(kComponentShapes, window);
+    for (const LineRow& row : kPipes)
+        window.push_back({LaidOutControl::Type::Line, row.name, "", row.x1, row.y1, row.x2 - row.x1,
+                          row.y2 - row.y1});
+    DescribeAll(kDiagramLabels, window);
+    DescribeAll(kPlantBoxes, window);
+    DescribeAll(kDeviceStates, window);
+    DescribeAll(kErrorCounts, window);
+    DescribeAll(kSetPoints, window);
+    DescribeAll(kOperatingModes, window);
+    window.push_back({LaidOutControl::Type::Frame, "Frame1", "Status", kFrameLeft, kFrameTop,
+                      kFrameWidth, kFrameHeight});
+    std::vector<LaidOutControl> frame;
+    DescribeAll(kStatusFrame, frame, kFrameLeft, kFrameTop);
+
+    const auto lowestFirst = [](const LaidOutControl& a, const LaidOutControl& b) {
+        return Layer(a.type) < Layer(b.type);
+    };
+    std::stable_sort(window.begin(), window.end(), lowestFirst);
+    std::stable_sort(frame.begin(), frame.end(), lowestFirst);
+    window.insert(window.end(), frame.begin(), frame.end());
+    return window;
+}
 
 void Form1::BuildControls() {
     CreateAll(kComponentShapes, *this, surface_);
