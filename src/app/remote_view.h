@@ -34,6 +34,8 @@ public:
     publish::RemoteFeed& feed() { return feed_; }
 
 private:
+    void ShowBrokerState(const publish::BrokerUrl& url);
+
     state::PanelState state_;
     link::Link link_{{}};  // never opened: the window's handlers want one
     std::unique_ptr<panel::Form1> window_;
