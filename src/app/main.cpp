@@ -134,7 +134,7 @@ int RunView(const Options& options) {
 #endif
 
 #ifndef VP_NO_WINDOW
-// The window system's value of a Qt option given on the command line (-platform or --platform).
+// A Qt option's value as the command line gives it, after -name or --name.
 QString QtOption(const QStringList& arguments, const QString& name) {
     for (qsizetype i = 1; i + 1 < arguments.size(); ++i)
         if (arguments[i] == u'-' + name || arguments[i] == "--" + name) return arguments[i + 1];

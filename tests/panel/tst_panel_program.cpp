@@ -122,8 +122,10 @@ private slots:
         QTest::newRow("-platform offscreen")
             << QStringList{"-platform", "offscreen", "--simulate", "--quit-after", "0.3"}
             << QString() << 0 << "";
-        QTest::newRow("a list with offscreen")
-            << QStringList{"--quit-after", "0.3"} << "xcb;offscreen" << 0 << "";
+        QTest::newRow("wayland named")
+            << QStringList{} << "wayland" << 2
+            << "vacuum-panel: the window needs a display, and none is set (WAYLAND_DISPLAY); "
+               "--headless runs the panel without one\n";
     }
 
     void windowModesWithoutADisplay() {
