@@ -115,10 +115,9 @@ void View::RenderList(QListWidget& list, state::List id, std::size_t index) {
     QScrollBar& scroll = *list.verticalScrollBar();
     const int position = scroll.value();
     bool selectionGone = false;
-    while (list.count() > kept) {
-        selectionGone = selectionGone || list.item(list.count() - 1)->isSelected();
-        delete list.takeItem(list.count() - 1);
-    }
+    for (int row = kept; row < list.count(); ++row)
+        selectionGone = selectionGone || list.item(row)->isSelected();
+    if (kept < list.count()) list.model()->removeRows(kept, list.count() - kept);
     // Qt would select a neighbour of the entry that went: the operator did not choose it.
     if (selectionGone) list.selectionModel()->clear();
     list.insertItems(0, entries.first(arrived));
