@@ -160,12 +160,18 @@ std::optional<QString> NoDisplay(const Options& options, const QStringList& argu
             shown = true;  // offscreen, vnc, eglfs, linuxfb: no display server to find
     }
     if (shown) return std::nullopt;
+    // The way out, where there is one: a view is nothing but its window.
+    QString hint;
+    if (!options.screenshot.isEmpty())
+        hint = QStringLiteral("; -platform offscreen takes the --screenshot without one");
+    else if (!options.view)
+        hint = QStringLiteral("; --headless runs the panel without one");
     return QStringLiteral("vacuum-panel: %1 needs a display, and none is set (%2)%3\n")
         .arg(options.view ? QStringLiteral("the view is a window: it")
                           : QStringLiteral("the window"),
              platforms.contains(QStringLiteral("wayland")) ? QStringLiteral("WAYLAND_DISPLAY")
                                                            : QStringLiteral("DISPLAY"),
-             options.view ? QString() : QStringLiteral("; --headless runs the panel without one"));
+             hint);
 }
 #endif
 

@@ -116,6 +116,10 @@ private slots:
         QTest::newRow("view") << QStringList{"--view", url} << QString() << 2
                               << "vacuum-panel: the view is a window: it needs a display, and "
                                  "none is set (DISPLAY)\n";
+        QTest::newRow("screenshot")
+            << QStringList{"--screenshot", "/tmp/panel.png"} << QString() << 2
+            << "vacuum-panel: the window needs a display, and none is set (DISPLAY); -platform "
+               "offscreen takes the --screenshot without one\n";
         QTest::newRow("xcb named") << QStringList{} << "xcb" << 2 << window;
         QTest::newRow("-platform xcb")
             << QStringList{"-platform", "xcb"} << "offscreen" << 2 << window;
