@@ -41,6 +41,7 @@ private:
     std::unique_ptr<panel::Form1> window_;
     publish::MqttClient client_;
     publish::RemoteFeed feed_;
+    bool plantGone_ = false;  // the plant's online flag said false
 };
 
 }  // namespace vp::app
