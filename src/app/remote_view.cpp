@@ -49,6 +49,12 @@ void RemoteView::ShowBrokerState(const publish::BrokerUrl& url) {
             [showBroker](publish::MqttClient::BrokerState state, const QString&) {
                 showBroker(state);
             });
+    // No state for the watchdog's period while broker and plant say nothing is wrong: the plant's
+    // link captions are old news (greyed by the feed before this runs).
+    connect(feed_.Watchdog, &QTimer::timeout, this, [this, show] {
+        if (client_.State() == publish::MqttClient::BrokerState::Connected && !plantGone_)
+            show("Plant silent");
+    });
     // Heard after the feed has taken the message: a plant gone stays gone under the last state it
     // left on the broker, whichever of the two the broker hands on first.
     const publish::Topics topics(url.prefix);

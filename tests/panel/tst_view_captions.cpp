@@ -88,6 +88,14 @@ private slots:
             late.Stop();
         }
 
+        // States stop coming while the plant is on line: its link's captions are old news.
+        view.feed().Watchdog->setInterval(50);
+        view.feed().Watchdog->start();
+        QTRY_COMPARE_WITH_TIMEOUT(Status(view), "Plant silent" + where, kWait);
+        view.feed().Watchdog->setInterval(vp::publish::RemoteFeed::kWatchdogMs);
+        panel.linkDisplay().ShowConnection(true, QStringLiteral("Com4,9600,n,1"));  // news
+        QTRY_COMPARE_WITH_TIMEOUT(Status(view), "Connected|Com4,9600,n,1", kWait);
+
         publishing.Stop();  // online=false, the last state left retained
         QTRY_COMPARE_WITH_TIMEOUT(Status(view), "Plant offline" + where, kWait);
         // A view that comes later hears the plant's last state and its flag, both retained.
