@@ -160,6 +160,34 @@ BENCHMARK_CAPTURE(IntoTheState, no_window, false, true);
 BENCHMARK_CAPTURE(IntoTheState, window_changing, true, true);
 BENCHMARK_CAPTURE(IntoTheState, window_unchanged, true, false);
 
+// One render of a full list with `arrived` new entries on top (one: an operator's usual report;
+// ten: a list renewed whole between two frames), with the window shown and painted.
+void RenderAList(benchmark::State& state) {
+    const auto arrived = static_cast<std::uint32_t>(state.range(0));
+    vp::app::Panel panel({.ports = {}, .window = true});
+    vp::panel::Form1* form = panel.window();
+    form->show();
+    vp::state::PanelState& plant = panel.state();
+    std::uint32_t n = 0;
+    const auto arrive = [&] {
+        for (std::uint32_t k = 0; k < arrived; ++k)
+            plant.InsertTop(vp::state::List::lstMessages,
+                            "039_" + vp::bench::Digits(n++ % kDistinct, 6) + "123");
+    };
+    for (int k = 0; k < 10; ++k) arrive();
+    form->view().Render();
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        arrive();
+        form->view().Render();
+        QCoreApplication::processEvents();
+    }
+    if (form->lstMessages->count() != 10) state.SkipWithError("the list does not hold ten");
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel("renders");
+}
+BENCHMARK(RenderAList)->Arg(1)->Arg(10);
+
 }  // namespace
 
 int main(int argc, char** argv) {

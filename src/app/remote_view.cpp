@@ -18,12 +18,63 @@ RemoteView::RemoteView(const publish::BrokerUrl& url, const Options& options)
     });
     window_->Form_Load();
     window_->ShowAsView(url.prefix);
+    ShowBrokerState(url);
     // Grey until the plant's state arrives, as a panel is before its first report.
     state::GreyIndicators(state_);
     window_->view().Render();
 }
 
 RemoteView::~RemoteView() = default;
+
+// The view has no serial line: where a panel names its port and whether it is open, the view
+// names its broker and whether it reaches it, or that the plant said it is gone. The plant's own
+// link captions replace these when its state arrives while it is on line.
+void RemoteView::ShowBrokerState(const publish::BrokerUrl& url) {
+    const std::string broker = ((url.host.contains(u':') ? '[' + url.host + ']' : url.host) + ':' +
+                                QString::number(url.port))
+                                   .toStdString();
+    const auto show = [this, broker](const char* status) {
+        state_.SetCaption(state::Text::lblStatus, status);
+        state_.SetNotice(state::Text::lblComStatus, broker);
+    };
+    const auto showBroker = [show](publish::MqttClient::BrokerState state) {
+        using State = publish::MqttClient::BrokerState;
+        show(state == State::Connected     ? "Broker connected"
+             : state == State::Unreachable ? "Broker unreachable"
+             : state == State::Refused     ? "Broker refused"
+                                           : "Broker connecting");
+    };
+    showBroker(client_.State());
+    connect(&client_, &publish::MqttClient::BrokerStateChanged, this,
+            [showBroker](publish::MqttClient::BrokerState state, const QString&) {
+                showBroker(state);
+            });
+    // No state for the watchdog's period while broker and plant say nothing is wrong: the plant's
+    // link captions are old news (greyed by the feed before this runs).
+    connect(feed_.Watchdog, &QTimer::timeout, this, [this, show] {
+        if (client_.State() == publish::MqttClient::BrokerState::Connected && !plantGone_)
+            show("Plant silent");
+    });
+    // Heard after the feed has taken the message: a plant gone stays gone under the last state it
+    // left on the broker, whichever of the two the broker hands on first.
+    const publish::Topics topics(url.prefix);
+    connect(&client_, &publish::MqttClient::MessageArrived, this,
+            [this, show, showBroker, online = QByteArray::fromStdString(topics.online),
+             plant = QByteArray::fromStdString(topics.state)](const QByteArray& topic,
+                                                              const QByteArray& payload) {
+                if (topic == online && payload == publish::Publisher::kOffline) {
+                    plantGone_ = true;
+                } else if (topic == online && payload == publish::Publisher::kOnline) {
+                    // Back: its state follows its birth. On line all along: leave its captions.
+                    if (plantGone_) showBroker(client_.State());
+                    plantGone_ = false;
+                    return;
+                } else if (topic != plant) {
+                    return;
+                }
+                if (plantGone_) show("Plant offline");
+            });
+}
 
 std::optional<QString> RemoteView::Start() {
     QString why;

@@ -34,11 +34,14 @@ public:
     publish::RemoteFeed& feed() { return feed_; }
 
 private:
+    void ShowBrokerState(const publish::BrokerUrl& url);
+
     state::PanelState state_;
     link::Link link_{{}};  // never opened: the window's handlers want one
     std::unique_ptr<panel::Form1> window_;
     publish::MqttClient client_;
     publish::RemoteFeed feed_;
+    bool plantGone_ = false;  // the plant's online flag said false
 };
 
 }  // namespace vp::app

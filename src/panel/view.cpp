@@ -1,6 +1,7 @@
 #include "panel/view.h"
 
 #include <QListWidget>
+#include <QScrollBar>
 
 #include "panel/controls.h"
 
@@ -9,6 +10,24 @@ namespace vp::panel {
 namespace {
 QString Latin1(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// How many of the entries are new on top of those the list shows: the fewest that leave the rest
+// equal to the list's first rows. The state's count of arrivals is tried first, since the same
+// report may stand several times in a row; a list replaced whole (a view's) is matched anyway.
+qsizetype Arrived(const QListWidget& list, const QStringList& entries, std::uint64_t counted) {
+    const auto keeps = [&](qsizetype arrived) {
+        if (entries.size() - arrived > list.count()) return false;
+        for (qsizetype row = 0; row + arrived < entries.size(); ++row)
+            if (list.item(static_cast<int>(row))->text() != entries[row + arrived]) return false;
+        return true;
+    };
+    if (counted < static_cast<std::uint64_t>(entries.size()) &&
+        keeps(static_cast<qsizetype>(counted)))
+        return static_cast<qsizetype>(counted);
+    qsizetype arrived = 0;
+    while (arrived < entries.size() && !keeps(arrived)) ++arrived;
+    return arrived;
 }
 
 template <typename T, typename Id>
@@ -59,7 +78,8 @@ void View::Render() {
     for (std::size_t i = 0; i < state::kTextCount; ++i) {
         const auto id = static_cast<state::Text>(i);
         if (state_.RevisionOf(id) <= seen) continue;
-        const QString text = Latin1(state_.Caption(id));
+        const std::string* notice = state_.Notice(id);
+        const QString text = notice ? QString::fromStdString(*notice) : Latin1(state_.Caption(id));
         if (labels_[i]) {
             labels_[i]->SetCaption(text);
         } else if (TextBox* box = boxes_[i]; box && box->text() != text) {
@@ -74,15 +94,40 @@ void View::Render() {
     for (std::size_t i = 0; i < state::kListCount; ++i) {
         const auto id = static_cast<state::List>(i);
         if (state_.RevisionOf(id) <= seen || !lists_[i]) continue;
-        QStringList entries;
-        for (const std::string& entry : state_.Entries(id)) entries.append(Latin1(entry));
-        lists_[i]->clear();
-        lists_[i]->addItems(entries);
+        RenderList(*lists_[i], id, i);
     }
     rendered_ = state_.Revision();
     state_.CaughtUp();
     sinceRender_.start();
     ++renders_;
+}
+
+// Entries arrive on top and the oldest fall off the bottom; the rows in between stay the same
+// items, so the operator's selection stays on the entry it was made on while that is in the list,
+// and a list scrolled to read an entry keeps it in sight. Rebuilding would lose both.
+void View::RenderList(QListWidget& list, state::List id, std::size_t index) {
+    QStringList entries;
+    for (const std::string& entry : state_.Entries(id)) entries.append(Latin1(entry));
+    const qsizetype arrived = Arrived(list, entries, state_.Inserted(id) - inserted_[index]);
+    inserted_[index] = state_.Inserted(id);
+    const int kept = static_cast<int>(entries.size() - arrived);
+    if (arrived == 0 && kept == list.count()) return;
+    QScrollBar& scroll = *list.verticalScrollBar();
+    const int position = scroll.value();
+    bool selectionGone = false;
+    for (int row = kept; row < list.count(); ++row)
+        selectionGone = selectionGone || list.item(row)->isSelected();
+    if (kept < list.count()) list.model()->removeRows(kept, list.count() - kept);
+    // Qt would select a neighbour of the entry that went: the operator did not choose it.
+    if (selectionGone) list.selectionModel()->clear();
+    list.insertItems(0, entries.first(arrived));
+    // At the top the newest entry shows; scrolled down, the rows in sight stay in sight.
+    if (position > 0 && kept > 0) {
+        list.doItemsLayout();
+        const bool byRow = list.verticalScrollMode() == QAbstractItemView::ScrollPerItem;
+        scroll.setValue(position +
+                        static_cast<int>(arrived) * (byRow ? 1 : list.sizeHintForRow(0)));
+    }
 }
 
 }  // namespace vp::panel

@@ -48,12 +48,14 @@ public:
 
 private:
     void Schedule();
+    void RenderList(QListWidget& list, state::List id, std::size_t index);
 
     state::PanelState& state_;
     std::array<Shape*, state::kFillCount> shapes_{};
     std::array<Label*, state::kTextCount> labels_{};
     std::array<TextBox*, state::kTextCount> boxes_{};
     std::array<QListWidget*, state::kListCount> lists_{};
+    std::array<std::uint64_t, state::kListCount> inserted_{};  // the state's arrivals drawn
     std::uint64_t rendered_ = 0;  // the state's revision at the last render
     std::uint64_t renders_ = 0;
     QTimer pending_;

@@ -28,7 +28,7 @@ void LinkDisplay::Load(const QString& comText) {
     for (List list : {List::lstErrors, List::lstWarnings, List::lstMessages})
         state_.ClearList(list);
     GreyIndicators(state_);
-    state_.SetCaption(Text::lblComStatus, comText.toLatin1().toStdString());
+    state_.SetNotice(Text::lblComStatus, comText.toStdString());
 }
 
 void LinkDisplay::FrameSent(std::int32_t sentCount) {
@@ -47,7 +47,7 @@ void LinkDisplay::MessagesArrived(std::int32_t receivedCount) {
 }
 
 void LinkDisplay::ShowStatusText(const QString& text) {
-    state_.SetCaption(Text::txtStatus, text.toLatin1().toStdString());
+    state_.SetNotice(Text::txtStatus, text.toStdString());
 }
 
 void LinkDisplay::ShowConnection(bool open, const QString& comText) {
@@ -57,7 +57,7 @@ void LinkDisplay::ShowConnection(bool open, const QString& comText) {
     }
     if (open) {
         state_.SetCaption(Text::lblStatus, "Connected");
-        state_.SetCaption(Text::lblComStatus, comText.toLatin1().toStdString());
+        state_.SetNotice(Text::lblComStatus, comText.toStdString());
     } else {
         state_.SetCaption(Text::lblStatus, "Disconnected");
     }

@@ -1,5 +1,7 @@
 #include "state/panel_state.h"
 
+#include <QString>
+
 namespace vp::state {
 
 namespace {
@@ -41,8 +43,22 @@ void PanelState::SetFill(Fill id, ColourValue value) {
 
 void PanelState::SetCaption(Text id, std::string_view text) {
     auto& slot = texts_[Index(id)];
-    if (slot.revision != 0 && slot.value == text) return;
+    auto& notice = notices_[Index(id)];
+    if (slot.revision != 0 && !notice && slot.value == text) return;
+    notice.reset();
     slot.value.assign(text);
+    slot.revision = ++revision_;
+    Announce();
+}
+
+void PanelState::SetNotice(Text id, std::string_view utf8) {
+    auto& slot = texts_[Index(id)];
+    auto& notice = notices_[Index(id)];
+    if (slot.revision != 0 && notice == utf8) return;
+    notice.emplace(utf8);
+    slot.value = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))
+                     .toLatin1()
+                     .toStdString();
     slot.revision = ++revision_;
     Announce();
 }
@@ -50,6 +66,7 @@ void PanelState::SetCaption(Text id, std::string_view text) {
 void PanelState::InsertTop(List id, std::string entry) {
     auto& slot = lists_[Index(id)];
     slot.value.push_front(std::move(entry));
+    ++inserted_[Index(id)];
     while (slot.value.size() > kListLength) slot.value.pop_back();
     slot.revision = ++revision_;
     Announce();

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -71,6 +72,10 @@ public:
 
     void SetFill(Fill id, ColourValue value);
     void SetCaption(Text id, std::string_view text);
+    // The panel's own words (system failure texts, device and file names) may hold any character.
+    // The caption keeps them as Latin-1 for readers of the system's bytes, '?' where it has none;
+    // the notice keeps them whole, in UTF-8, for whoever shows them.
+    void SetNotice(Text id, std::string_view utf8);
     // The newest entry goes on top; the list keeps kListLength entries.
     void InsertTop(List id, std::string entry);
     void ClearList(List id);
@@ -79,6 +84,11 @@ public:
     bool Known(Text id) const { return texts_[Index(id)].revision != 0; }
     ColourValue FillOf(Fill id) const { return fills_[Index(id)].value; }
     const std::string& Caption(Text id) const { return texts_[Index(id)].value; }
+    // The caption in UTF-8 when SetNotice wrote it last, else null.
+    const std::string* Notice(Text id) const {
+        const auto& notice = notices_[Index(id)];
+        return notice ? &*notice : nullptr;
+    }
     const std::deque<std::string>& Entries(List id) const { return lists_[Index(id)].value; }
 
     // Revisions count writes that changed something; 0 means never written.
@@ -86,6 +96,8 @@ public:
     std::uint64_t RevisionOf(Fill id) const { return fills_[Index(id)].revision; }
     std::uint64_t RevisionOf(Text id) const { return texts_[Index(id)].revision; }
     std::uint64_t RevisionOf(List id) const { return lists_[Index(id)].revision; }
+    // Entries ever put on top of a list: tells a reader how far the entries it holds moved down.
+    std::uint64_t Inserted(List id) const { return inserted_[Index(id)]; }
     // A reader has seen everything up to now: the next write signals again.
     void CaughtUp() { announced_ = false; }
 
@@ -120,7 +132,9 @@ private:
 
     std::array<Slot<ColourValue>, kFillCount> fills_{};
     std::array<Slot<std::string>, kTextCount> texts_{};
+    std::array<std::optional<std::string>, kTextCount> notices_{};
     std::array<Slot<std::deque<std::string>>, kListCount> lists_{};
+    std::array<std::uint64_t, kListCount> inserted_{};
     std::uint64_t revision_ = 0;
     bool announced_ = false;
 };

@@ -3,6 +3,7 @@
 // the state names exists with the right kind, a render writes what changed and only that, renders
 // keep a screen's pace under a flood of changes, and the newest values show once they stop.
 #include <QElapsedTimer>
+#include <QScrollBar>
 #include <QtTest>
 
 #include "app/panel.h"
@@ -276,6 +277,122 @@ private slots:
         // What the box shows starts with the text's first word.
         const QRect cursor = form->txtStatus->inputMethodQuery(Qt::ImCursorRectangle).toRect();
         QVERIFY(cursor.left() < form->txtStatus->width() / 4);
+    }
+
+    // The panel's own words (device and file names, the system's failure texts) show whole in
+    // the status box, whatever their characters; the controller's bytes stay Latin-1.
+    void ownNoticesShowWhole_data() {
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("device name") << QStringLiteral("Port 3: /tmp/łącze ż does not exist");
+        QTest::newRow("file name")
+            << QStringLiteral("Could not write traffic record: /srv/журнал: Permission denied");
+        QTest::newRow("Latin-1 and beyond") << QStringLiteral("Température 25 µs ⚠ 圧力");
+    }
+
+    void ownNoticesShowWhole() {
+        QFETCH(QString, notice);
+        emit p->app->link().StatusText(notice);
+        QTRY_COMPARE(form->txtStatus->text(), notice);
+        QCOMPARE(form->txtStatus->toolTip(), notice);
+        // Bytes written next as a caption are Latin-1 again, even the very bytes that stand for
+        // the notice to a reader of bytes ('?' where Latin-1 has no character).
+        const std::string bytes = p->app->state().Caption(Text::txtStatus);
+        p->app->state().SetCaption(Text::txtStatus, bytes);
+        form->view().Render();
+        QCOMPARE(form->txtStatus->text(), QString::fromLatin1(bytes.c_str()));
+        QVERIFY(form->txtStatus->text() != notice);
+    }
+
+    // Entries arrive on top while the operator reads one: the selection stays on that entry as
+    // it moves down, until it falls off the end; the same report several times in a row moves it
+    // by as many rows as arrived.
+    void selectionFollowsItsEntry_data() {
+        QTest::addColumn<bool>("sameText");
+        QTest::newRow("different reports") << false;
+        QTest::newRow("the same report again and again") << true;
+    }
+
+    void selectionFollowsItsEntry() {
+        QFETCH(bool, sameText);
+        auto& state = p->app->state();
+        QVERIFY(p->Show());
+        int n = 0;
+        const auto arrive = [&](int count) {
+            for (int i = 0; i < count; ++i, ++n)
+                state.InsertTop(List::lstErrors,
+                                sameText ? "170 (no response)" : std::to_string(n) + " (error)");
+            form->view().Render();
+        };
+        arrive(4);
+        QListWidget* list = form->lstErrors;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(2)).center());
+        QCOMPARE(list->currentRow(), 2);
+        const QString chosen = list->currentItem()->text();
+        QListWidgetItem* item = list->currentItem();
+        for (const int more : {1, 2, 3}) {
+            const int row = list->currentRow() + more;
+            arrive(more);
+            QCOMPARE(list->count(), std::min(n, 10));
+            QCOMPARE(list->currentRow(), row);
+            QCOMPARE(list->currentItem(), item);
+            QCOMPARE(list->currentItem()->text(), chosen);
+            QCOMPARE(list->selectedItems(), QList<QListWidgetItem*>{item});
+        }
+        arrive(2);  // from row 8 past the tenth
+        QCOMPARE(list->count(), 10);
+        QVERIFY(list->selectedItems().isEmpty());
+    }
+
+    // A view's state replaces a list whole; an entry still in it keeps its selection.
+    void selectionSurvivesAListReplacedWhole() {
+        auto& state = p->app->state();
+        for (const char* entry : {"3 (c)", "2 (b)", "1 (a)"})
+            state.InsertTop(List::lstWarnings, entry);
+        form->view().Render();
+        form->lstWarnings->setCurrentRow(1);
+        state.ClearList(List::lstWarnings);
+        for (const char* entry : {"3 (c)", "2 (b)", "1 (a)", "0 (new)"})
+            state.InsertTop(List::lstWarnings, entry);
+        form->view().Render();
+        QCOMPARE(form->lstWarnings->count(), 4);
+        QCOMPARE(form->lstWarnings->currentRow(), 2);
+        QCOMPARE(form->lstWarnings->currentItem()->text(), QStringLiteral("2 (b)"));
+    }
+
+    // A long entry scrolled sideways stays where the operator scrolled it, and a list scrolled
+    // down keeps the same entries in sight; at the top, the newest shows.
+    void scrollPositionStays() {
+        auto& state = p->app->state();
+        QVERIFY(p->Show());
+        QListWidget* list = form->lstMessages;
+        const std::string long_entry(300, 'x');
+        for (int i = 0; i < 8; ++i)
+            state.InsertTop(List::lstMessages, i == 5 ? long_entry : std::to_string(i) + " (m)");
+        form->view().Render();
+        QCoreApplication::processEvents();
+        QScrollBar* across = list->horizontalScrollBar();
+        QScrollBar* down = list->verticalScrollBar();
+        QVERIFY(across->maximum() > 0 && down->maximum() > 2);
+        across->setValue(across->maximum() / 2);
+        const int sideways = across->value();
+        down->setValue(2);
+        const QString inSight = list->itemAt(1, 1)->text();
+
+        state.InsertTop(List::lstMessages, "8 (m)");
+        form->view().Render();
+        QCoreApplication::processEvents();
+        QCOMPARE(across->value(), sideways);
+        QCOMPARE(down->value(), 3);
+        QCOMPARE(list->itemAt(1, 1)->text(), inSight);
+
+        down->setValue(0);
+        state.InsertTop(List::lstMessages, "9 (m)");
+        form->view().Render();
+        QCoreApplication::processEvents();
+        QCOMPARE(down->value(), 0);
+        QCOMPARE(list->itemAt(1, 1)->text(), QStringLiteral("9 (m)"));
+        QCOMPARE(across->value(), sideways);
     }
 
     void onlySetPointBoxesTakeTyping() {

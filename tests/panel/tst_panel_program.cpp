@@ -111,6 +111,53 @@ private slots:
         QCOMPARE(QString::fromUtf8(run.err), err);
     }
 
+    // Window modes where no display is set: one line and exit code 2, before Qt would abort, and
+    // the way out where there is one. A platform that needs no display lets the window open.
+    void windowModesWithoutADisplay_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("platform");  // QT_QPA_PLATFORM, or none
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err");
+        const QString window = QStringLiteral(
+            "vacuum-panel: the window needs a display, and none is set (DISPLAY); --headless runs "
+            "the panel without one\n");
+        const QString url = QStringLiteral("mqtt://127.0.0.1:9/plant");
+        QTest::newRow("plain") << QStringList{} << QString() << 2 << window;
+        QTest::newRow("simulate") << QStringList{"--simulate"} << QString() << 2 << window;
+        QTest::newRow("publish") << QStringList{"--publish", url} << QString() << 2 << window;
+        QTest::newRow("view") << QStringList{"--view", url} << QString() << 2
+                              << "vacuum-panel: the view is a window: it needs a display, and "
+                                 "none is set (DISPLAY)\n";
+        QTest::newRow("screenshot")
+            << QStringList{"--screenshot", "/tmp/panel.png"} << QString() << 2
+            << "vacuum-panel: the window needs a display, and none is set (DISPLAY); -platform "
+               "offscreen takes the --screenshot without one\n";
+        QTest::newRow("xcb named") << QStringList{} << "xcb" << 2 << window;
+        QTest::newRow("-platform xcb")
+            << QStringList{"-platform", "xcb"} << "offscreen" << 2 << window;
+        QTest::newRow("-platform offscreen")
+            << QStringList{"-platform", "offscreen", "--simulate", "--quit-after", "0.3"}
+            << QString() << 0 << "";
+        QTest::newRow("wayland named")
+            << QStringList{} << "wayland" << 2
+            << "vacuum-panel: the window needs a display, and none is set (WAYLAND_DISPLAY); "
+               "--headless runs the panel without one\n";
+    }
+
+    void windowModesWithoutADisplay() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, platform);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QProcessEnvironment environment = noDisplay_;
+        environment.remove("QT_QPA_PLATFORM");
+        if (!platform.isEmpty()) environment.insert("QT_QPA_PLATFORM", platform);
+        const Run run = Start(arguments, environment);
+        QVERIFY2(run.finished, run.err.constData());
+        QCOMPARE(QString::fromUtf8(run.err), err);
+        QCOMPARE(run.exitCode, exitCode);
+    }
+
     // A FIFO nobody reads must not hold the window up: opening it would wait for a reader, and
     // the program would never quit.
     void quietOnStandardError_data() {

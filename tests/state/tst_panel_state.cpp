@@ -105,6 +105,21 @@ private slots:
         QCOMPARE(changed.count(), 2);
     }
 
+    // The connection display writes the port's text every 500 ms: only a different text is news,
+    // or the view would render twice a second for nothing. The same bytes from the controller
+    // are news: they show as Latin-1, not as the notice.
+    void aNoticeAgainIsNoChange() {
+        s->SetNotice(Text::lblComStatus, "Com3 \u0142");
+        QCOMPARE(s->Caption(Text::lblComStatus), "Com3 ?");
+        const auto revision = s->Revision();
+        s->SetNotice(Text::lblComStatus, "Com3 \u0142");
+        QCOMPARE(s->Revision(), revision);
+        s->SetCaption(Text::lblComStatus, "Com3 ?");
+        QVERIFY(s->Revision() > revision && !s->Notice(Text::lblComStatus));
+        s->SetNotice(Text::lblComStatus, "Com3 \u0142");
+        QCOMPARE(*s->Notice(Text::lblComStatus), "Com3 \u0142");
+    }
+
     void listsKeepTheNewestTenOnTop() {
         for (int i = 1; i <= 12; ++i) s->InsertTop(List::lstErrors, std::to_string(i));
         const auto& entries = s->Entries(List::lstErrors);
