@@ -29,6 +29,10 @@ struct BrokerOptions {
     QString password;
     bool tls = false;
     QString tlsNames = QStringLiteral("IP:127.0.0.1,DNS:localhost");  // the server's SAN
+    // The listeners' host: every address it resolves to is listened on, as the URLs that name
+    // it reach it (localhost may be ::1 first). Loopback names only.
+    QString host = QStringLiteral("127.0.0.1");
+    QString acl;  // an ACL file's lines for anonymous clients; empty: everything allowed
 };
 
 // A real mosquitto of the test's own, on 127.0.0.1 and free ports, with its own config, password
@@ -67,6 +71,7 @@ public:
     }
 
     quint16 port() const { return port_; }
+    quint16 tlsPort() const { return tlsPort_; }
     qint64 pid() const { return process_.processId(); }  // 0 while stopped
     QString Url(const QString& prefix) const {
         return QStringLiteral("mqtt://127.0.0.1:%1/%2").arg(port_).arg(prefix);
@@ -118,7 +123,11 @@ private:
     bool Prepare() {
         if (!dir_.isValid()) return Fail(QStringLiteral("no temporary folder"));
         port_ = Probe(0);
-        QString conf = QStringLiteral("persistence false\nlistener %1 127.0.0.1\n").arg(port_);
+        // Room for a test's bursts of QoS 1 messages to a subscriber (the default is 1000).
+        QString conf = QStringLiteral("persistence false\nmax_queued_messages 100000\n"
+                                      "listener %1 %2\n")
+                           .arg(port_)
+                           .arg(options_.host);
         if (options_.tls) {
             // A self-signed certificate: its own CA, and the one a client is told to trust.
             const QString req = QStringLiteral(
@@ -127,9 +136,9 @@ private:
             if (!Run("openssl", req.split(' ') << "subjectAltName=" + options_.tlsNames))
                 return false;
             tlsPort_ = Probe(0);
-            conf += QStringLiteral("listener %1 127.0.0.1\ncafile %2\ncertfile %3\nkeyfile %4\n")
+            conf += QStringLiteral("listener %1 %2\ncafile %3\ncertfile %4\nkeyfile %5\n")
                         .arg(tlsPort_)
-                        .arg(CaFile(), CaFile(), Path("server.key"));
+                        .arg(options_.host, CaFile(), CaFile(), Path("server.key"));
         }
         if (options_.user.isEmpty()) {
             conf += QStringLiteral("allow_anonymous true\n");
@@ -138,6 +147,12 @@ private:
                      {"-b", "-c", Path("passwords"), options_.user, options_.password}))
                 return false;
             conf += "allow_anonymous false\npassword_file " + Path("passwords") + "\n";
+        }
+        if (!options_.acl.isEmpty()) {
+            QFile acl(Path("acl"));
+            if (!acl.open(QIODevice::WriteOnly) || acl.write(options_.acl.toUtf8()) < 0)
+                return Fail(QStringLiteral("cannot write the ACL file"));
+            conf += "acl_file " + Path("acl") + "\n";
         }
         // As root mosquitto would switch to its own user, who cannot read this private folder.
         if (geteuid() == 0) conf += QStringLiteral("user root\n");
