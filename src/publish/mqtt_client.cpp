@@ -116,7 +116,8 @@ struct MqttClient::Callbacks {
         std::lock_guard lock(self->mutex_);
         std::optional<std::string> topic = self->outbox_.Acknowledged(mid);
         if (!topic) {
-            if (const auto it = self->othersInFlight_.find(mid); it != self->othersInFlight_.end()) {
+            if (const auto it = self->othersInFlight_.find(mid);
+                it != self->othersInFlight_.end()) {
                 topic = std::move(it->second);
                 self->othersInFlight_.erase(it);
             }
@@ -125,9 +126,9 @@ struct MqttClient::Callbacks {
         // refused at every publish until the broker's ACL changes.
         if (reason >= 128 && topic && self->refusedTopics_.insert(*topic).second) {
             const QString what = QString::fromStdString(*topic);
-            const QString why =
-                QStringLiteral("%1 (%2)").arg(QString::fromUtf8(mosquitto_reason_string(reason)))
-                    .arg(reason);
+            const QString why = QStringLiteral("%1 (%2)")
+                                    .arg(QString::fromUtf8(mosquitto_reason_string(reason)))
+                                    .arg(reason);
             self->Post([self, what, why] { emit self->PublishRefused(what, why); });
         }
         if (self->lastMid_ == mid) {
@@ -145,6 +146,7 @@ struct MqttClient::Callbacks {
         std::lock_guard lock(self->mutex_);
         if (self->inbox_.Put(std::move(topic), std::move(payload), message->retain))
             self->Post([self] { self->TakeArrivals(); });
+        ++self->arrived_;
     }
 
     // OpenSSL's reasons reach us only as the library's log lines; the certificate's own verdict
@@ -156,13 +158,20 @@ struct MqttClient::Callbacks {
         const char* reason = std::strrchr(text, ':');
         QString cause = QString::fromUtf8(reason ? reason + 1 : text);
         if (auto* ssl = static_cast<SSL*>(mosquitto_ssl_get(mosq))) {
+            // The library checks the host name in a verify callback of its own, which fails
+            // without a reason: after a sound chain, an unspecified failure is the name.
             const long verdict = SSL_get_verify_result(ssl);
-            if (verdict != X509_V_OK)
+            if (verdict == X509_V_ERR_UNSPECIFIED)
+                cause += QStringLiteral(" (the certificate is not for host %1)")
+                             .arg(self->options_.url.host);
+            else if (verdict != X509_V_OK)
                 cause += QStringLiteral(" (%1)").arg(
                     QString::fromUtf8(X509_verify_cert_error_string(verdict)));
         }
-        if (cause.contains(QLatin1String("wrong version number")))
-            cause += QStringLiteral(" (not a TLS port? mqtt:// is the plain one)");
+        // A plain listener closes on a TLS hello, or answers it with bytes that are no TLS.
+        if (cause.contains(QLatin1String("wrong version number")) ||
+            cause.contains(QLatin1String("unexpected eof")))
+            cause += QStringLiteral(" (a plain port? mqtt:// is the plain one)");
         self->tlsCause_ = QStringLiteral("TLS: ") + cause;
     }
 };
@@ -400,9 +409,9 @@ void MqttClient::Publish(const std::string& topic, const QByteArray& payload, in
     if (!started_ || stopped_) return;
     std::lock_guard lock(mutex_);
     if (qos == 0) {
-        if (!connected_ || mosquitto_publish_v5(mosq_, nullptr, topic.c_str(), int(payload.size()),
-                                                payload.constData(), 0, retain,
-                                                nullptr) != MOSQ_ERR_SUCCESS) {
+        if (!connected_ ||
+            mosquitto_publish_v5(mosq_, nullptr, topic.c_str(), int(payload.size()),
+                                 payload.constData(), 0, retain, nullptr) != MOSQ_ERR_SUCCESS) {
             ++dropped_;
             ++droppedUntold_;
         }

@@ -89,6 +89,8 @@ public:
     BrokerState State() const { return state_; }
     // Messages dropped by the event bound or for want of a connection; for the owner's figures.
     int DroppedCount() const { return dropped_; }
+    // Messages the network thread received, taken or not; any thread may ask.
+    long long ArrivedCount() const { return arrived_; }
     // Messages that arrived and were discarded before the Qt thread took them.
     int DiscardedArrivals() const { return discardedArrivals_; }
 
@@ -134,6 +136,7 @@ private:
     int discardedArrivals_ = 0;
     // Shared with the network thread.
     std::atomic<int> dropped_{0};
+    std::atomic<long long> arrived_{0};
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -6,9 +6,8 @@ namespace vp::publish {
 
 bool Outbox::Put(Message message) {
     if (message.retain) {
-        auto it = std::find_if(retained_.begin(), retained_.end(), [&](const Retained& r) {
-            return r.message.topic == message.topic;
-        });
+        auto it = std::find_if(retained_.begin(), retained_.end(),
+                               [&](const Retained& r) { return r.message.topic == message.topic; });
         if (it == retained_.end()) {
             retained_.push_back({std::move(message), true});
         } else {

@@ -124,8 +124,9 @@ private:
         if (!dir_.isValid()) return Fail(QStringLiteral("no temporary folder"));
         port_ = Probe(0);
         // Room for a test's bursts of QoS 1 messages to a subscriber (the default is 1000).
-        QString conf = QStringLiteral("persistence false\nmax_queued_messages 100000\n"
-                                      "listener %1 %2\n")
+        QString conf = QStringLiteral(
+                           "persistence false\nmax_queued_messages 100000\n"
+                           "listener %1 %2\n")
                            .arg(port_)
                            .arg(options_.host);
         if (options_.tls) {
