@@ -104,6 +104,34 @@ private slots:
         QCOMPARE(gateway.DroppedCount(), 0);
     }
 
+    // A connection that stops answering (a frozen broker, a pulled cable) is given up after the
+    // keep-alive, and the reason named; once the broker answers again it has the online flag and
+    // the plant as it is now, whatever its will said meanwhile.
+    void aSilentBrokerIsGivenUpAfterTheKeepAlive() {
+        Broker broker;
+        QVERIFY2(broker.Start(), qPrintable(broker.Error()));
+        TcpProxy proxy(broker.port());
+        MqttClient::Options options = Gateway(proxy.Url("plant"));
+        options.keepAliveSeconds = 5;
+        MqttClient gateway(options);
+        QSignalSpy states(&gateway, &MqttClient::BrokerStateChanged);
+        QVERIFY(gateway.Start(nullptr));
+        QTRY_VERIFY_WITH_TIMEOUT(gateway.State() == State::Connected, kWait);
+
+        proxy.Freeze();
+        for (int i = 0; i < 100; ++i)
+            gateway.Publish("plant/state", "s" + QByteArray::number(i), 1, true);
+        QTRY_VERIFY_WITH_TIMEOUT(gateway.State() == State::Unreachable, 4 * kWait);
+        const QString detail = states.last().last().toString();
+        QVERIFY2(detail.contains("keep-alive (5 s)"), qPrintable(detail));
+        proxy.Thaw();
+
+        QTRY_VERIFY_WITH_TIMEOUT(gateway.State() == State::Connected, kWait);
+        Listener late(broker.Url("plant"));
+        QTRY_COMPARE_WITH_TIMEOUT(late.Heard("state"), QStringList{"s99"}, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(late.Heard("online"), QStringList{"true"}, kWait);
+    }
+
     // A frozen broker acknowledges nothing: events are held up to the bound, arrive complete and
     // in order once it wakes, and the rest is counted and told once.
     void eventsBeyondTheBoundAreCountedAndTold() {

@@ -23,6 +23,16 @@ public:
 
     // Nothing is forwarded any more, and nothing closed.
     void Freeze() { frozen_ = true; }
+    // Forwarding again; what either side closed meanwhile is closed on the other now.
+    void Thaw() {
+        frozen_ = false;
+        for (Pair& p : pairs_) {
+            if (p.client->state() != QAbstractSocket::ConnectedState) p.upstream->abort();
+            if (p.upstream->state() != QAbstractSocket::ConnectedState) p.client->abort();
+            Forward(p.client, p.upstream);
+            Forward(p.upstream, p.client);
+        }
+    }
     // Every connection closed at once; later ones are forwarded as before unless held.
     void Cut() {
         for (Pair& p : pairs_) {
