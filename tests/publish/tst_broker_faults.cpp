@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "app/publishing.h"
+#include "app/rate_limited_line.h"
 #include "support/broker.h"
 #include "support/tcp_proxy.h"
 
@@ -271,9 +272,10 @@ private slots:
         for (int i = 0; i < states; ++i)
             stateLines += QByteArray(50 * 1024, 'x') + QByteArray::number(i) + '\n';
         for (int i = 0; i < events; ++i) eventLines += QByteArray::number(i) + '\n';
+        // Too large: had the broker sent it, it would be counted before the rest arrived.
+        Publish(broker, "plant/state", QByteArray(200 * 1024, 'y') + '\n', true);
         Publish(broker, "plant/state", stateLines, true);
         Publish(broker, "plant/events", eventLines, false);
-        Publish(broker, "plant/state", QByteArray(200 * 1024, 'y') + '\n', true);  // too large
         const QDeadlineTimer deadline(kWait);
         while (view.client->ArrivedCount() < states + events && !deadline.hasExpired())
             QThread::msleep(10);
@@ -287,6 +289,23 @@ private slots:
         QCOMPARE(view.Heard("events").last(), QString::number(MqttClient::kMaxQueuedArrivals - 1));
         QCOMPARE(discarded.size(), 1);
         QCOMPARE(discarded.first().first().toInt(), events - MqttClient::kMaxQueuedArrivals);
+    }
+
+    void refusalLinesAreRateLimited() {
+        QStringList said;
+        app::RateLimitedLine line([&said](const QString& text) { said << text; });
+        line.Say("a");
+        line.Say("b");
+        line.Say("c");
+        QCOMPARE(said, QStringList{"a"});
+        line.Timer_Timer();
+        QCOMPARE(said, (QStringList{"a", "2 more in the last minute, the last: c"}));
+        QVERIFY(line.Timer->isActive());
+        line.Timer_Timer();  // a quiet minute: nothing to say, and the next line is said at once
+        QCOMPARE(said.size(), 2);
+        line.Timer->stop();
+        line.Say("d");
+        QCOMPARE(said.last(), QStringLiteral("d"));
     }
 
 private:

@@ -32,7 +32,7 @@ struct BrokerOptions {
     // The listeners' host: every address it resolves to is listened on, as the URLs that name
     // it reach it (localhost may be ::1 first). Loopback names only.
     QString host = QStringLiteral("127.0.0.1");
-    QString acl;  // an ACL file's lines for anonymous clients; empty: everything allowed
+    QString acl = {};  // an ACL file's lines for anonymous clients; empty: everything allowed
 };
 
 // A real mosquitto of the test's own, on 127.0.0.1 and free ports, with its own config, password
