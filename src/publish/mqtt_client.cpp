@@ -131,11 +131,9 @@ struct MqttClient::Callbacks {
                                     .arg(reason);
             self->Post([self, what, why] { emit self->PublishRefused(what, why); });
         }
-        if (self->lastMid_ == mid) {
-            self->lastDelivered_ = true;
-            self->wake_.notify_all();
-        }
+        if (self->lastMid_ == mid) self->lastDelivered_ = true;
         self->Pump(kMaxInFlight);
+        if (self->stopped_) self->wake_.notify_all();  // Stop waits for the backlog too
     }
 
     static void OnMessage(mosquitto*, void* object, const mosquitto_message* message,
@@ -312,7 +310,8 @@ bool MqttClient::RunOneConnection(bool first) {
             const auto now = std::chrono::steady_clock::now();
             if (!stopDeadline) {
                 stopDeadline = now + kStopBound;
-                mosquitto_disconnect_v5(mosq_, MQTT_RC_NORMAL_DISCONNECTION, nullptr);
+                std::lock_guard lock(mutex_);
+                mosquitto_disconnect_v5(mosq_, stopReason_, nullptr);
             } else if (now > *stopDeadline) {
                 break;
             }
@@ -440,10 +439,9 @@ void MqttClient::Stop(const std::vector<Message>& last) {
     {
         std::unique_lock lock(mutex_);
         if (connected_) {
-            // Everything still owed goes to the library at once (it queues beyond the broker's
-            // window), `last` after it; QoS 1 messages of one session reach the broker in order,
-            // so the last one's acknowledgement stands for all of them.
-            Pump(std::numeric_limits<int>::max());
+            // The last word goes out at once, beside what is in flight (the window leaves room
+            // for it under the broker's receive maximum); the backlog follows as the broker
+            // acknowledges, within the same bound.
             bool sent = true;
             int mid = 0;
             for (const Message& m : last) {
@@ -453,10 +451,13 @@ void MqttClient::Stop(const std::vector<Message>& last) {
                        sent;
                 if (sent) othersInFlight_[mid] = m.topic;
             }
-            if (sent && !last.empty()) {
-                lastMid_ = mid;
-                wake_.wait_for(lock, kStopBound, [this] { return lastDelivered_ || !connected_; });
-            }
+            if (sent && !last.empty()) lastMid_ = mid;
+            wake_.wait_for(lock, kStopBound, [this] {
+                return ((!lastMid_ || lastDelivered_) && outbox_.Idle()) || !connected_;
+            });
+            // A broker too slow to take the last word within the bound gets the will said for
+            // us instead: a plant that ended must not stay online there.
+            if (!last.empty() && !lastDelivered_) stopReason_ = MQTT_RC_DISCONNECT_WITH_WILL_MSG;
         }
         // What could not be sent is lost with the program: said now, or never.
         droppedUntold_ += outbox_.EventsHeld();
@@ -464,7 +465,7 @@ void MqttClient::Stop(const std::vector<Message>& last) {
         stopping_ = true;
         // Sends DISCONNECT at once when connected and wakes the loop; the loop sends it
         // otherwise. Under the lock: the network thread renews the library's client under it.
-        mosquitto_disconnect_v5(mosq_, MQTT_RC_NORMAL_DISCONNECTION, nullptr);
+        mosquitto_disconnect_v5(mosq_, stopReason_, nullptr);
     }
     wake_.notify_all();
     network_.join();

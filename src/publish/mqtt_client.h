@@ -82,9 +82,9 @@ public:
     void Publish(const std::string& topic, const QByteArray& payload, int qos, bool retain);
     // Kept, and renewed on every (re)connect before Connected() is emitted.
     void Subscribe(const std::string& pattern, int qos);
-    // Hands the broker what the outbox still holds and `last` in order, waits up to 2 s for the
-    // broker to have them all, then disconnects cleanly, so the broker drops the will, and ends
-    // the network thread.
+    // Publishes `last` in order at once, waits up to 2 s for the broker to have them and what
+    // the outbox still holds, then disconnects cleanly, so the broker drops the will (or, when
+    // `last` was not acknowledged in time, asks it to send the will), and ends the network thread.
     void Stop(const std::vector<Message>& last = {});
     BrokerState State() const { return state_; }
     // Messages dropped by the event bound or for want of a connection; for the owner's figures.
@@ -132,7 +132,7 @@ private:
     // This object's thread only.
     BrokerState state_ = BrokerState::Connecting;
     bool started_ = false;
-    bool stopped_ = false;
+    std::atomic<bool> stopped_{false};
     int discardedArrivals_ = 0;
     // Shared with the network thread.
     std::atomic<int> dropped_{0};
@@ -152,6 +152,7 @@ private:
     bool renewing_ = false;
     std::optional<int> lastMid_;
     bool lastDelivered_ = false;
+    int stopReason_ = 0;  // the DISCONNECT's reason code: normal, or "send my will"
     // The network thread only.
     bool attemptAccepted_ = false;
     bool attemptRefused_ = false;

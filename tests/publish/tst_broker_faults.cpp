@@ -189,6 +189,24 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(late.Heard("online"), QStringList{"true"}, kWait);
     }
 
+    // A gateway that ends with a backlog says its last word at once and hands the backlog over
+    // within the bound, never more at a time than the broker takes.
+    void anEndWithABacklogDeliversIt() {
+        Broker broker;
+        QVERIFY2(broker.Start(), qPrintable(broker.Error()));
+        Listener observer(broker.Url("plant"));
+        QVERIFY(observer.Connected());
+        MqttClient gateway(Gateway(broker.Url("plant")));
+        QSignalSpy dropped(&gateway, &MqttClient::EventsDropped);
+        QVERIFY(gateway.Start(nullptr));
+        QTRY_VERIFY_WITH_TIMEOUT(observer.Heard("online") == QStringList{"true"}, kWait);
+        for (int i = 0; i < 500; ++i) gateway.Publish("plant/events", "e", 1, false);
+        gateway.Stop({MqttClient::Message{"plant/online", "false", 1, true}});
+        QTRY_COMPARE_WITH_TIMEOUT(observer.Heard("events").size(), 500, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(observer.Heard("online").last(), QStringLiteral("false"), kWait);
+        QVERIFY(dropped.isEmpty());
+    }
+
     // Publishes the broker's ACL refuses are said once per topic; the allowed ones go on.
     void refusedPublishesAreSaidOncePerTopic() {
         BrokerOptions options;
