@@ -12,6 +12,11 @@ bool Inbox::Put(QByteArray topic, QByteArray payload, bool retained) {
             ++superseded_;
             return wasEmpty;
         }
+        // Topics are the broker's to multiply: as many as other messages at most.
+        if (retainedAt_.size() >= maxOthers_) {
+            ++discarded_;
+            return wasEmpty;
+        }
         retainedAt_.insert(topic, arrivals_.size());
     } else if (others_ >= maxOthers_) {
         ++discarded_;

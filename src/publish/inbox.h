@@ -8,8 +8,8 @@ namespace vp::publish {
 
 // What the network thread received and the Qt thread has not taken yet. A retained topic keeps
 // only its newest payload (a slow reader must not queue snapshots it will overwrite anyway);
-// other messages are kept in order up to a bound and the rest counted, so a reader that falls
-// behind costs bounded memory.
+// other messages, and retained topics, are kept in order up to a bound each and the rest counted,
+// so a reader that falls behind costs bounded memory.
 class Inbox {
 public:
     struct Arrival {
