@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/panel.h"
+#include "publish/state_reader.h"
 
 namespace vp::app {
 
@@ -33,6 +34,14 @@ publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const 
         const std::string online = publish::Topics(url.prefix).online;
         o.will = publish::MqttClient::Will{online, publish::Publisher::kOffline, 1, true};
         o.birth = publish::MqttClient::Message{online, publish::Publisher::kOnline, 1, true};
+        // One plant, one gateway, one session: a gateway restarted after its connection died
+        // without a word takes the old session over at once, and the broker sends the old will
+        // then, before the new birth, instead of a keep-alive later on top of it.
+        o.clientId = QStringLiteral("vacuum-panel/") + url.prefix;
+    } else {
+        // A view takes nothing larger than the largest state it would accept: the broker keeps
+        // the rest (room for the topic and the packet's header).
+        o.maxIncomingPacketBytes = int(publish::kMaxStatePayload) + 64 * 1024;
     }
     return o;
 }
@@ -43,6 +52,17 @@ void ReportBrokerState(publish::MqttClient& client) {
                          std::fprintf(stderr, "vacuum-panel: broker %s%s%s\n", Word(state),
                                       detail.isEmpty() ? "" : ": ", qPrintable(detail));
                      });
+    QObject::connect(&client, &publish::MqttClient::PublishRefused, &client,
+                     [](const QString& topic, const QString& reason) {
+                         std::fprintf(stderr, "vacuum-panel: broker refused publish to %s: %s\n",
+                                      qPrintable(topic), qPrintable(reason));
+                     });
+    QObject::connect(&client, &publish::MqttClient::EventsDropped, &client, [](int count) {
+        std::fprintf(stderr,
+                     "vacuum-panel: %d events dropped while the broker did not take them (at most "
+                     "%d are held)\n",
+                     count, publish::MqttClient::kMaxQueuedEvents);
+    });
 }
 
 Publishing::Publishing(Panel& panel, const publish::BrokerUrl& url, const Options& options)

@@ -15,8 +15,8 @@ class Panel;
 publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const Options& options,
                                            bool will);
 
-// Prints the broker's state on standard error, once per change: the status box belongs to the
-// serial line.
+// Prints the broker's state on standard error, once per change, and what the client could not
+// deliver: the status box belongs to the serial line.
 void ReportBrokerState(publish::MqttClient& client);
 
 // A panel's plant on the broker: the client, the publisher, and the panel's news and log tick

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/publishing.h"
+#include "app/rate_limited_line.h"
 #include "panel/form1.h"
 #include "state/plant_status.h"
 
@@ -13,8 +14,18 @@ RemoteView::RemoteView(const publish::BrokerUrl& url, const Options& options)
       client_(ClientOptions(url, options, false)),
       feed_(client_, state_, url.prefix) {
     ReportBrokerState(client_);
-    connect(&feed_, &publish::RemoteFeed::Refused, this, [](const QString& reason) {
-        std::fprintf(stderr, "vacuum-panel: payload ignored: %s\n", qPrintable(reason));
+    auto say = [](const QString& line) {
+        std::fprintf(stderr, "vacuum-panel: %s\n", qPrintable(line));
+    };
+    // A broker full of bad or too many payloads must not flood the operator's log.
+    auto* refused = new RateLimitedLine(say, this);
+    connect(&feed_, &publish::RemoteFeed::Refused, refused,
+            [refused](const QString& reason) { refused->Say("payload ignored: " + reason); });
+    auto* discarded = new RateLimitedLine(say, this);
+    connect(&client_, &publish::MqttClient::ArrivalsDiscarded, discarded, [discarded](int count) {
+        discarded->Say(QStringLiteral("%1 messages discarded: they came faster than the view "
+                                      "took them")
+                           .arg(count));
     });
     window_->Form_Load();
     window_->ShowAsView(url.prefix);

@@ -2,11 +2,15 @@
 
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
 
 #include <QFileInfo>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <limits>
+#include <utility>
 
 namespace vp::publish {
 namespace {
@@ -52,22 +56,35 @@ struct MqttClient::Callbacks {
             return;
         }
         self->attemptAccepted_ = true;
-        self->connected_ = true;
-        if (const auto& birth = self->options_.birth)
-            mosquitto_publish_v5(mosq, nullptr, birth->topic.c_str(), int(birth->payload.size()),
-                                 birth->payload.constData(), birth->qos, birth->retain, nullptr);
         const QString where =
             QStringLiteral("%1:%2").arg(self->options_.url.host).arg(self->options_.url.port);
         self->Post([self, where] { self->SetState(BrokerState::Connected, where); });
 
         std::lock_guard lock(self->mutex_);
+        self->connected_ = true;
+        self->othersInFlight_.clear();  // the last connection's, never to be acknowledged
+        // Subscriptions first: a client that hears its own topics hears what it sends next.
         self->unackedSubscriptions_.clear();
         for (const Subscription& s : self->subscriptions_) {
             int mid = 0;
-            if (mosquitto_subscribe_v5(mosq, &mid, s.pattern.c_str(), s.qos, 0, nullptr) ==
-                MOSQ_ERR_SUCCESS)
+            // Retain as published: a retained topic's newer payload may replace an older one
+            // not yet taken (see Inbox).
+            if (mosquitto_subscribe_v5(mosq, &mid, s.pattern.c_str(), s.qos,
+                                       MQTT_SUB_OPT_RETAIN_AS_PUBLISHED,
+                                       nullptr) == MOSQ_ERR_SUCCESS)
                 self->unackedSubscriptions_.insert(mid);
         }
+
+        // The birth first, then every retained topic's newest value, then the queued events.
+        if (const auto& birth = self->options_.birth) {
+            int mid = 0;
+            if (mosquitto_publish_v5(mosq, &mid, birth->topic.c_str(), int(birth->payload.size()),
+                                     birth->payload.constData(), birth->qos, birth->retain,
+                                     nullptr) == MOSQ_ERR_SUCCESS)
+                self->othersInFlight_[mid] = birth->topic;
+        }
+        self->outbox_.Restart();
+        self->Pump(kMaxInFlight);
         self->renewing_ = !self->unackedSubscriptions_.empty();
         if (!self->renewing_) self->Post([self] { emit self->Connected(); });
     }
@@ -83,20 +100,40 @@ struct MqttClient::Callbacks {
         }
     }
 
-    static void OnDisconnect(mosquitto*, void* object, int, const mosquitto_property*) {
+    static void OnDisconnect(mosquitto*, void* object, int rc, const mosquitto_property*) {
         MqttClient* self = Self(object);
-        self->connected_ = false;
+        self->disconnectRc_ = rc;
+        {
+            std::lock_guard lock(self->mutex_);
+            self->connected_ = false;
+        }
         self->wake_.notify_all();  // Stop need not wait for an acknowledgement that cannot come
     }
 
-    static void OnPublish(mosquitto*, void* object, int mid, int, const mosquitto_property*) {
+    static void OnPublish(mosquitto*, void* object, int mid, int reason,
+                          const mosquitto_property*) {
         MqttClient* self = Self(object);
         std::lock_guard lock(self->mutex_);
-        self->unacknowledged_.erase(mid);
-        if (self->lastMid_ == mid) {
-            self->lastDelivered_ = true;
-            self->wake_.notify_all();
+        std::optional<std::string> topic = self->outbox_.Acknowledged(mid);
+        if (!topic) {
+            if (const auto it = self->othersInFlight_.find(mid);
+                it != self->othersInFlight_.end()) {
+                topic = std::move(it->second);
+                self->othersInFlight_.erase(it);
+            }
         }
+        // A refusal (reason 128 and above) is said once per topic: the same topic will be
+        // refused at every publish until the broker's ACL changes.
+        if (reason >= 128 && topic && self->refusedTopics_.insert(*topic).second) {
+            const QString what = QString::fromStdString(*topic);
+            const QString why = QStringLiteral("%1 (%2)")
+                                    .arg(QString::fromUtf8(mosquitto_reason_string(reason)))
+                                    .arg(reason);
+            self->Post([self, what, why] { emit self->PublishRefused(what, why); });
+        }
+        if (self->lastMid_ == mid) self->lastDelivered_ = true;
+        self->Pump(kMaxInFlight);
+        if (self->stopped_) self->wake_.notify_all();  // Stop waits for the backlog too
     }
 
     static void OnMessage(mosquitto*, void* object, const mosquitto_message* message,
@@ -104,7 +141,36 @@ struct MqttClient::Callbacks {
         MqttClient* self = Self(object);
         QByteArray topic(message->topic);
         QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
-        self->Post([self, topic, payload] { emit self->MessageArrived(topic, payload); });
+        std::lock_guard lock(self->mutex_);
+        if (self->inbox_.Put(std::move(topic), std::move(payload), message->retain))
+            self->Post([self] { self->TakeArrivals(); });
+        ++self->arrived_;
+    }
+
+    // OpenSSL's reasons reach us only as the library's log lines; the certificate's own verdict
+    // (which check failed) is read from the connection while it still exists.
+    static void OnLog(mosquitto* mosq, void* object, int level, const char* text) {
+        if (level != MOSQ_LOG_ERR || std::strncmp(text, "OpenSSL Error", 13) != 0) return;
+        MqttClient* self = Self(object);
+        if (!self->tlsCause_.isEmpty()) return;  // the first line names the cause
+        const char* reason = std::strrchr(text, ':');
+        QString cause = QString::fromUtf8(reason ? reason + 1 : text);
+        if (auto* ssl = static_cast<SSL*>(mosquitto_ssl_get(mosq))) {
+            // The library checks the host name in a verify callback of its own, which fails
+            // without a reason: after a sound chain, an unspecified failure is the name.
+            const long verdict = SSL_get_verify_result(ssl);
+            if (verdict == X509_V_ERR_UNSPECIFIED)
+                cause += QStringLiteral(" (the certificate is not for host %1)")
+                             .arg(self->options_.url.host);
+            else if (verdict != X509_V_OK)
+                cause += QStringLiteral(" (%1)").arg(
+                    QString::fromUtf8(X509_verify_cert_error_string(verdict)));
+        }
+        // A plain listener closes on a TLS hello, or answers it with bytes that are no TLS.
+        if (cause.contains(QLatin1String("wrong version number")) ||
+            cause.contains(QLatin1String("unexpected eof")))
+            cause += QStringLiteral(" (a plain port? mqtt:// is the plain one)");
+        self->tlsCause_ = QStringLiteral("TLS: ") + cause;
     }
 };
 
@@ -140,6 +206,15 @@ bool MqttClient::Start(QString* error) {
     const QByteArray id = options_.clientId.toUtf8();
     mosq_ = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
     if (!mosq_) return fail(Fault("client", errno == EINVAL ? MOSQ_ERR_INVAL : MOSQ_ERR_NOMEM));
+    QString why;
+    if (!Configure(&why)) return fail(why);
+    started_ = true;
+    network_ = std::thread([this] { Run(); });
+    return true;
+}
+
+// Everything a fresh (or reinitialised) library client needs before it connects.
+bool MqttClient::Configure(QString* error) {
     // MQTT 5: a refusal comes with its reason (bad password, not authorised), which the operator
     // sees; with 3.1.1 it is one of five numbers.
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
@@ -148,6 +223,7 @@ bool MqttClient::Start(QString* error) {
     mosquitto_disconnect_v5_callback_set(mosq_, &Callbacks::OnDisconnect);
     mosquitto_publish_v5_callback_set(mosq_, &Callbacks::OnPublish);
     mosquitto_message_v5_callback_set(mosq_, &Callbacks::OnMessage);
+    mosquitto_log_callback_set(mosq_, &Callbacks::OnLog);
     // Our own thread runs the loop (see Run); the library must still lock for the Qt thread.
     mosquitto_threaded_set(mosq_, true);
 
@@ -155,13 +231,14 @@ bool MqttClient::Start(QString* error) {
     if (const auto& will = options_.will) {
         rc = mosquitto_will_set_v5(mosq_, will->topic.c_str(), int(will->payload.size()),
                                    will->payload.constData(), will->qos, will->retain, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) return fail(Fault("will", rc));
+        if (rc != MOSQ_ERR_SUCCESS) return *error = Fault("will", rc), false;
     }
     if (const auto& c = options_.credentials) {
         rc = mosquitto_username_pw_set(mosq_, c->user.c_str(), c->password.c_str());
-        if (rc != MOSQ_ERR_SUCCESS) return fail(Fault("credentials", rc));
+        if (rc != MOSQ_ERR_SUCCESS) return *error = Fault("credentials", rc), false;
     }
     if (options_.url.tls) {
+        const TlsFiles& tls = options_.tls;
         const QByteArray ca = tls.ca.toLocal8Bit(), cert = tls.cert.toLocal8Bit(),
                          key = tls.key.toLocal8Bit();
         // The library verifies the broker's certificate and host name unless told otherwise.
@@ -169,11 +246,20 @@ bool MqttClient::Start(QString* error) {
                                ca.isEmpty() ? "/etc/ssl/certs" : nullptr,
                                cert.isEmpty() ? nullptr : cert.constData(),
                                key.isEmpty() ? nullptr : key.constData(), nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) return fail(Fault("TLS", rc));
+        if (rc != MOSQ_ERR_SUCCESS) return *error = Fault("TLS", rc), false;
     }
-
-    started_ = true;
-    network_ = std::thread([this] { Run(); });
+    if (options_.maxIncomingPacketBytes > 0) {
+        // The asynchronous connect takes no CONNECT properties; the blocking one keeps them for
+        // every later connect even when it fails, as it does at once without a host.
+        mosquitto_property* properties = nullptr;
+        rc = mosquitto_property_add_int32(&properties, MQTT_PROP_MAXIMUM_PACKET_SIZE,
+                                          uint32_t(options_.maxIncomingPacketBytes));
+        if (rc == MOSQ_ERR_SUCCESS)
+            rc = mosquitto_connect_bind_v5(mosq_, nullptr, 0, options_.keepAliveSeconds, nullptr,
+                                           properties);
+        mosquitto_property_free_all(&properties);
+        if (rc != MOSQ_ERR_INVAL) return *error = Fault("maximum packet size", rc), false;
+    }
     return true;
 }
 
@@ -192,19 +278,40 @@ void MqttClient::Run() {
 }
 
 // One connection from connect to loss. True when it ended because of Stop.
+//
+// Every attempt starts from a fresh library client: what the library still held from the last
+// connection would otherwise be sent again ahead of the birth, and the outbox has it anyway.
+//
+// A name with several addresses (localhost as ::1 and 127.0.0.1) is tried at its first address
+// that accepts a non-blocking connect, as the library does; trying each one ourselves would mean
+// connecting to a bare address, and the TLS host name check would then see that address instead
+// of the name the operator gave.
 bool MqttClient::RunOneConnection(bool first) {
     attemptAccepted_ = attemptRefused_ = false;
+    disconnectRc_ = 0;
+    tlsCause_.clear();
+    if (!first) {
+        std::lock_guard lock(mutex_);
+        const QByteArray id = options_.clientId.toUtf8();
+        QString why;
+        if (mosquitto_reinitialise(mosq_, id.isEmpty() ? nullptr : id.constData(), true, this) !=
+                MOSQ_ERR_SUCCESS ||
+            !Configure(&why)) {
+            Post([this, why] { SetState(BrokerState::Unreachable, why); });
+            return false;
+        }
+    }
     const QByteArray host = options_.url.host.toUtf8();
-    int rc = first ? mosquitto_connect_async(mosq_, host.constData(), options_.url.port,
-                                             options_.keepAliveSeconds)
-                   : mosquitto_reconnect_async(mosq_);
+    int rc = mosquitto_connect_async(mosq_, host.constData(), options_.url.port,
+                                     options_.keepAliveSeconds);
     std::optional<std::chrono::steady_clock::time_point> stopDeadline;
     while (rc == MOSQ_ERR_SUCCESS) {
         if (stopping_) {
             const auto now = std::chrono::steady_clock::now();
             if (!stopDeadline) {
                 stopDeadline = now + kStopBound;
-                mosquitto_disconnect_v5(mosq_, MQTT_RC_NORMAL_DISCONNECTION, nullptr);
+                std::lock_guard lock(mutex_);
+                mosquitto_disconnect_v5(mosq_, stopReason_, nullptr);
             } else if (now > *stopDeadline) {
                 break;
             }
@@ -212,13 +319,36 @@ bool MqttClient::RunOneConnection(bool first) {
         rc = mosquitto_loop(mosq_, kLoopTimeoutMs, 1);
     }
     const int savedErrno = errno;
-    connected_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        connected_ = false;
+    }
     if (stopping_) return true;
     if (!attemptRefused_) {
-        const QString why = Describe(rc, savedErrno);
+        const QString why = Cause(rc, savedErrno);
         Post([this, why] { SetState(BrokerState::Unreachable, why); });
     }
     return false;
+}
+
+// The cause of a lost or failed connection in the operator's words, as far as the library and
+// OpenSSL tell it.
+QString MqttClient::Cause(int rc, int savedErrno) const {
+    if (!tlsCause_.isEmpty()) return tlsCause_;
+    if (rc == MOSQ_ERR_KEEPALIVE || disconnectRc_ == MOSQ_ERR_KEEPALIVE)
+        return QStringLiteral("no answer from the broker within the keep-alive (%1 s)")
+            .arg(options_.keepAliveSeconds);
+    if (rc == MOSQ_ERR_TLS) return QStringLiteral("TLS handshake failed");
+    if (rc == MOSQ_ERR_EAI) return QStringLiteral("cannot resolve %1").arg(options_.url.host);
+    if (!attemptAccepted_ && (rc == MOSQ_ERR_CONN_LOST || rc == MOSQ_ERR_PROTOCOL)) {
+        // A TLS listener closes a plain CONNECT without a word.
+        return options_.url.tls
+                   ? QStringLiteral("the broker closed the connection before answering")
+                   : QStringLiteral(
+                         "the broker closed the connection before answering (a TLS port? "
+                         "mqtts:// is the TLS one)");
+    }
+    return Describe(rc, savedErrno);
 }
 
 void MqttClient::WaitBeforeRetry(int failures) {
@@ -233,60 +363,113 @@ void MqttClient::SetState(BrokerState state, const QString& detail) {
     emit BrokerStateChanged(state, detail);
 }
 
+// Hands the outbox to the library while fewer than `window` are unacknowledged. mutex_ held.
+void MqttClient::Pump(int window) {
+    while (connected_ && outbox_.InFlight() < window) {
+        const Message* m = outbox_.Next();
+        if (!m) break;
+        int mid = 0;
+        const int rc = mosquitto_publish_v5(mosq_, &mid, m->topic.c_str(), int(m->payload.size()),
+                                            m->payload.constData(), m->qos, m->retain, nullptr);
+        if (rc == MOSQ_ERR_SUCCESS) {
+            outbox_.Sent(mid);
+        } else if (rc == MOSQ_ERR_NO_CONN) {
+            break;  // sent again after the reconnect
+        } else {
+            // Too large for this broker, or a topic it cannot take: sending it again cannot help.
+            outbox_.Discard();
+            ++dropped_;
+            ++droppedUntold_;
+        }
+    }
+    if (droppedUntold_ > 0 && outbox_.EventsHeld() == 0) {
+        const int count = std::exchange(droppedUntold_, 0);
+        Post([this, count] { emit EventsDropped(count); });
+    }
+}
+
+void MqttClient::TakeArrivals() {
+    std::vector<Inbox::Arrival> arrivals;
+    int discarded = 0;
+    {
+        std::lock_guard lock(mutex_);
+        arrivals = inbox_.TakeAll();
+        discarded = inbox_.TakeDiscarded();
+    }
+    if (discarded > 0) {
+        discardedArrivals_ += discarded;
+        emit ArrivalsDiscarded(discarded);
+    }
+    for (const Inbox::Arrival& a : arrivals) emit MessageArrived(a.topic, a.payload);
+}
+
 void MqttClient::Publish(const std::string& topic, const QByteArray& payload, int qos,
                          bool retain) {
     if (!started_ || stopped_) return;
     std::lock_guard lock(mutex_);
-    const bool queued = qos > 0;
-    if (queued ? int(unacknowledged_.size()) >= kMaxUnacknowledged : !connected_) {
-        ++dropped_;
+    if (qos == 0) {
+        if (!connected_ ||
+            mosquitto_publish_v5(mosq_, nullptr, topic.c_str(), int(payload.size()),
+                                 payload.constData(), 0, retain, nullptr) != MOSQ_ERR_SUCCESS) {
+            ++dropped_;
+            ++droppedUntold_;
+        }
         return;
     }
-    int mid = 0;
-    const int rc = mosquitto_publish_v5(mosq_, &mid, topic.c_str(), int(payload.size()),
-                                        payload.constData(), qos, retain, nullptr);
-    // Without a connection the library answers MOSQ_ERR_NO_CONN for QoS 1 too, yet keeps the
-    // message queued and sends it after the reconnect.
-    if (rc == MOSQ_ERR_SUCCESS || (queued && rc == MOSQ_ERR_NO_CONN)) {
-        if (queued) unacknowledged_.insert(mid);
-    } else {
+    if (!outbox_.Put(Message{topic, payload, qos, retain})) {
         ++dropped_;
+        ++droppedUntold_;
+        return;
     }
+    Pump(kMaxInFlight);
 }
 
 void MqttClient::Subscribe(const std::string& pattern, int qos) {
     std::lock_guard lock(mutex_);
     subscriptions_.push_back({pattern, qos});
-    if (connected_) mosquitto_subscribe_v5(mosq_, nullptr, pattern.c_str(), qos, 0, nullptr);
+    if (connected_)
+        mosquitto_subscribe_v5(mosq_, nullptr, pattern.c_str(), qos,
+                               MQTT_SUB_OPT_RETAIN_AS_PUBLISHED, nullptr);
 }
 
 void MqttClient::Stop(const std::vector<Message>& last) {
     if (!started_ || stopped_) return;
     stopped_ = true;
-    if (!last.empty() && connected_) {
-        std::unique_lock lock(mutex_);
-        // QoS 1 messages of one session reach the broker in order: the last one's
-        // acknowledgement stands for all of them.
-        bool sent = true;
-        int mid = 0;
-        for (const Message& m : last)
-            sent = mosquitto_publish_v5(mosq_, &mid, m.topic.c_str(), int(m.payload.size()),
-                                        m.payload.constData(), m.qos, m.retain,
-                                        nullptr) == MOSQ_ERR_SUCCESS &&
-                   sent;
-        if (sent) {
-            lastMid_ = mid;
-            wake_.wait_for(lock, kStopBound, [this] { return lastDelivered_ || !connected_; });
-        }
-    }
+    int untold = 0;
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        if (connected_) {
+            // The last word goes out at once, beside what is in flight (the window leaves room
+            // for it under the broker's receive maximum); the backlog follows as the broker
+            // acknowledges, within the same bound.
+            bool sent = true;
+            int mid = 0;
+            for (const Message& m : last) {
+                sent = mosquitto_publish_v5(mosq_, &mid, m.topic.c_str(), int(m.payload.size()),
+                                            m.payload.constData(), m.qos, m.retain,
+                                            nullptr) == MOSQ_ERR_SUCCESS &&
+                       sent;
+                if (sent) othersInFlight_[mid] = m.topic;
+            }
+            if (sent && !last.empty()) lastMid_ = mid;
+            wake_.wait_for(lock, kStopBound, [this] {
+                return ((!lastMid_ || lastDelivered_) && outbox_.Idle()) || !connected_;
+            });
+            // A broker too slow to take the last word within the bound gets the will said for
+            // us instead: a plant that ended must not stay online there.
+            if (!last.empty() && !lastDelivered_) stopReason_ = MQTT_RC_DISCONNECT_WITH_WILL_MSG;
+        }
+        // What could not be sent is lost with the program: said now, or never.
+        droppedUntold_ += outbox_.EventsHeld();
+        untold = std::exchange(droppedUntold_, 0);
         stopping_ = true;
+        // Sends DISCONNECT at once when connected and wakes the loop; the loop sends it
+        // otherwise. Under the lock: the network thread renews the library's client under it.
+        mosquitto_disconnect_v5(mosq_, stopReason_, nullptr);
     }
     wake_.notify_all();
-    // Sends DISCONNECT at once when connected and wakes the loop; the loop sends it otherwise.
-    mosquitto_disconnect_v5(mosq_, MQTT_RC_NORMAL_DISCONNECTION, nullptr);
     network_.join();
+    if (untold > 0) emit EventsDropped(untold);
 }
 
 }  // namespace vp::publish

@@ -52,7 +52,6 @@ Publisher::Publisher(MqttClient& client, state::PanelState& state, const QString
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &Publisher::Check);
     connect(&state_, &state::PanelState::Changed, this, &Publisher::StateChanged);
-    connect(&client_, &MqttClient::Connected, this, &Publisher::Republish);
     StateChanged();
 }
 
@@ -80,13 +79,6 @@ void Publisher::Send(const QJsonObject& object) {
     ++publishedCount_;
     sincePublish_.start();
     client_.Publish(topics_.state, Compact(object), 1, true);
-}
-
-void Publisher::Republish() {
-    // A broker that lost its retained topics, or a new one, learns the plant again at once; the
-    // client said online=true first.
-    state_.CaughtUp();
-    Send(StateObject(state_));
 }
 
 void Publisher::PublishEvent(state::List list, std::string_view raw) {

@@ -60,7 +60,6 @@ public:
 
 private:
     void StateChanged();
-    void Republish();
     void Send(const QJsonObject& object);
 
     MqttClient& client_;

@@ -136,7 +136,9 @@ private slots:
 
         QVERIFY(observer.RoundTrip());
         QVERIFY(observer.RoundTrip());
-        QCOMPARE(observer.heard["online"], (QList<QByteArray>{"true", "stopped"}));
+        // A retained topic's newer payload may replace one the observer had not taken yet.
+        QCOMPARE(observer.heard["online"].last(), QByteArray("stopped"));
+        QVERIFY(!observer.heard["online"].contains("false"));
     }
 
     void keepsTryingWhenTheBrokerIsDownAtStart() {
@@ -146,7 +148,7 @@ private slots:
         TestClient panel(broker.Url("plant"));
         QTRY_COMPARE(panel.states, QList<State>{State::Unreachable});
 
-        const int queued = MqttClient::kMaxUnacknowledged + 20;
+        const int queued = MqttClient::kMaxQueuedEvents + 20;
         for (int i = 0; i < queued; ++i) panel.Publish("events", QByteArray::number(i));
         panel.client->Publish("plant/events", "QoS 0", 0, false);
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
@@ -155,10 +157,10 @@ private slots:
 
         // The oldest messages up to the bound arrive, in order; the rest and QoS 0 were dropped.
         QList<QByteArray> expected;
-        for (int i = 0; i < MqttClient::kMaxUnacknowledged; ++i) expected << QByteArray::number(i);
+        for (int i = 0; i < MqttClient::kMaxQueuedEvents; ++i) expected << QByteArray::number(i);
         QVERIFY(panel.RoundTrip());
         QCOMPARE(panel.heard["events"], expected);
-        QCOMPARE(panel.client->DroppedCount(), queued - MqttClient::kMaxUnacknowledged + 1);
+        QCOMPARE(panel.client->DroppedCount(), queued - MqttClient::kMaxQueuedEvents + 1);
     }
 
     void tlsVerifiesTheBroker_data() {
@@ -179,7 +181,11 @@ private slots:
         QFETCH(QString, serverNames);
         QFETCH(QString, ca);
         QFETCH(bool, accepted);
-        Broker broker({.user = {}, .password = {}, .tls = true, .tlsNames = serverNames});
+        BrokerOptions brokerOptions;
+        brokerOptions.tls = true;
+        brokerOptions.tlsNames = serverNames;
+        brokerOptions.host = host;
+        Broker broker(brokerOptions);
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         MqttClient::Options options;
         options.tls.ca = ca.isEmpty() ? broker.CaFile() : ca;

@@ -32,7 +32,12 @@ struct BrokerOptions {
     bool tls = false;
     QString tlsNames = QStringLiteral("IP:127.0.0.1,DNS:localhost");  // the server's SAN
     QList<std::pair<QString, QString>> moreUsers = {};  // user and password, besides the one above
-    QString acl = {};  // the acl_file's text; empty: every client that is let in may do anything
+    // The acl_file's text (lines before any `user` line are for anonymous clients); empty: every
+    // client that is let in may do anything.
+    QString acl = {};
+    // The listeners' host: every address it resolves to is listened on, as the URLs that name
+    // it reach it (localhost may be ::1 first). Loopback names only.
+    QString host = QStringLiteral("127.0.0.1");
 };
 
 // A real mosquitto of the test's own, on 127.0.0.1 and free ports, with its own config, password
@@ -71,6 +76,7 @@ public:
     }
 
     quint16 port() const { return port_; }
+    quint16 tlsPort() const { return tlsPort_; }
     qint64 pid() const { return process_.processId(); }  // 0 while stopped
     QString Url(const QString& prefix) const {
         return QStringLiteral("mqtt://127.0.0.1:%1/%2").arg(port_).arg(prefix);
@@ -122,7 +128,12 @@ private:
     bool Prepare() {
         if (!dir_.isValid()) return Fail(QStringLiteral("no temporary folder"));
         port_ = Probe(0);
-        QString conf = QStringLiteral("persistence false\nlistener %1 127.0.0.1\n").arg(port_);
+        // Room for a test's bursts of QoS 1 messages to a subscriber (the default is 1000).
+        QString conf = QStringLiteral(
+                           "persistence false\nmax_queued_messages 100000\n"
+                           "listener %1 %2\n")
+                           .arg(port_)
+                           .arg(options_.host);
         if (options_.tls) {
             // A self-signed certificate: its own CA, and the one a client is told to trust.
             const QString req = QStringLiteral(
@@ -131,9 +142,9 @@ private:
             if (!Run("openssl", req.split(' ') << "subjectAltName=" + options_.tlsNames))
                 return false;
             tlsPort_ = Probe(0);
-            conf += QStringLiteral("listener %1 127.0.0.1\ncafile %2\ncertfile %3\nkeyfile %4\n")
+            conf += QStringLiteral("listener %1 %2\ncafile %3\ncertfile %4\nkeyfile %5\n")
                         .arg(tlsPort_)
-                        .arg(CaFile(), CaFile(), Path("server.key"));
+                        .arg(options_.host, CaFile(), CaFile(), Path("server.key"));
         }
         if (options_.user.isEmpty()) {
             conf += QStringLiteral("allow_anonymous true\n");
@@ -150,7 +161,7 @@ private:
         if (!options_.acl.isEmpty()) {
             QFile acl(Path("acl"));
             if (!acl.open(QIODevice::WriteOnly) || acl.write(options_.acl.toUtf8()) < 0)
-                return Fail(QStringLiteral("cannot write the acl file"));
+                return Fail(QStringLiteral("cannot write the ACL file"));
             conf += "acl_file " + Path("acl") + "\n";
         }
         // As root mosquitto would switch to its own user, who cannot read this private folder.
