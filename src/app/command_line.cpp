@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <limits>
 
+#include "app/config_file.h"
+
 namespace vp::app {
 
 namespace {
@@ -50,7 +52,16 @@ QString HelpText(const QCommandLineParser& parser) {
 
 }  // namespace
 
-Options ParseCommandLine(const QStringList& arguments) {
+Options ParseCommandLine(const QStringList& commandLine) {
+    // A plant's file first, the command line's own options over it.
+    std::optional<ConfigFile> config;
+    if (const auto path = ConfigFileArgument(commandLine)) {
+        QString why;
+        config = ReadConfigFile(*path, &why);
+        if (!config) return Fail(why);
+    }
+    const QStringList arguments = config ? WithConfigFile(commandLine, *config) : commandLine;
+
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Operator panel of the vacuum installation."));
     const QCommandLineOption help = parser.addHelpOption();
@@ -96,8 +107,12 @@ Options ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption key(QStringLiteral("mqtt-key"),
                                  QStringLiteral("Key of the client certificate (mqtts)."),
                                  QStringLiteral("FILE"));
+    const QCommandLineOption configFile(
+        QStringLiteral("config"),
+        QStringLiteral("Read a plant's settings from FILE; options given here override them."),
+        QStringLiteral("FILE"));
     parser.addOptions({port, screenshot, quitAfter, simulate, record, headless, publish, view,
-                       credentials, ca, cert, key});
+                       credentials, ca, cert, key, configFile});
     LetQtOptionsThrough(parser);
 
     if (!parser.parse(arguments)) return Fail(parser.errorText());
@@ -186,6 +201,7 @@ Options ParseCommandLine(const QStringList& arguments) {
     const bool tlsFiles = !options.tls.ca.isEmpty() || !options.tls.cert.isEmpty();
     if (tlsFiles && !(options.publish ? options.publish : options.view)->tls)
         return Fail("--mqtt-ca, --mqtt-cert and --mqtt-key want an mqtts:// URL");
+    if (config) options.logFolder = config->logFolder;
     return options;
 }
 

@@ -2,15 +2,18 @@
 // --headless itself, needing neither a display nor the window system's libraries, and hands
 // every other command line to vacuum-panel-window, the same program with the window.
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "app/command_line.h"
 #include "app/headless.h"
+#include "app/log_line.h"
 #include "app/panel.h"
 #include "app/publishing.h"
 #include "app/quit_signals.h"
+#include "app/service_notify.h"
 #include "sim/simulated_controller.h"
 #ifdef VP_NO_WINDOW
 #include <unistd.h>
@@ -32,7 +35,7 @@ namespace {
 using vp::app::Options;
 
 int Refuse(const char* what, const QString& why) {
-    std::fprintf(stderr, "vacuum-panel: %s: %s\n", what, qPrintable(why));
+    vp::app::LogLine(vp::app::Severity::Error, QLatin1String(what) + ": " + why);
     return 1;
 }
 
@@ -87,11 +90,12 @@ int RunPanel(const Options& options) {
         ports.insert(3, simulator->DevicePath());
     }
 
-    vp::app::Panel panel({.ports = ports, .window = !options.headless});
+    vp::app::Panel panel(
+        {.ports = ports, .window = !options.headless, .logFolder = options.logFolder});
     if (!options.record.isEmpty()) {
         if (const auto notice = panel.Record(options.record)) {
             // The panel works as well without a record: say so once and go on.
-            std::fprintf(stderr, "vacuum-panel: %s\n", qPrintable(*notice));
+            vp::app::LogLine(vp::app::Severity::Error, *notice);
             panel.linkDisplay().ShowStatusText(*notice);
         }
     }
@@ -101,11 +105,22 @@ int RunPanel(const Options& options) {
         if (const auto why = publishing->Start()) return Refuse("cannot publish", *why);
     }
     std::unique_ptr<vp::app::Headless> headless;
+    std::unique_ptr<vp::app::ServiceNotify> service;
     int status = 0;
     if (options.headless) {
         headless = std::make_unique<vp::app::Headless>(panel);
+        service = std::make_unique<vp::app::ServiceNotify>();
+        QObject::connect(headless.get(), &vp::app::Headless::LinkSaid, service.get(),
+                         &vp::app::ServiceNotify::SetLink);
+        if (publishing)
+            QObject::connect(&publishing->client(), &vp::publish::MqttClient::BrokerStateChanged,
+                             service.get(), [&service](auto state, const QString& detail) {
+                                 service->SetBroker(vp::app::BrokerStateText(state, detail));
+                             });
         // Port 3, where the window starts, unless only other ports are mapped.
         headless->Start(ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey());
+        // The port has had its first try and the broker's client runs: the service is up.
+        service->Ready();
     } else {
 #ifndef VP_NO_WINDOW
         panel.window()->show();
@@ -114,6 +129,7 @@ int RunPanel(const Options& options) {
     }
     QuitAfter(options);
     const int code = QCoreApplication::exec();
+    if (service) service->Stopping();
     if (publishing) publishing->Stop();
     return code != 0 ? code : status;
 }
@@ -144,7 +160,12 @@ int main(int argc, char* argv[]) {
     // option are answered without one.
     const Options options = vp::app::ParseCommandLine(vp::app::ArgumentList(argc, argv));
     if (options.exitCode) {
-        std::fputs(qPrintable(options.message), options.exitCode == 0 ? stdout : stderr);
+        if (*options.exitCode == 0)
+            std::fputs(qPrintable(options.message), stdout);
+        else  // a service's bad configuration, read in the journal
+            vp::app::LogLine(
+                vp::app::Severity::Error,
+                QString(options.message).remove(QRegularExpression("^vacuum-panel: |\\n$")));
         return *options.exitCode;
     }
     if (options.headless) {
