@@ -31,14 +31,15 @@ void Headless::tmrReconnect_Timer() {
 }
 
 void Headless::Say(Severity severity, const QString& line) {
-    // A port that stays away gives the same text at every try: once is enough.
-    if (line == said_) return;
-    said_ = line;
     LogLine(severity, line);
     emit LinkSaid(line);
 }
 
 void Headless::SayPort(const QString& line) {
+    // A port that stays away gives the same text at every try, between the link's own lines:
+    // once is enough.
+    if (line == portSaid_) return;
+    portSaid_ = line;
     // The port's own texts: its opening and closing are news, anything else a failure.
     const bool news = line.endsWith(QLatin1String(" open successfully")) ||
                       line.endsWith(QLatin1String(" closed"));
@@ -48,10 +49,12 @@ void Headless::SayPort(const QString& line) {
 void Headless::Watch(bool open) {
     if (open_ != open) {
         open_ = open;
-        if (open)
+        if (open) {
+            portSaid_.clear();  // a failure after this connection is news again
             Say(Severity::Info, "link connected: " + panel_.link().ComText());
-        else
+        } else {
             Say(Severity::Warning, QStringLiteral("link closed"));
+        }
     }
     if (stale_ && !panel_.state().Link.stale) {
         stale_ = false;

@@ -37,7 +37,7 @@ private:
     void LogTicked();
 
     Panel& panel_;
-    QString said_;
+    QString portSaid_;
     std::optional<bool> open_;
     bool stale_ = false;
     QString logNotice_;  // the pressure log's failure last said, empty while it writes
