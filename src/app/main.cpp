@@ -2,7 +2,6 @@
 // --headless itself, needing neither a display nor the window system's libraries, and hands
 // every other command line to vacuum-panel-window, the same program with the window.
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -34,9 +33,9 @@ namespace {
 
 using vp::app::Options;
 
-int Refuse(const char* what, const QString& why) {
+int Refuse(const char* what, const QString& why, int code = 1) {
     vp::app::LogLine(vp::app::Severity::Error, QLatin1String(what) + ": " + why);
-    return 1;
+    return code;
 }
 
 void QuitAfter(const Options& options) {
@@ -102,7 +101,8 @@ int RunPanel(const Options& options) {
     std::unique_ptr<vp::app::Publishing> publishing;
     if (options.publish) {
         publishing = std::make_unique<vp::app::Publishing>(panel, *options.publish, options);
-        if (const auto why = publishing->Start()) return Refuse("cannot publish", *why);
+        // Files that cannot be used are the configuration's fault, which a restart cannot mend.
+        if (const auto why = publishing->Start()) return Refuse("cannot publish", *why, 2);
     }
     std::unique_ptr<vp::app::Headless> headless;
     std::unique_ptr<vp::app::ServiceNotify> service;
@@ -160,12 +160,13 @@ int main(int argc, char* argv[]) {
     // option are answered without one.
     const Options options = vp::app::ParseCommandLine(vp::app::ArgumentList(argc, argv));
     if (options.exitCode) {
-        if (*options.exitCode == 0)
+        if (*options.exitCode == 0) {
             std::fputs(qPrintable(options.message), stdout);
-        else  // a service's bad configuration, read in the journal
-            vp::app::LogLine(
-                vp::app::Severity::Error,
-                QString(options.message).remove(QRegularExpression("^vacuum-panel: |\\n$")));
+        } else {  // a service's bad configuration, read in the journal
+            QString line = options.message.trimmed();
+            if (line.startsWith(QLatin1String("vacuum-panel: "))) line.remove(0, 14);
+            vp::app::LogLine(vp::app::Severity::Error, line);
+        }
         return *options.exitCode;
     }
     if (options.headless) {
