@@ -51,7 +51,8 @@ void ServiceNotify::tmrWatchdog_Timer() {
 }
 
 void ServiceNotify::SendStatus() {
-    QString status = QStringLiteral("link ") + (link_.isEmpty() ? QStringLiteral("?") : link_);
+    // The link's lines name it themselves ("link connected: ...", "Port 3 open failed").
+    QString status = link_.isEmpty() ? QStringLiteral("link not tried yet") : link_;
     if (!broker_.isEmpty()) status += QStringLiteral("; broker ") + broker_;
     if (status == sent_) return;
     sent_ = status;

@@ -17,7 +17,8 @@ public:
 
     void Ready();
     void Stopping();
-    // The last word on each side; the manager shows "link ...; broker ..." as the status.
+    // The last word on each side; the manager shows "link connected: ...; broker connected: ..."
+    // as the status.
     void SetLink(const QString& text);
     void SetBroker(const QString& text);
 

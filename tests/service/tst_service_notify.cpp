@@ -172,12 +172,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(socket.First("READY=1") >= 0, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(socket.Count("WATCHDOG=1") >= 3, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(
-            socket.First("STATUS=link link connected: Com3,115200,n,8,1; broker connected: "
+            socket.First("STATUS=link connected: Com3,115200,n,8,1; broker connected: "
                          "127.0.0.1:" +
                          QByteArray::number(broker.port())) >= 0,
             kWait);
         // The link's first word came before ready: its port had had its try.
-        QVERIFY(socket.First("READY=1") > socket.First("STATUS=link Port 3 open successfully"));
+        QVERIFY(socket.First("READY=1") > socket.First("STATUS=Port 3 open successfully"));
 
         ::kill(pid_t(gateway.process.processId()), SIGTERM);
         QVERIFY(gateway.Ended());
