@@ -84,13 +84,14 @@ write_conf "device = $device" "publish = mqtt://127.0.0.1:$port/$prefix" \
 exec_start=$(sed -n 's/^ExecStart=//p' "$unit" | sed "s/%i/$plant/g")
 working=$(sed -n 's/^WorkingDirectory=//p' "$unit" | sed "s|%S|/var/lib|; s/%i/$plant/g")
 [ "$working" = "$state" ] || fail "the unit works in $working"
+# Run in a subshell of its own, which becomes the program (so $! is the gateway's process id).
 as_service() {
-    (cd "$working" && exec env -i PATH=/usr/bin:/bin setpriv --reuid=vacuum-panel \
+    cd "$working" && exec env -i PATH=/usr/bin:/bin setpriv --reuid=vacuum-panel \
         --regid=vacuum-panel --groups=dialout --inh-caps=-all --bounding-set=-all \
-        --no-new-privs "$@")
+        --no-new-privs "$@"
 }
 # shellcheck disable=SC2086 # the unit's command line, split as systemd splits it
-as_service $exec_start 2> "$work/gateway.err" &
+(as_service $exec_start) 2> "$work/gateway.err" &
 gateway=$!
 pids+=($gateway)
 within 30 published_live || fail "the gateway run as its service published no live plant"
@@ -106,7 +107,7 @@ grep -q '^vacuum-panel: link connected: ' "$work/gateway.err" || fail "no line f
 write_conf "device = $device" "speed = 9600"
 code=0
 # shellcheck disable=SC2086
-as_service $exec_start 2> "$work/gateway.err" || code=$?
+(as_service $exec_start) 2> "$work/gateway.err" || code=$?
 [ $code -eq 2 ] && [ "$(cat "$work/gateway.err")" = "vacuum-panel: $conf:2: speed: unknown key" ] ||
     fail "a bad configuration ended with $code"
 # A device it may not open is retried, and said once.
@@ -115,7 +116,7 @@ chmod 0600 "$device"
 write_conf "device = $device"
 code=0
 # shellcheck disable=SC2086
-as_service timeout 7 $exec_start 2> "$work/gateway.err" || code=$?
+(as_service timeout 7 $exec_start) 2> "$work/gateway.err" || code=$?
 [ $code -eq 124 ] || fail "the gateway gave up on a device it may not open ($code)"
 [ "$(grep -c '^vacuum-panel: Port 3 ' "$work/gateway.err")" -eq 1 ] ||
     fail "a device it may not open is not said once"
