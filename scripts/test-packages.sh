@@ -63,8 +63,17 @@ diff <(cd "$work/prefix" && find . ! -type d | sed 's|^\./||' | sort) \
     fail "cmake --install and the packages differ (< prefix, > packages)"
 
 purge
-# The gateway alone first, as a plant PC without a screen gets it.
+# The gateway alone first, as a plant PC without a screen gets it: neither what apt pulls in for
+# it nor what the installed program loads is of the window system.
+dpkg-query -W -f='${Package} ${db:Status-Status}\n' | awk '$2 == "installed" {print $1}' |
+    sort > "$work/before"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$gateway_deb"
+dpkg-query -W -f='${Package} ${db:Status-Status}\n' | awk '$2 == "installed" {print $1}' |
+    sort | comm -13 "$work/before" - > "$work/pulled"
+echo "installing vacuum-panel-gateway pulled in: $(tr '\n' ' ' < "$work/pulled")"
+grep -E "$window_system" "$work/pulled" && fail "installing the gateway pulled in the window system"
+ldd /usr/bin/vacuum-panel | grep -E 'libX11|libxcb|libQt6Gui|libQt6Widgets' &&
+    fail "the gateway's program links the window system"
 bash scripts/test-gateway-service.sh build-pkg/bin/vacuum-controller-sim ||
     fail "the gateway's service"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$panel_deb" "$trend_deb"
