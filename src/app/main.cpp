@@ -98,25 +98,26 @@ int RunPanel(const Options& options) {
             panel.linkDisplay().ShowStatusText(*notice);
         }
     }
+    // The service manager hears of the broker from its first state on.
+    std::unique_ptr<vp::app::ServiceNotify> service;
+    if (options.headless) service = std::make_unique<vp::app::ServiceNotify>();
     std::unique_ptr<vp::app::Publishing> publishing;
     if (options.publish) {
         publishing = std::make_unique<vp::app::Publishing>(panel, *options.publish, options);
-        // Files that cannot be used are the configuration's fault, which a restart cannot mend.
-        if (const auto why = publishing->Start()) return Refuse("cannot publish", *why, 2);
-    }
-    std::unique_ptr<vp::app::Headless> headless;
-    std::unique_ptr<vp::app::ServiceNotify> service;
-    int status = 0;
-    if (options.headless) {
-        headless = std::make_unique<vp::app::Headless>(panel);
-        service = std::make_unique<vp::app::ServiceNotify>();
-        QObject::connect(headless.get(), &vp::app::Headless::LinkSaid, service.get(),
-                         &vp::app::ServiceNotify::SetLink);
-        if (publishing)
+        if (service)
             QObject::connect(&publishing->client(), &vp::publish::MqttClient::BrokerStateChanged,
                              service.get(), [&service](auto state, const QString& detail) {
                                  service->SetBroker(vp::app::BrokerStateText(state, detail));
                              });
+        // Files that cannot be used are the configuration's fault, which a restart cannot mend.
+        if (const auto why = publishing->Start()) return Refuse("cannot publish", *why, 2);
+    }
+    std::unique_ptr<vp::app::Headless> headless;
+    int status = 0;
+    if (options.headless) {
+        headless = std::make_unique<vp::app::Headless>(panel);
+        QObject::connect(headless.get(), &vp::app::Headless::LinkSaid, service.get(),
+                         &vp::app::ServiceNotify::SetLink);
         // Port 3, where the window starts, unless only other ports are mapped.
         headless->Start(ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey());
         // The port has had its first try and the broker's client runs: the service is up.
