@@ -50,7 +50,9 @@ void Headless::Watch(bool open) {
     if (open_ != open) {
         open_ = open;
         if (open) {
-            portSaid_.clear();  // a failure after this connection is news again
+            // A failure after this connection is news again.
+            portSaid_.clear();
+            ForgetRepeatedMessage();
             Say(Severity::Info, "link connected: " + panel_.link().ComText());
         } else {
             Say(Severity::Warning, QStringLiteral("link closed"));

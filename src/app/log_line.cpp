@@ -4,9 +4,32 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QMutex>
 #include <cstdio>
+#include <cstdlib>
 
 namespace vp::app {
+
+namespace {
+// Qt's messages may come from the broker client's thread as well.
+QMutex lastMutex;
+QString lastMessage;
+
+void QtMessageLine(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    {
+        const QMutexLocker lock(&lastMutex);
+        if (message == lastMessage && type != QtFatalMsg) return;
+        lastMessage = message;
+    }
+    const Severity severity = type == QtWarningMsg                          ? Severity::Warning
+                              : type == QtCriticalMsg || type == QtFatalMsg ? Severity::Error
+                                                                            : Severity::Info;
+    // The parts name the program themselves, as the line does already.
+    static const QString kName = QStringLiteral("vacuum-panel: ");
+    LogLine(severity, message.startsWith(kName) ? message.mid(kName.size()) : message);
+    if (type == QtFatalMsg) std::abort();
+}
+}  // namespace
 
 bool StandardErrorIsJournal() {
     // "device:inode" of the stream; a stderr redirected since then is not the journal any more.
@@ -30,6 +53,15 @@ void LogLine(Severity severity, const QString& text) {
     line += '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
     std::fflush(stderr);
+}
+
+void LogQtMessages() {
+    qInstallMessageHandler(QtMessageLine);
+}
+
+void ForgetRepeatedMessage() {
+    const QMutexLocker lock(&lastMutex);
+    lastMessage.clear();
 }
 
 }  // namespace vp::app

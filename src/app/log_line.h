@@ -16,4 +16,10 @@ bool StandardErrorIsJournal();
 // the gateway writes about its link, its broker and its files goes through here.
 void LogLine(Severity severity, const QString& text);
 
+// Qt's own messages and those of the parts below (a device this user may not open) through
+// LogLine too, a warning as a warning; the same message again, as a retry repeats it, is left out
+// until another comes or ForgetRepeatedMessage is called.
+void LogQtMessages();
+void ForgetRepeatedMessage();
+
 }  // namespace vp::app

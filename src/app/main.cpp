@@ -174,6 +174,7 @@ int main(int argc, char* argv[]) {
         // No window system at all: a rack PC has no display.
         QCoreApplication app(argc, argv);
         Name(app);
+        vp::app::LogQtMessages();
         vp::app::QuitOnTermination();
         return RunPanel(options);
     }

@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include "app/headless.h"
+#include "app/log_line.h"
 #include "app/panel.h"
 #include "app/service_notify.h"
 #include "support/broker.h"
@@ -84,6 +85,26 @@ QByteArray ReadFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// This process's own standard error into a file for the test's reading, for as long as it lives.
+class StandardErrorToFile {
+public:
+    explicit StandardErrorToFile(const QString& path) : file_(path) {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        if (file_.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            ::dup2(file_.handle(), STDERR_FILENO);
+    }
+    ~StandardErrorToFile() {
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+
+private:
+    QFile file_;
+    int saved_ = -1;
+};
 
 // vacuum-panel as a service manager starts it: standard error into a file of the test's.
 struct Program {
@@ -236,18 +257,12 @@ private slots:
         const QString err = dir_.filePath(QStringLiteral("log.err"));
         vp::app::Panel panel({.ports = {}, .clock = nullptr, .window = false, .logFolder = folder});
         vp::app::Headless headless(panel);
-        // This process's own standard error, into a file for the test's reading.
-        fflush(stderr);
-        const int saved = ::dup(STDERR_FILENO);
-        QFile file(err);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        ::dup2(file.handle(), STDERR_FILENO);
-        for (int minute = 0; minute < 3; ++minute) panel.tmrLogData_Timer();
-        QVERIFY(QDir().mkpath(folder));
-        for (int minute = 0; minute < 2; ++minute) panel.tmrLogData_Timer();
-        fflush(stderr);
-        ::dup2(saved, STDERR_FILENO);
-        ::close(saved);
+        {
+            StandardErrorToFile capture(err);
+            for (int minute = 0; minute < 3; ++minute) panel.tmrLogData_Timer();
+            QVERIFY(QDir().mkpath(folder));
+            for (int minute = 0; minute < 2; ++minute) panel.tmrLogData_Timer();
+        }
 
         const QList<QByteArray> lines = ReadFile(err).split('\n');
         QCOMPARE(lines.size(), 3);
@@ -255,6 +270,32 @@ private slots:
                  lines[0].constData());
         QCOMPARE(lines[1], "vacuum-panel: pressure log written again");
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 1);
+    }
+
+    // The parts' own warnings (a device the service's user may not open, at every retry) reach
+    // the journal as warnings, once while they repeat.
+    void qtMessagesOnceWithTheirPriority() {
+        const QString err = dir_.filePath(QStringLiteral("qt.err"));
+        {
+            StandardErrorToFile capture(err);
+            qputenv("JOURNAL_STREAM", StreamOf(err));
+            vp::app::LogQtMessages();
+            const char* denied = "vacuum-panel: no permission to open /dev/ttyUSB0";
+            qWarning("%s", denied);
+            qWarning("%s", denied);  // the next retry
+            qCritical("lost");
+            qWarning("%s", denied);
+            vp::app::ForgetRepeatedMessage();  // the line was up in between
+            qWarning("%s", denied);
+            qInfo("news");
+            qInstallMessageHandler(nullptr);
+            qunsetenv("JOURNAL_STREAM");
+        }
+        QCOMPARE(ReadFile(err), QByteArray("<4>no permission to open /dev/ttyUSB0\n"
+                                           "<3>lost\n"
+                                           "<4>no permission to open /dev/ttyUSB0\n"
+                                           "<4>no permission to open /dev/ttyUSB0\n"
+                                           "<6>news\n"));
     }
 
 private:
