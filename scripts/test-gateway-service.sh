@@ -118,7 +118,8 @@ code=0
 # shellcheck disable=SC2086
 (as_service timeout 7 $exec_start) 2> "$work/gateway.err" || code=$?
 [ $code -eq 124 ] || fail "the gateway gave up on a device it may not open ($code)"
-[ "$(grep -c '^vacuum-panel: Port 3 ' "$work/gateway.err")" -eq 1 ] ||
+[ "$(grep -c '^vacuum-panel: Port 3 ' "$work/gateway.err")" -eq 1 ] &&
+    [ "$(grep -c "^vacuum-panel: no permission to open $device" "$work/gateway.err")" -eq 1 ] ||
     fail "a device it may not open is not said once"
 
 if [ "$(ps -p 1 -o comm=)" != systemd ] || [ ! -d /run/systemd/system ]; then
