@@ -36,7 +36,7 @@ is_png() { [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a 
 # The changelog is written by hand: it must not fall behind the project's version.
 [ "$(dpkg-parsechangelog -l packaging/changelog -S Version)" = "$version" ] ||
     fail "packaging/changelog does not start with version $version"
-# The reason for two packages: only the trend viewer needs Qt Charts.
+# One reason for the split: only the trend viewer needs Qt Charts.
 dpkg-deb -f "$panel_deb" Depends | grep -q libqt6charts && fail "vacuum-panel depends on Qt Charts"
 dpkg-deb -f "$trend_deb" Depends | grep -q libqt6charts || fail "vacuum-trend lacks Qt Charts"
 for deb in "${debs[@]}"; do
