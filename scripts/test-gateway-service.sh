@@ -71,6 +71,10 @@ pids+=($!)
 within 10 test -L "$work/controller" || fail "the simulator made no pseudo-terminal"
 device=$(readlink -f "$work/controller")
 chown vacuum-panel "$device"
+# A lock file of a root process now gone, left for the same pseudo-terminal number, is one the
+# service's user may not remove (the lock folder is sticky): it would read as the port in use.
+lock=/run/lock/LCK..$(tr / _ <<< "${device#/dev/}")
+if [ -e "$lock" ] && ! kill -0 "$(head -n 1 "$lock")" 2> /dev/null; then rm -f "$lock"; fi
 
 # The unit's folders as StateDirectory= makes them, its configuration, and its ExecStart.
 install -d -o vacuum-panel -g vacuum-panel -m 0750 "$state" "$state/log"
