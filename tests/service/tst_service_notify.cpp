@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 
 #include "app/headless.h"
 #include "app/log_line.h"
