@@ -15,7 +15,11 @@ CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export CXXFLAGS LDFLAGS
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVP_TEST_DIRS= -DVP_BENCH=OFF
+# A compiler cache, where there is one, makes a second packaging of the same sources quick.
+launcher=()
+if command -v ccache > /dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVP_TEST_DIRS= -DVP_BENCH=OFF \
+    "${launcher[@]}"
 nice -n 10 cmake --build "$build"
 mkdir -p "$out"
 (cd "$build" && cpack -B "$out")

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <limits>
 
+#include "app/config_file.h"
 #include "publish/tls_files.h"
 
 namespace vp::app {
@@ -52,7 +53,16 @@ QString HelpText(const QCommandLineParser& parser) {
 
 }  // namespace
 
-Options ParseCommandLine(const QStringList& arguments) {
+Options ParseCommandLine(const QStringList& commandLine) {
+    // A plant's file first, the command line's own options over it.
+    std::optional<ConfigFile> config;
+    if (const auto path = ConfigFileArgument(commandLine)) {
+        QString why;
+        config = ReadConfigFile(*path, &why);
+        if (!config) return Fail(why);
+    }
+    const QStringList arguments = config ? WithConfigFile(commandLine, *config) : commandLine;
+
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Operator panel of the vacuum installation."));
     const QCommandLineOption help = parser.addHelpOption();
@@ -99,8 +109,12 @@ Options ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption key(QStringLiteral("mqtt-key"),
                                  QStringLiteral("Key of the client certificate (mqtts)."),
                                  QStringLiteral("FILE"));
+    const QCommandLineOption configFile(
+        QStringLiteral("config"),
+        QStringLiteral("Read a plant's settings from FILE; options given here override them."),
+        QStringLiteral("FILE"));
     parser.addOptions({port, screenshot, quitAfter, simulate, record, headless, publish, view,
-                       credentials, ca, cert, key});
+                       credentials, ca, cert, key, configFile});
     LetQtOptionsThrough(parser);
 
     if (!parser.parse(arguments)) return Fail(parser.errorText());
@@ -200,6 +214,7 @@ Options ParseCommandLine(const QStringList& arguments) {
     if (tlsFiles && !(options.publish ? options.publish : options.view)->tls)
         return Fail("--mqtt-ca, --mqtt-cert and --mqtt-key want an mqtts:// URL");
     if (const auto fault = publish::CheckTlsFiles(options.tls)) return Fail(*fault);
+    if (config) options.logFolder = config->logFolder;
     return options;
 }
 

@@ -22,6 +22,7 @@ struct Options {
     std::optional<publish::BrokerUrl> view;           // --view URL: a window fed from the broker
     std::optional<publish::Credentials> credentials;  // --mqtt-credentials FILE
     publish::TlsFiles tls;                            // --mqtt-ca, --mqtt-cert, --mqtt-key
+    QString logFolder;  // the daily pressure files' folder, from --config; empty: ./log
     // Set when the program must end at once: 0 after --help/--version, 2 on a bad command line;
     // message is what to print (stdout for 0, stderr for 2).
     std::optional<int> exitCode;
@@ -29,9 +30,10 @@ struct Options {
 };
 
 // Reads the command line before any window system is needed, so that --help, --version and a
-// bad option are answered without a display. Qt's own options (-platform, -display, -style and
-// the like) are let through for the application object that comes after.
-Options ParseCommandLine(const QStringList& arguments);
+// bad option are answered without a display. --config FILE puts a plant's file beneath it. Qt's own
+// options (-platform, -display, -style and the like) are let through for the application object
+// that comes after.
+Options ParseCommandLine(const QStringList& commandLine);
 
 // The arguments as main receives them, in the local 8-bit encoding.
 QStringList ArgumentList(int argc, char* argv[]);

@@ -9,9 +9,11 @@
 
 #include "app/command_line.h"
 #include "app/headless.h"
+#include "app/log_line.h"
 #include "app/panel.h"
 #include "app/publishing.h"
 #include "app/quit_signals.h"
+#include "app/service_notify.h"
 #include "sim/simulated_controller.h"
 #ifdef VP_NO_WINDOW
 #include <unistd.h>
@@ -32,9 +34,9 @@ namespace {
 
 using vp::app::Options;
 
-int Refuse(const char* what, const QString& why) {
-    std::fprintf(stderr, "vacuum-panel: %s: %s\n", what, qPrintable(why));
-    return 1;
+int Refuse(const char* what, const QString& why, int code = 1) {
+    vp::app::LogLine(vp::app::Severity::Error, QLatin1String(what) + ": " + why);
+    return code;
 }
 
 void QuitAfter(const Options& options) {
@@ -88,25 +90,39 @@ int RunPanel(const Options& options) {
         ports.insert(3, simulator->DevicePath());
     }
 
-    vp::app::Panel panel({.ports = ports, .window = !options.headless});
+    vp::app::Panel panel(
+        {.ports = ports, .window = !options.headless, .logFolder = options.logFolder});
     if (!options.record.isEmpty()) {
         if (const auto notice = panel.Record(options.record)) {
             // The panel works as well without a record: say so once and go on.
-            std::fprintf(stderr, "vacuum-panel: %s\n", qPrintable(*notice));
+            vp::app::LogLine(vp::app::Severity::Error, *notice);
             panel.linkDisplay().ShowStatusText(*notice);
         }
     }
+    // The service manager hears of the broker from its first state on.
+    std::unique_ptr<vp::app::ServiceNotify> service;
+    if (options.headless) service = std::make_unique<vp::app::ServiceNotify>();
     std::unique_ptr<vp::app::Publishing> publishing;
     if (options.publish) {
         publishing = std::make_unique<vp::app::Publishing>(panel, *options.publish, options);
-        if (const auto why = publishing->Start()) return Refuse("cannot publish", *why);
+        if (service)
+            QObject::connect(&publishing->client(), &vp::publish::MqttClient::BrokerStateChanged,
+                             service.get(), [&service](auto state, const QString& detail) {
+                                 service->SetBroker(vp::app::BrokerStateText(state, detail));
+                             });
+        // Files that cannot be used are the configuration's fault, which a restart cannot mend.
+        if (const auto why = publishing->Start()) return Refuse("cannot publish", *why, 2);
     }
     std::unique_ptr<vp::app::Headless> headless;
     int status = 0;
     if (options.headless) {
         headless = std::make_unique<vp::app::Headless>(panel);
+        QObject::connect(headless.get(), &vp::app::Headless::LinkSaid, service.get(),
+                         &vp::app::ServiceNotify::SetLink);
         // Port 3, where the window starts, unless only other ports are mapped.
         headless->Start(ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey());
+        // The port has had its first try and the broker's client runs: the service is up.
+        service->Ready();
     } else {
 #ifndef VP_NO_WINDOW
         panel.window()->show();
@@ -115,6 +131,7 @@ int RunPanel(const Options& options) {
     }
     QuitAfter(options);
     const int code = QCoreApplication::exec();
+    if (service) service->Stopping();
     if (publishing) publishing->Stop();
     return code != 0 ? code : status;
 }
@@ -187,13 +204,20 @@ int main(int argc, char* argv[]) {
     // option are answered without one.
     const Options options = vp::app::ParseCommandLine(vp::app::ArgumentList(argc, argv));
     if (options.exitCode) {
-        std::fputs(qPrintable(options.message), options.exitCode == 0 ? stdout : stderr);
+        if (*options.exitCode == 0) {
+            std::fputs(qPrintable(options.message), stdout);
+        } else {  // a service's bad configuration, read in the journal
+            QString line = options.message.trimmed();
+            if (line.startsWith(QLatin1String("vacuum-panel: "))) line.remove(0, 14);
+            vp::app::LogLine(vp::app::Severity::Error, line);
+        }
         return *options.exitCode;
     }
     if (options.headless) {
         // No window system at all: a rack PC has no display.
         QCoreApplication app(argc, argv);
         Name(app);
+        vp::app::LogQtMessages();
         vp::app::QuitOnTermination();
         return RunPanel(options);
     }

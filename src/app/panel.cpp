@@ -10,7 +10,8 @@ namespace vp::app {
 Panel::Panel(Options options)
     : tmrLogData(new QTimer(this)),
       link_(std::move(options.ports)),
-      log_(options.clock ? *options.clock : systemClock_) {
+      log_(options.clock ? *options.clock : systemClock_, options.logFolder,
+           options.logFolder.isEmpty() ? QStringLiteral("log") : QString()) {
     tmrLogData->setObjectName(QStringLiteral("tmrLogData"));
     tmrLogData->setInterval(60000);
     connect(tmrLogData, &QTimer::timeout, this, &Panel::tmrLogData_Timer);
@@ -63,7 +64,10 @@ void Panel::tmrLogData_Timer() {
     std::array<QByteArray, 4> pressures;
     for (std::size_t i = 0; i < pressures.size(); ++i)
         pressures[i] = QByteArray::fromStdString(state_.LastPressures[i]);
-    if (const auto notice = log_.Tick(pressures)) linkDisplay_.ShowStatusText(*notice);
+    if (const auto notice = log_.Tick(pressures)) {
+        linkDisplay_.ShowStatusText(*notice);
+        emit PressureLogFailed(*notice);
+    }
     emit PressuresLogged();
 }
 

@@ -29,6 +29,7 @@ public:
         link::PortNames ports{};
         const logging::Clock* clock = nullptr;  // the system's when null
         bool window = true;
+        QString logFolder{};  // the daily files' folder; empty: ./log at each tick
     };
     explicit Panel(Options options);
     ~Panel() override;
@@ -49,6 +50,8 @@ signals:
     void NewsArrived(vp::state::List list, std::string_view message);
     // The log tick took the four pressures (state().LastPressures).
     void PressuresLogged();
+    // The log tick could not write: the status box's notice, emitted before PressuresLogged.
+    void PressureLogFailed(const QString& notice);
 
 private:
     state::PanelState state_;

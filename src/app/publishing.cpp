@@ -1,7 +1,6 @@
 #include "app/publishing.h"
 
-#include <cstdio>
-
+#include "app/log_line.h"
 #include "app/panel.h"
 #include "publish/state_reader.h"
 
@@ -22,7 +21,18 @@ const char* Word(publish::MqttClient::BrokerState state) {
     }
     return "?";
 }
+
+// A broker away is retried; one that refuses wants an administrator.
+Severity SeverityOf(publish::MqttClient::BrokerState state) {
+    using State = publish::MqttClient::BrokerState;
+    if (state == State::Refused) return Severity::Error;
+    return state == State::Unreachable ? Severity::Warning : Severity::Info;
+}
 }  // namespace
+
+QString BrokerStateText(publish::MqttClient::BrokerState state, const QString& detail) {
+    return QLatin1String(Word(state)) + (detail.isEmpty() ? QString() : ": " + detail);
+}
 
 publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const Options& options,
                                            bool will) {
@@ -49,8 +59,7 @@ publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const 
 void ReportBrokerState(publish::MqttClient& client) {
     QObject::connect(&client, &publish::MqttClient::BrokerStateChanged, &client,
                      [](publish::MqttClient::BrokerState state, const QString& detail) {
-                         std::fprintf(stderr, "vacuum-panel: broker %s%s%s\n", Word(state),
-                                      detail.isEmpty() ? "" : ": ", qPrintable(detail));
+                         LogLine(SeverityOf(state), "broker " + BrokerStateText(state, detail));
                      });
     QObject::connect(&client, &publish::MqttClient::PublishRefused, &client,
                      [](const QString& topic, const QString& reason) {

@@ -15,6 +15,9 @@ class Panel;
 publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const Options& options,
                                            bool will);
 
+// "connected: 127.0.0.1:1883" and the like.
+QString BrokerStateText(publish::MqttClient::BrokerState state, const QString& detail);
+
 // Prints the broker's state on standard error, once per change, and what the client could not
 // deliver: the status box belongs to the serial line.
 void ReportBrokerState(publish::MqttClient& client);

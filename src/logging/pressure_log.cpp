@@ -45,8 +45,8 @@ bool WriteAll(QFile& file, const QByteArray& text) {
 
 }  // namespace
 
-PressureLog::PressureLog(const Clock& clock, QString folder)
-    : clock_(clock), folder_(std::move(folder)) {}
+PressureLog::PressureLog(const Clock& clock, QString folder, QString subfolder)
+    : clock_(clock), folder_(std::move(folder)), subfolder_(std::move(subfolder)) {}
 
 QString PressureLog::FilePath() const {
     return FilePathFor(clock_.ShortDateText());
@@ -55,8 +55,9 @@ QString PressureLog::FilePath() const {
 QString PressureLog::FilePathFor(const QString& dateText) const {
     // The current directory is looked up at each tick: the operator may start the panel anywhere.
     const QDir base(folder_.isEmpty() ? QDir::currentPath() : folder_);
+    const QString name = FileNameSafe(dateText) + QStringLiteral(".dat");
     return QDir::toNativeSeparators(
-        base.filePath(QStringLiteral("log/") + FileNameSafe(dateText) + QStringLiteral(".dat")));
+        base.filePath(subfolder_.isEmpty() ? name : subfolder_ + QLatin1Char('/') + name));
 }
 
 std::optional<QString> PressureLog::Tick(const std::array<QByteArray, 4>& pressures) {

@@ -13,8 +13,10 @@ namespace vp::logging {
 // a record a tick. The folder "log" is never created here: its absence is reported, not mended.
 class PressureLog {
 public:
-    // folder: where "log" is looked for; empty means the current directory at each tick.
-    explicit PressureLog(const Clock& clock, QString folder = {});
+    // folder: where "log" is looked for; empty means the current directory at each tick. A
+    // service names the daily files' folder itself: subfolder empty.
+    explicit PressureLog(const Clock& clock, QString folder = {},
+                         QString subfolder = QStringLiteral("log"));
 
     // Appends one record of the four pressure texts (TG1, 1G1, 2G1, 1G3), writing the three
     // header lines first when the day's file does not exist. Returns the operator's notice
@@ -30,6 +32,7 @@ private:
 
     const Clock& clock_;
     QString folder_;
+    QString subfolder_;
 };
 
 }  // namespace vp::logging

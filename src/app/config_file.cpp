@@ -1,0 +1,165 @@
+#include "app/config_file.h"
+
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QHash>
+#include <QSettings>
+#include <array>
+
+#include "publish/broker_url.h"
+#include "publish/credentials.h"
+
+namespace vp::app {
+
+namespace {
+
+// A plant's few lines; anything much bigger was not meant as one.
+constexpr qint64 kMaxFileSize = 64 * 1024;
+
+enum class Check { Text, Url, Credentials, Readable };
+
+struct Key {
+    const char* name;
+    const char* option;  // the command-line option it stands for; null for none
+    Check check;
+};
+
+constexpr std::array kKeys{
+    Key{"device", "port", Check::Text},
+    Key{"publish", "publish", Check::Url},
+    Key{"mqtt-credentials", "mqtt-credentials", Check::Credentials},
+    Key{"mqtt-ca", "mqtt-ca", Check::Readable},
+    Key{"mqtt-cert", "mqtt-cert", Check::Readable},
+    Key{"mqtt-key", "mqtt-key", Check::Readable},
+    Key{"log-folder", nullptr, Check::Text},
+    Key{"record", "record", Check::Text},
+};
+
+const Key* Known(const QString& name) {
+    for (const Key& key : kKeys)
+        if (name == QLatin1String(key.name)) return &key;
+    return nullptr;
+}
+
+std::optional<QString> Problem(const QString& value, Check check) {
+    if (value.isEmpty()) return QStringLiteral("empty value");
+    QString why;
+    switch (check) {
+        case Check::Text:
+            return std::nullopt;
+        case Check::Url:
+            if (publish::ParseBrokerUrl(value, &why)) return std::nullopt;
+            return why;
+        case Check::Credentials:
+            if (publish::ReadCredentials(value, &why)) return std::nullopt;
+            return why;
+        case Check::Readable: {
+            QFile file(value);
+            if (file.open(QIODevice::ReadOnly)) return std::nullopt;
+            return value + ": " + file.errorString();
+        }
+    }
+    return std::nullopt;
+}
+
+std::nullopt_t Fail(QString* error, const QString& text) {
+    if (error) *error = text;
+    return std::nullopt;
+}
+
+bool IsComment(const QString& line) {
+    return line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#'));
+}
+
+}  // namespace
+
+std::optional<ConfigFile> ReadConfigFile(const QString& path, QString* error) {
+    // A FIFO or a device would hold the start up; only a plain file is a configuration.
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return Fail(error, path + ": not a regular file");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return Fail(error, path + ": " + file.errorString());
+    const QByteArray content = file.read(kMaxFileSize + 1);
+    if (content.size() > kMaxFileSize) return Fail(error, path + ": too large for a configuration");
+
+    // The lines are checked here, so that a fault names its line; QSettings reads the values.
+    QHash<QString, int> lineOf;
+    int number = 0;
+    for (const QByteArray& raw : content.split('\n')) {
+        ++number;
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty() || IsComment(line)) continue;
+        const auto at = [&](const QString& what) {
+            return Fail(error, QStringLiteral("%1:%2: %3").arg(path).arg(number).arg(what));
+        };
+        if (line.startsWith(QLatin1Char('[')))
+            return at(line + ": no sections here, only key = value lines");
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0) return at("\"" + line + "\" is not key = value");
+        const QString name = line.left(eq).trimmed();
+        if (!Known(name)) return at(name + ": unknown key");
+        if (lineOf.contains(name))
+            return at(name + QStringLiteral(": given twice, first on line %1").arg(lineOf[name]));
+        lineOf.insert(name, number);
+    }
+
+    QSettings settings(path, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError)
+        return Fail(error, path + ": cannot be read as key = value lines");
+    ConfigFile config{.path = path, .options = {}, .logFolder = {}};
+    for (const Key& key : kKeys) {
+        const QString name = QLatin1String(key.name);
+        if (!lineOf.contains(name)) continue;
+        const auto at = [&](const QString& what) {
+            return Fail(
+                error, QStringLiteral("%1:%2: %3: %4").arg(path).arg(lineOf[name]).arg(name, what));
+        };
+        const QVariant read = settings.value(name);
+        // QSettings makes a list of a value with a comma; such a value wants quotes.
+        if (read.typeId() != QMetaType::QString)
+            return at(QStringLiteral("put a value with a comma in double quotes"));
+        const QString value = read.toString();
+        if (const auto why = Problem(value, key.check)) return at(*why);
+        if (!key.option)
+            config.logFolder = value;
+        else if (name == QLatin1String("device"))
+            config.options.emplace_back(QStringLiteral("port"), "3=" + value);
+        else
+            config.options.emplace_back(QLatin1String(key.option), value);
+    }
+    return config;
+}
+
+std::optional<QString> ConfigFileArgument(const QStringList& arguments) {
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        for (const QString& dashes : {QStringLiteral("--"), QStringLiteral("-")}) {
+            const QString option = dashes + QStringLiteral("config");
+            if (argument == option && i + 1 < arguments.size()) return arguments[i + 1];
+            if (argument.startsWith(option + '=')) return argument.mid(option.size() + 1);
+        }
+    }
+    return std::nullopt;
+}
+
+QStringList WithConfigFile(const QStringList& arguments, const ConfigFile& config) {
+    const auto given = [&arguments](const QString& name) {
+        for (const QString& argument : arguments.mid(1))
+            for (const QString& dashes : {QStringLiteral("--"), QStringLiteral("-")})
+                if (argument == dashes + name || argument.startsWith(dashes + name + '='))
+                    return true;
+        return false;
+    };
+    QStringList merged{arguments.value(0)};
+    for (const auto& [option, value] : config.options) {
+        if (given(option) || (option == QLatin1String("port") && given(QStringLiteral("simulate"))))
+            continue;
+        merged << "--" + option << value;
+    }
+    merged << arguments.mid(1);
+    return merged;
+}
+
+}  // namespace vp::app
