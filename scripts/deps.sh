@@ -7,6 +7,7 @@ PACKAGES=(
     qt6-base-dev qt6-serialport-dev qt6-charts-dev
     libbenchmark-dev
     libmosquitto-dev mosquitto mosquitto-clients openssl
+    libsqlite3-dev sqlite3
     clang-14 libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core fonts-liberation2
     dpkg-dev file lintian desktop-file-utils

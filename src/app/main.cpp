@@ -8,6 +8,7 @@
 
 #include "app/command_line.h"
 #include "app/headless.h"
+#include "app/journaling.h"
 #include "app/panel.h"
 #include "app/publishing.h"
 #include "app/quit_signals.h"
@@ -95,11 +96,16 @@ int RunPanel(const Options& options) {
             panel.linkDisplay().ShowStatusText(*notice);
         }
     }
+    // Beside the daily logs, so a gateway service's journal lands in its state folder.
+    vp::app::Journaling journaling(panel, {});
     std::unique_ptr<vp::app::Publishing> publishing;
     if (options.publish) {
         publishing = std::make_unique<vp::app::Publishing>(panel, *options.publish, options);
+        journaling.SetPrefix(options.publish->prefix);
+        journaling.WatchBroker(publishing->client());
         if (const auto why = publishing->Start()) return Refuse("cannot publish", *why);
     }
+    journaling.Start();
     std::unique_ptr<vp::app::Headless> headless;
     int status = 0;
     if (options.headless) {
@@ -115,6 +121,7 @@ int RunPanel(const Options& options) {
     QuitAfter(options);
     const int code = QCoreApplication::exec();
     if (publishing) publishing->Stop();
+    journaling.End();
     return code != 0 ? code : status;
 }
 
