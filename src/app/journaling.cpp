@@ -48,7 +48,8 @@ journal::Journal::Options JournalOptions(const Journaling::Options& options) {
                     .host = QSysInfo::machineHostName().toStdString(),
                     .pid = ::getpid()},
             .retentionDays = options.retentionDays,
-            .now = {}};
+            .now = {},
+            .retryMs = journal::Journal::kRetryMs};
 }
 
 }  // namespace

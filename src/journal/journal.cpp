@@ -127,7 +127,7 @@ void Journal::Run() {
         handled_.notify_all();
         if (stop) break;
         if (!written && !lasting_)
-            wake_.wait_for(lock, std::chrono::milliseconds(kRetryMs), [&] { return stopping_; });
+            wake_.wait_for(lock, std::chrono::milliseconds(options_.retryMs), [&] { return stopping_; });
     }
     // Whatever could not be written at the end is lost, and that was said.
     handledCount_ = queuedCount_;

@@ -38,6 +38,7 @@ public:
         RunInfo run;
         int retentionDays = 400;
         std::function<std::int64_t()> now;  // UTC ms; the system's clock when empty
+        int retryMs = kRetryMs;             // after a failure that may pass
     };
     explicit Journal(Options options, QObject* parent = nullptr);
     ~Journal() override;
