@@ -80,6 +80,8 @@ Journaling::Journaling(Panel& panel, Options options)
 Journaling::~Journaling() = default;
 
 void Journaling::Start() {
+    RefreshSource();
+    open_ = panel_.link().PortOpen();
     journal_.Start();
     NoteQuality();
 }
@@ -152,14 +154,10 @@ void Journaling::LinkText(const QString& text) {
 
 void Journaling::Connection(bool open, const QString& comText) {
     if (open_ != open) {
-        const bool first = !open_.has_value();
         open_ = open;
-        // A closed port at start is how every panel starts, not an event.
-        if (!(first && !open)) {
-            Record(Kind::Link, std::nullopt,
-                         open ? "link connected: " + comText.toStdString() : "link disconnected");
-            if (!open) stale_ = false;
-        }
+        Record(Kind::Link, std::nullopt,
+               open ? "link connected: " + comText.toStdString() : "link disconnected");
+        if (!open) stale_ = false;
     }
     NoteQuality();
 }
@@ -182,11 +180,13 @@ void Journaling::Arrived() {
 void Journaling::NoteQuality() {
     // The plant's quality as the link tells it: readings are good only from a live line whose
     // reports have been decoded.
-    const state::LinkFacts& link = panel_.state().Link;
-    const char* word = !panel_.link().PortOpen()       ? "disconnected"
-                       : stale_ || link.stale          ? "stale"
-                       : !panel_.state().Plant.report ? "starting"
-                                                       : "good";
+    const bool open = panel_.link().PortOpen();
+    if (!open) shownAtOpen_.reset();
+    if (open && !shownAtOpen_) shownAtOpen_ = panel_.state().ShownReports.value();
+    const char* word = !open                                                 ? "disconnected"
+                       : stale_                                              ? "stale"
+                       : panel_.state().ShownReports.value() == *shownAtOpen_ ? "starting"
+                                                                              : "good";
     RefreshSource();
     journal_.Quality(word);
 }

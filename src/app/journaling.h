@@ -56,8 +56,9 @@ private:
     Panel& panel_;
     journal::Journal journal_;
     bool prefixed_ = false;
-    std::optional<bool> open_;
+    bool open_ = false;
     bool stale_ = false;
+    std::optional<std::int32_t> shownAtOpen_;  // reports drawn when the port opened
     QString lastLinkText_;
 };
 
