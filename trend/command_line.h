@@ -13,6 +13,7 @@ struct Options {
     QStringList inputs;  // files and folders; "log" when none is named
     DateRange range;
     bool follow = false;
+    bool events = true;  // the journal's events as marks on the time axis
     QString png;       // render to this file and quit
     QString dateForm;  // how the logs write their date, when the usual forms do not tell
     QSize size{1000, 600};

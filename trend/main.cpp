@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "trend/command_line.h"
+#include "trend/journal_events.h"
 #include "trend/trend_chart.h"
 #include "trend/trend_window.h"
 
@@ -82,6 +83,13 @@ int WritePng(const Options& options) {
     auto* chart = new QChart;
     chart->setAnimationOptions(QChart::NoAnimation);
     FillChart(*chart, data.traces, TitleOf(data));
+    if (options.events) {
+        const EventMarks events =
+            LoadEvents(options.inputs, data.firstDay.startOfDay().toMSecsSinceEpoch(),
+                       data.lastDay.addDays(1).startOfDay().toMSecsSinceEpoch() - 1);
+        problems.Print(events.problems);
+        ShowEvents(*chart, events);
+    }
     QChartView view(chart);
     view.setRenderHint(QPainter::Antialiasing);
     view.resize(options.size);

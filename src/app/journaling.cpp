@@ -22,8 +22,7 @@ using journal::Kind;
 
 // Texts of the state are Latin-1 bytes as the line spoke them; the journal keeps UTF-8.
 std::string Utf8(std::string_view latin1) {
-    return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size()))
-        .toStdString();
+    return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())).toStdString();
 }
 
 const char* BrokerWord(publish::MqttClient::BrokerState state) {
@@ -60,10 +59,9 @@ Journaling::Journaling(Panel& panel, Options options)
         std::fprintf(stderr, "vacuum-panel: %s\n", qPrintable(line));
         panel_.linkDisplay().ShowStatusText(line);
     });
-    connect(&panel, &Panel::NewsArrived, this,
-            [this](state::List list, std::string_view message) {
-                ListEntry(static_cast<int>(list), message);
-            });
+    connect(&panel, &Panel::NewsArrived, this, [this](state::List list, std::string_view message) {
+        ListEntry(static_cast<int>(list), message);
+    });
     link::Link& link = panel.link();
     connect(&link, &link::Link::StatusText, this, &Journaling::LinkText);
     connect(&link, &link::Link::ConnectionShown, this, &Journaling::Connection);
@@ -116,7 +114,7 @@ void Journaling::ListEntry(int list, std::string_view message) {
     // The error list shows the result code; the others the message's kind.
     const int code = kind == Kind::Error ? c.resultCode : c.kind;
     Record(kind, code, entries.empty() ? std::string() : Utf8(entries.front()), {},
-                 std::string(message));
+           std::string(message));
 }
 
 void Journaling::Operator(const QString& control, const QByteArray& body) {
@@ -134,13 +132,12 @@ void Journaling::Operator(const QString& control, const QByteArray& body) {
     const bool open = panel_.link().PortOpen();
     if (!open) text += " (not sent: not connected)";
     Record(Kind::Operator, protocol::Classify(view).kind, std::move(text), name,
-                 open ? protocol::Frame(view) : std::string(view));
+           open ? protocol::Frame(view) : std::string(view));
 }
 
 void Journaling::Refused(const QString& box, const QString& typed) {
     Record(Kind::Operator, std::nullopt,
-                 "set-point refused: \"" + typed.toStdString() + "\" (not sent)",
-                 box.toStdString());
+           "set-point refused: \"" + typed.toStdString() + "\" (not sent)", box.toStdString());
 }
 
 void Journaling::LinkText(const QString& text) {
@@ -183,8 +180,8 @@ void Journaling::NoteQuality() {
     const bool open = panel_.link().PortOpen();
     if (!open) shownAtOpen_.reset();
     if (open && !shownAtOpen_) shownAtOpen_ = panel_.state().ShownReports.value();
-    const char* word = !open                                                 ? "disconnected"
-                       : stale_                                              ? "stale"
+    const char* word = !open                                                  ? "disconnected"
+                       : stale_                                               ? "stale"
                        : panel_.state().ShownReports.value() == *shownAtOpen_ ? "starting"
                                                                               : "good";
     RefreshSource();

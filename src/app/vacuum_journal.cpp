@@ -45,8 +45,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     if (count == 0) {
-        std::fprintf(stderr, "vacuum-journal: no record matches in %s\n",
-                     qPrintable(options.path));
+        std::fprintf(stderr, "vacuum-journal: no record matches in %s\n", qPrintable(options.path));
         return 1;
     }
     return 0;

@@ -5,8 +5,8 @@
 namespace vp::journal {
 
 namespace {
-constexpr std::array<const char*, 7> kWords = {"error",    "warning", "message", "operator",
-                                               "link",     "quality", "program"};
+constexpr std::array<const char*, 7> kWords = {"error", "warning", "message", "operator",
+                                               "link",  "quality", "program"};
 }
 
 const char* KindWord(Kind kind) {

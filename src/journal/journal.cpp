@@ -54,8 +54,8 @@ void Journal::SetSource(std::string source) {
 void Journal::Add(Kind kind, std::optional<int> code, std::string text, std::string control,
                   std::string raw) {
     if (ended_) return;
-    Entry entry{options_.now(), kind,           code, source_, std::move(control),
-                std::move(text),  std::move(raw)};
+    Entry entry{options_.now(),  kind,          code, source_, std::move(control),
+                std::move(text), std::move(raw)};
     std::lock_guard lock(mutex_);
     if (queue_.size() >= kQueueLimit) {
         ++dropped_;
@@ -92,7 +92,8 @@ std::uint64_t Journal::Dropped() const {
 
 void Journal::Say(const QString& line) {
     // On the thread that owns the journal, where its receivers live.
-    QMetaObject::invokeMethod(this, [this, line] { emit Trouble(line); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, line] { emit Trouble(line); }, Qt::QueuedConnection);
 }
 
 void Journal::Run() {
@@ -127,7 +128,8 @@ void Journal::Run() {
         handled_.notify_all();
         if (stop) break;
         if (!written && !lasting_)
-            wake_.wait_for(lock, std::chrono::milliseconds(options_.retryMs), [&] { return stopping_; });
+            wake_.wait_for(lock, std::chrono::milliseconds(options_.retryMs),
+                           [&] { return stopping_; });
     }
     // Whatever could not be written at the end is lost, and that was said.
     handledCount_ = queuedCount_;
@@ -162,8 +164,13 @@ bool Journal::Write(JournalFile& file, std::vector<Entry>& batch) {
         Say(line);
         said_.clear();
         if (lost) {
-            const Entry note{options_.now(), Kind::Program, std::nullopt, batch.back().source, {},
-                             line.toStdString(), {}};
+            const Entry note{options_.now(),
+                             Kind::Program,
+                             std::nullopt,
+                             batch.back().source,
+                             {},
+                             line.toStdString(),
+                             {}};
             (void)file.Append(std::span(&note, 1));
         }
     }

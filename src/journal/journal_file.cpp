@@ -91,8 +91,8 @@ Outcome JournalFile::Open(const QString& path, Mode mode) {
     } else if (!info.absoluteDir().exists()) {
         return Failure{path + ": the folder " + info.absolutePath() + " does not exist", false};
     }
-    const int flags = mode == Mode::Write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE
-                                          : SQLITE_OPEN_READONLY;
+    const int flags =
+        mode == Mode::Write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
     const QByteArray name = QFile::encodeName(path);
     int code = sqlite3_open_v2(name.constData(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (code != SQLITE_OK) {
@@ -169,8 +169,9 @@ Outcome JournalFile::Migrate() {
     // Another program may have migrated it while this one waited for the lock.
     Outcome outcome = CheckSchema(Mode::Write);
     if (!outcome && foundVersion_ == 0)
-        outcome = Execute("CREATE TABLE schema_version (version INTEGER NOT NULL);"
-                          "INSERT INTO schema_version VALUES (0);");
+        outcome = Execute(
+            "CREATE TABLE schema_version (version INTEGER NOT NULL);"
+            "INSERT INTO schema_version VALUES (0);");
     for (int version = foundVersion_ + 1; !outcome && version <= kSchemaVersion; ++version) {
         outcome = Execute(kMigrations[version - 1]);
         if (!outcome)

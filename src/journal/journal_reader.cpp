@@ -8,8 +8,8 @@ namespace {
 
 std::string Column(sqlite3_stmt* statement, int column) {
     const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, column));
-    return bytes ? std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement,
-                                                                                  column)))
+    return bytes ? std::string(bytes,
+                               static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
                  : std::string();
 }
 

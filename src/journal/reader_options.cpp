@@ -102,12 +102,11 @@ ReaderOptions ParseReaderCommandLine(const QStringList& arguments, const QDateTi
 
     ReaderOptions options;
     const QStringList inputs = parser.positionalArguments();
-    if (inputs.size() > 1) return Fail(QStringLiteral("one journal at a time, not ") +
-                                       inputs.join(QLatin1Char(' ')));
+    if (inputs.size() > 1)
+        return Fail(QStringLiteral("one journal at a time, not ") + inputs.join(QLatin1Char(' ')));
     options.path = JournalFileOf(inputs.isEmpty() ? QStringLiteral(".") : inputs.constFirst());
-    for (const auto& [option, end, last] :
-         {std::tuple{&from, &options.query.fromMs, false},
-          std::tuple{&to, &options.query.toMs, true}}) {
+    for (const auto& [option, end, last] : {std::tuple{&from, &options.query.fromMs, false},
+                                            std::tuple{&to, &options.query.toMs, true}}) {
         if (!parser.isSet(*option)) continue;
         const auto moment = ReadMoment(parser.value(*option), now, last);
         if (!moment)

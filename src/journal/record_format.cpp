@@ -15,9 +15,7 @@ std::string LocalTime(std::int64_t ms) {
 }
 
 std::string UtcTime(std::int64_t ms) {
-    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)
-        .toString(Qt::ISODateWithMs)
-        .toStdString();
+    return QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC).toString(Qt::ISODateWithMs).toStdString();
 }
 
 void Pad(std::string& line, const std::string& field, std::size_t width) {

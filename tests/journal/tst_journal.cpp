@@ -2,13 +2,13 @@
 #include <sqlite3.h>
 
 #include <QElapsedTimer>
-#include <set>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <set>
 
 #include "journal/journal.h"
 #include "journal/journal_reader.h"
@@ -20,8 +20,8 @@ using namespace vp::journal;
 namespace {
 
 Journal::Options Options(const QString& path, std::function<std::int64_t()> now = {}) {
-    return {.path = path, .run = {"tst_journal", "0", "test", 1}, .now = std::move(now),
-            .retryMs = 50};
+    return {
+        .path = path, .run = {"tst_journal", "0", "test", 1}, .now = std::move(now), .retryMs = 50};
 }
 
 std::vector<Row> ReadAll(const QString& path, Query query = {}) {
@@ -130,8 +130,9 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(QByteArray(4096, 'x'));
         } else if (setup == "newer") {
-            Sql(path, "CREATE TABLE schema_version (version INTEGER); "
-                      "INSERT INTO schema_version VALUES (7);");
+            Sql(path,
+                "CREATE TABLE schema_version (version INTEGER); "
+                "INSERT INTO schema_version VALUES (7);");
         } else if (setup == "other") {
             Sql(path, "CREATE TABLE parts (name TEXT);");
         } else if (setup == "damaged") {
@@ -213,8 +214,8 @@ private slots:
             journal.Start();
             journal.End();
         }
-        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup |
-                                                QFile::ReadOther));
+        QVERIFY(
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         QVERIFY(QFile::setPermissions(dir_.path(), QFileDevice::Permissions(0x7777)));
         const auto [code, error] = RunUnprivileged([&] {
             JournalFile file;
@@ -293,8 +294,8 @@ private slots:
         QTest::newRow("grep in the control")
             << QStringList{"--grep", "CMDHIGH"} << 0 << QStringList{"mode High vacuum"};
         QTest::newRow("time window")
-            << QStringList{"--from", "2027-01-15T08:00:01Z", "--to", "2027-01-15T08:00:02Z"}
-            << 0 << QStringList{"170 (no response)", "mode High vacuum"};
+            << QStringList{"--from", "2027-01-15T08:00:01Z", "--to", "2027-01-15T08:00:02Z"} << 0
+            << QStringList{"170 (no response)", "mode High vacuum"};
         QTest::newRow("nothing found") << QStringList{"--grep", "TMP2"} << 1 << QStringList{};
         QTest::newRow("bad kind") << QStringList{"--kind", "alarms"} << 2 << QStringList{};
         QTest::newRow("bad time") << QStringList{"--from", "noon"} << 2 << QStringList{};
@@ -339,8 +340,7 @@ private slots:
                 QCOMPARE(lines.first(), QByteArray("time,run,source,kind,code,control,text,raw\r"));
                 for (const QByteArray& line : lines.mid(1, lines.size() - 2))
                     got << QString::fromUtf8(line.split(',').at(6));
-                if (texts.contains("170 (no response)"))
-                    QVERIFY(out.contains(",090_\\xAA\\r\r\n"));
+                if (texts.contains("170 (no response)")) QVERIFY(out.contains(",090_\\xAA\\r\r\n"));
             } else {
                 // Aligned columns: the text ends each line.
                 const QStringList lines = QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);

@@ -25,12 +25,13 @@ private slots:
         live.panel->link().Timer2_Timer();
         QTRY_VERIFY_WITH_TIMEOUT((live.form->view().Render(), live.Live()), wait);
         QVERIFY(live.sim->InjectFault("error-report=170"));
-        QTRY_VERIFY_WITH_TIMEOUT(live.form->lstErrors->count() > 0 ||
-                                     !live.panel->state().Entries(vp::state::List::lstErrors).empty(),
-                                 wait);
-        QVERIFY(live.sim->InjectFault("warning=220"));
         QTRY_VERIFY_WITH_TIMEOUT(
-            !live.panel->state().Entries(vp::state::List::lstWarnings).empty(), wait);
+            live.form->lstErrors->count() > 0 ||
+                !live.panel->state().Entries(vp::state::List::lstErrors).empty(),
+            wait);
+        QVERIFY(live.sim->InjectFault("warning=220"));
+        QTRY_VERIFY_WITH_TIMEOUT(!live.panel->state().Entries(vp::state::List::lstWarnings).empty(),
+                                 wait);
         live.panel->link().ReceiveText(vp::protocol::Frame("050_hello"));
 
         live.form->cmdHigh->click();
