@@ -106,6 +106,8 @@ void Journal::Run() {
                        [&] { return stopping_ || hurry_; });
         std::vector<Entry> batch;
         batch.swap(queue_);
+        // Room for the next batch, so the event loop's Add seldom grows the queue itself.
+        queue_.reserve(batch.size());
         const bool stop = stopping_;
         lock.unlock();
 
