@@ -7,6 +7,9 @@
 #include <QGraphicsSceneHoverEvent>
 #include <QLineSeries>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 #include "journal/journal_reader.h"
 #include "journal/reader_options.h"
@@ -15,9 +18,9 @@ namespace vp::trend {
 
 namespace {
 
-const QColor kError(0xd0, 0x10, 0x10);
-const QColor kWarning(0xe0, 0xb0, 0x00);
-const QColor kOperator(0x20, 0x40, 0xe0);
+// By EventMarks' kinds: errors, warnings, operator actions.
+const QColor kColours[] = {QColor(0xd0, 0x10, 0x10), QColor(0xe0, 0xb0, 0x00),
+                           QColor(0x20, 0x40, 0xe0)};
 const QColor kLost(0x80, 0x80, 0x80, 0x50);
 
 QString JournalBeside(const QString& input) {
@@ -44,45 +47,84 @@ public:
     QRectF boundingRect() const override { return chart_->plotArea(); }
 
     void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
-        const QRectF area = chart_->plotArea();
+        const Scale scale = ScaleNow();
+        const QRectF area = scale.area;
+        const int width = std::max(1, static_cast<int>(std::ceil(area.width())) + 1);
+        // A year of events is more than there are pixels: each column keeps which colours it
+        // holds and whether the link was lost there, as the traces keep their extremes.
+        std::vector<std::uint8_t> columns(static_cast<std::size_t>(width), 0);
+        const auto column = [&](qint64 ms) {
+            return std::clamp(static_cast<int>(std::lround(scale.X(ms) - area.left())), -1, width);
+        };
+        constexpr std::uint8_t kLostBit = 0x80;
+        for (const auto& band : events_.bands)
+            for (int c = std::max(0, column(band.fromMs)),
+                     end = std::min(width - 1, column(band.toMs));
+                 c <= end; ++c)
+                columns[static_cast<std::size_t>(c)] |= kLostBit;
+        for (const auto& mark : events_.marks) {
+            const int c = column(mark.ms);
+            if (c >= 0 && c < width) columns[static_cast<std::size_t>(c)] |= 1 << mark.kind;
+        }
         painter->save();
         painter->setClipRect(area);
-        for (const auto& band : events_.bands) {
-            const qreal a = X(band.fromMs), b = X(band.toMs);
-            painter->fillRect(QRectF(a, area.top(), std::max<qreal>(b - a, 1), area.height()),
-                              kLost);
+        // Whole pixels, not smoothed: a mark keeps its colour, however close to the next.
+        painter->setRenderHint(QPainter::Antialiasing, false);
+        for (int c = 0; c < width;) {
+            if (!(columns[static_cast<std::size_t>(c)] & kLostBit)) {
+                ++c;
+                continue;
+            }
+            int end = c;
+            while (end < width && (columns[static_cast<std::size_t>(end)] & kLostBit)) ++end;
+            painter->fillRect(QRectF(area.left() + c, area.top(), end - c, area.height()), kLost);
+            c = end;
         }
         // Thin lines from the foot of the plot, a third of its height: the traces stay readable.
+        // Errors last, on top.
         const qreal top = area.bottom() - area.height() / 3;
-        for (const auto& mark : events_.marks) {
-            painter->setPen(QPen(mark.colour, 1));
-            const qreal x = X(mark.ms);
-            painter->drawLine(QPointF(x, top), QPointF(x, area.bottom()));
+        for (const int kind : {EventMarks::kOperator, EventMarks::kWarning, EventMarks::kError}) {
+            painter->setPen(QPen(kColours[kind], 1));
+            for (int c = 0; c < width; ++c)
+                if (columns[static_cast<std::size_t>(c)] & (1 << kind))
+                    painter->drawLine(QPointF(area.left() + c, top),
+                                      QPointF(area.left() + c, area.bottom()));
         }
         painter->restore();
     }
 
 protected:
     void hoverMoveEvent(QGraphicsSceneHoverEvent* event) override {
+        const Scale scale = ScaleNow();
         const qreal x = event->pos().x();
         QStringList texts;
         for (const auto& mark : events_.marks)
-            if (std::abs(X(mark.ms) - x) <= 3 && texts.size() < 10)
+            if (std::abs(scale.X(mark.ms) - x) <= 3 && texts.size() < 10)
                 texts << Stamp(mark.ms) + "  " + mark.text;
         for (const auto& band : events_.bands)
-            if (x >= X(band.fromMs) && x <= X(band.toMs)) texts << band.text;
+            if (x >= scale.X(band.fromMs) && x <= scale.X(band.toMs)) texts << band.text;
         setToolTip(texts.join(u'\n'));
     }
 
 private:
-    qreal X(qint64 ms) const {
-        const QRectF area = chart_->plotArea();
+    // The time axis as it stands, asked once per picture rather than once per event.
+    struct Scale {
+        QRectF area;
+        qreal first = 0, last = 1;
+        qreal X(qint64 ms) const {
+            return area.left() + (static_cast<qreal>(ms) - first) / (last - first) * area.width();
+        }
+    };
+    Scale ScaleNow() const {
+        Scale scale{chart_->plotArea()};
         const auto axes = chart_->axes(Qt::Horizontal);
-        const auto* time = axes.isEmpty() ? nullptr : qobject_cast<QDateTimeAxis*>(axes.first());
-        if (!time) return area.left();
-        const qreal first = static_cast<qreal>(time->min().toMSecsSinceEpoch());
-        const qreal last = std::max(first + 1, static_cast<qreal>(time->max().toMSecsSinceEpoch()));
-        return area.left() + (static_cast<qreal>(ms) - first) / (last - first) * area.width();
+        if (const auto* time =
+                axes.isEmpty() ? nullptr : qobject_cast<QDateTimeAxis*>(axes.first())) {
+            scale.first = static_cast<qreal>(time->min().toMSecsSinceEpoch());
+            scale.last =
+                std::max(scale.first + 1, static_cast<qreal>(time->max().toMSecsSinceEpoch()));
+        }
+        return scale;
     }
 
     QChart* chart_;
@@ -113,14 +155,14 @@ EventMarks LoadEvents(const QStringList& inputs, qint64 fromMs, qint64 toMs) {
             const QString text = QString::fromStdString(e.text);
             switch (e.kind) {
                 case Kind::Error:
-                    events.marks.push_back({e.timeMs, kError, text});
+                    events.marks.push_back({e.timeMs, EventMarks::kError, text});
                     break;
                 case Kind::Warning:
-                    events.marks.push_back({e.timeMs, kWarning, text.trimmed()});
+                    events.marks.push_back({e.timeMs, EventMarks::kWarning, text.trimmed()});
                     break;
                 case Kind::Operator:
-                    events.marks.push_back(
-                        {e.timeMs, kOperator, QString::fromStdString(e.control) + ": " + text});
+                    events.marks.push_back({e.timeMs, EventMarks::kOperator,
+                                            QString::fromStdString(e.control) + ": " + text});
                     break;
                 case Kind::Quality:
                     if (text == QLatin1String("good")) {
@@ -154,14 +196,10 @@ void ShowEvents(QChart& chart, const EventMarks& events) {
         for (QAbstractAxis* axis : chart.axes()) series->attachAxis(axis);
     };
     bool seen[3] = {};
-    for (const auto& mark : events.marks) {
-        seen[0] |= mark.colour == kError;
-        seen[1] |= mark.colour == kWarning;
-        seen[2] |= mark.colour == kOperator;
-    }
-    if (seen[0]) entry(QStringLiteral("errors"), kError, 2);
-    if (seen[1]) entry(QStringLiteral("warnings"), kWarning, 2);
-    if (seen[2]) entry(QStringLiteral("operator"), kOperator, 2);
+    for (const auto& mark : events.marks) seen[mark.kind] = true;
+    const char* names[] = {"errors", "warnings", "operator"};
+    for (int kind = 0; kind < 3; ++kind)
+        if (seen[kind]) entry(QLatin1String(names[kind]), kColours[kind], 2);
     if (!events.bands.empty()) entry(QStringLiteral("link lost"), QColor(0x80, 0x80, 0x80), 8);
 }
 

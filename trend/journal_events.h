@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QChart>
-#include <QColor>
 #include <QGraphicsItem>
 #include <QString>
 #include <QStringList>
@@ -11,9 +10,10 @@ namespace vp::trend {
 
 // The panel journal's events of the plotted days, as the trend marks them on its time axis.
 struct EventMarks {
+    enum { kError, kWarning, kOperator };
     struct Mark {
         qint64 ms;
-        QColor colour;
+        int kind;
         QString text;
     };
     struct Band {
