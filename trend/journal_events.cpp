@@ -97,10 +97,32 @@ protected:
     void hoverMoveEvent(QGraphicsSceneHoverEvent* event) override {
         const Scale scale = ScaleNow();
         const qreal x = event->pos().x();
+        // Three pixels either side; the texts are read from the journal only for them.
+        const auto at = [&](qreal px) {
+            return static_cast<qint64>(scale.first + (px - scale.area.left()) / scale.area.width() *
+                                                         (scale.last - scale.first));
+        };
         QStringList texts;
-        for (const auto& mark : events_.marks)
-            if (std::abs(scale.X(mark.ms) - x) <= 3 && texts.size() < 10)
-                texts << Stamp(mark.ms) + "  " + mark.text;
+        const auto near =
+            std::lower_bound(events_.marks.begin(), events_.marks.end(), at(x - 3),
+                             [](const EventMarks::Mark& mark, qint64 ms) { return mark.ms < ms; });
+        if (near != events_.marks.end() && near->ms <= at(x + 3)) {
+            using journal::Kind;
+            (void)journal::ReadJournal(
+                events_.path,
+                {.fromMs = at(x - 3),
+                 .toMs = at(x + 3),
+                 .kinds = {Kind::Error, Kind::Warning, Kind::Operator},
+                 .grep = {}},
+                [&](const journal::Row& row) {
+                    if (texts.size() >= 10) return;
+                    const journal::Entry& e = row.entry;
+                    texts << Stamp(e.timeMs) + "  " +
+                                 (e.control.empty() ? QString()
+                                                    : QString::fromStdString(e.control) + ": ") +
+                                 QString::fromStdString(e.text).trimmed();
+                });
+        }
         for (const auto& band : events_.bands)
             if (x >= scale.X(band.fromMs) && x <= scale.X(band.toMs)) texts << band.text;
         setToolTip(texts.join(u'\n'));
@@ -152,19 +174,18 @@ EventMarks LoadEvents(const QStringList& inputs, qint64 fromMs, qint64 toMs) {
     const journal::Outcome failure =
         journal::ReadJournal(path, query, [&](const journal::Row& row) {
             const journal::Entry& e = row.entry;
-            const QString text = QString::fromStdString(e.text);
             switch (e.kind) {
                 case Kind::Error:
-                    events.marks.push_back({e.timeMs, EventMarks::kError, text});
+                    events.marks.push_back({e.timeMs, EventMarks::kError});
                     break;
                 case Kind::Warning:
-                    events.marks.push_back({e.timeMs, EventMarks::kWarning, text.trimmed()});
+                    events.marks.push_back({e.timeMs, EventMarks::kWarning});
                     break;
                 case Kind::Operator:
-                    events.marks.push_back({e.timeMs, EventMarks::kOperator,
-                                            QString::fromStdString(e.control) + ": " + text});
+                    events.marks.push_back({e.timeMs, EventMarks::kOperator});
                     break;
-                case Kind::Quality:
+                case Kind::Quality: {
+                    const QString text = QString::fromStdString(e.text);
                     if (text == QLatin1String("good")) {
                         endLoss(e.timeMs);
                     } else if (text != QLatin1String("starting") && !lostSince) {
@@ -172,11 +193,17 @@ EventMarks LoadEvents(const QStringList& inputs, qint64 fromMs, qint64 toMs) {
                         lostWhy = text;
                     }
                     break;
+                }
                 default:  // a program's start or end closes what it left open
                     endLoss(e.timeMs);
             }
         });
     if (lostSince) endLoss(toMs);
+    // By time, for the hover's search: a clock set back writes out of order.
+    std::stable_sort(
+        events.marks.begin(), events.marks.end(),
+        [](const EventMarks::Mark& a, const EventMarks::Mark& b) { return a.ms < b.ms; });
+    events.path = path;
     if (failure) events.problems << "vacuum-trend: journal " + failure->reason;
     return events;
 }

@@ -13,8 +13,7 @@ struct EventMarks {
     enum { kError, kWarning, kOperator };
     struct Mark {
         qint64 ms;
-        int kind;
-        QString text;
+        int kind;  // the texts are read from the journal when the pointer is over a mark
     };
     struct Band {
         qint64 fromMs, toMs;
@@ -23,6 +22,7 @@ struct EventMarks {
     std::vector<Mark> marks;  // errors red, warnings yellow, operator actions blue
     std::vector<Band> bands;  // link lost: from a quality other than good until good again
     QStringList problems;
+    QString path;  // the journal they came from
 };
 
 // The journal beside the logs of the first input (log/journal.sqlite, or journal.sqlite in the
