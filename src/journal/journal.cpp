@@ -98,24 +98,30 @@ void Journal::Say(const QString& line) {
 
 void Journal::Run() {
     JournalFile file;
+    // Two buffers change places with the queue, so the event loop's Add seldom grows one, and
+    // a written batch is freed outside the lock, where Add never waits for it.
+    std::vector<Entry> batch;
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [&] { return stopping_ || hurry_ || !queue_.empty(); });
         // Gather what arrives within the batch's time into the same transaction.
         wake_.wait_for(lock, std::chrono::milliseconds(kBatchMs),
                        [&] { return stopping_ || hurry_; });
-        std::vector<Entry> batch;
         batch.swap(queue_);
-        // Room for the next batch, so the event loop's Add seldom grows the queue itself.
-        queue_.reserve(batch.size());
         const bool stop = stopping_;
         lock.unlock();
 
         const bool written = batch.empty() || Write(file, batch);
+        const std::size_t count = batch.size();
+        const bool done = written || lasting_;
+        if (done) {
+            batch.clear();
+            batch.reserve(count);
+        }
 
         lock.lock();
-        if (written || lasting_) {
-            handledCount_ += batch.size();
+        if (done) {
+            handledCount_ += count;
         } else {
             // Kept for the next try, ahead of what came meanwhile.
             const std::size_t room = kQueueLimit > queue_.size() ? kQueueLimit - queue_.size() : 0;
@@ -126,10 +132,11 @@ void Journal::Run() {
             }
             queue_.insert(queue_.begin(), std::make_move_iterator(batch.begin()),
                           std::make_move_iterator(batch.end()));
+            batch.clear();
         }
         handled_.notify_all();
         if (stop) break;
-        if (!written && !lasting_)
+        if (!done)
             wake_.wait_for(lock, std::chrono::milliseconds(options_.retryMs),
                            [&] { return stopping_; });
     }
