@@ -103,6 +103,9 @@ Outcome JournalFile::Open(const QString& path, Mode mode) {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
     Outcome outcome = CheckSchema(mode);
+    // A damaged or truncated file is not added to: its records are for a person to rescue. The
+    // check reads the whole file, on the writer's own thread, once a start.
+    if (!outcome && mode == Mode::Write && foundVersion_ > 0) outcome = QuickCheck();
     if (!outcome && mode == Mode::Write) {
         // WAL: readers never wait for the writer, and a killed writer leaves every committed
         // batch behind. NORMAL syncs at checkpoints only, which loses nothing to a crash of the
@@ -160,6 +163,20 @@ Outcome JournalFile::CheckSchema(Mode mode) {
                            .arg(foundVersion_)
                            .arg(kSchemaVersion),
                        true};
+    return std::nullopt;
+}
+
+Outcome JournalFile::QuickCheck() {
+    sqlite3_stmt* statement = nullptr;
+    int code = sqlite3_prepare_v2(db_, "PRAGMA quick_check(1)", -1, &statement, nullptr);
+    if (code == SQLITE_OK) code = sqlite3_step(statement);
+    QString verdict;
+    if (code == SQLITE_ROW)
+        verdict =
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    if (code != SQLITE_ROW) return FailureOf(sqlite3_extended_errcode(db_));
+    if (verdict != QLatin1String("ok")) return Failure{path_ + ": damaged (" + verdict + ")", true};
     return std::nullopt;
 }
 

@@ -71,6 +71,7 @@ private:
     Outcome Execute(const char* sql);
     Outcome CheckSchema(Mode mode);
     Outcome Migrate();
+    Outcome QuickCheck();
 
     QString path_;
     sqlite3* db_ = nullptr;

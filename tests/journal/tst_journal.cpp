@@ -119,6 +119,7 @@ private slots:
         QTest::newRow("another database")
             << QByteArray("other") << "an SQLite database, but not a journal";
         QTest::newRow("damaged") << QByteArray("damaged") << "damaged";
+        QTest::newRow("truncated") << QByteArray("truncated") << "damaged";
         QTest::newRow("no folder") << QByteArray("nofolder") << "does not exist";
     }
     void refusedFiles() {
@@ -141,6 +142,17 @@ private slots:
             QVERIFY(file.open(QIODevice::ReadWrite));
             file.seek(100);  // the first page's tree header: garbage makes the schema unreadable
             file.write(QByteArray(200, '\xff'));
+        } else if (setup == "truncated") {
+            {
+                Journal journal(Options(path));
+                journal.Start();
+                for (int i = 0; i < 3000; ++i)
+                    journal.Add(Kind::Warning, 220,
+                                "warning " + std::to_string(i) + std::string(100, 'w'));
+                journal.End();
+            }
+            Sql(path, "PRAGMA wal_checkpoint(TRUNCATE);");
+            QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
         } else {
             path = dir_.filePath("missing/log/journal.sqlite");
         }
