@@ -1,8 +1,12 @@
 #include <QtTest>
+#include <set>
 
 #include "app/journaling.h"
+#include "app/publishing.h"
 #include "journal/journal_reader.h"
 #include "protocol/frame.h"
+#include "publish/broker_url.h"
+#include "support/broker.h"
 #include "support/live_panel.h"
 
 using namespace vp::journal;
@@ -100,6 +104,41 @@ private slots:
             if (row.entry.control == "cmdHigh" && row.entry.text == "mode High vacuum")
                 QCOMPARE(row.entry.raw, vp::protocol::Frame("121_"));
         }
+    }
+
+    // A gateway's records carry the plant's prefix, and the broker's coming and going.
+    void aGatewayJournalsTheBroker() {
+        Broker broker;
+        QVERIFY2(broker.Start(), qPrintable(broker.Error()));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("journal.sqlite");
+        vp::app::Panel panel({.ports = {}, .clock = nullptr, .window = false});
+        QString error;
+        const auto url = vp::publish::ParseBrokerUrl(broker.Url("site/plantA"), &error);
+        QVERIFY2(url, qPrintable(error));
+        vp::app::Publishing publishing(panel, *url, vp::app::Options{});
+        vp::app::Journaling journaling(panel, {.path = path});
+        journaling.SetPrefix(url->prefix);
+        journaling.WatchBroker(publishing.client());
+        journaling.Start();
+        QVERIFY(!publishing.Start());
+        std::set<std::string> sources;
+        const auto texts = [&] {
+            QStringList seen;
+            if (!journaling.journal().Flush()) return QString();
+            (void)ReadJournal(path, {.fromMs = {}, .toMs = {}, .kinds = {Kind::Link}, .grep = {}},
+                              [&](const Row& row) {
+                                  sources.insert(row.entry.source);
+                                  seen << QString::fromStdString(row.entry.text);
+                              });
+            return seen.join('\n');
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(texts().contains("broker connected"), LivePanel::kWait);
+        broker.Stop();
+        QTRY_VERIFY_WITH_TIMEOUT(texts().count("broker ") >= 2, LivePanel::kWait);
+        publishing.Stop();
+        journaling.End();
+        QCOMPARE(sources, std::set<std::string>{"site/plantA"});
     }
 };
 
