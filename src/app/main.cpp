@@ -105,13 +105,17 @@ int RunPanel(const Options& options) {
         journaling.WatchBroker(publishing->client());
         if (const auto why = publishing->Start()) return Refuse("cannot publish", *why);
     }
+    // Port 3, where the window starts, unless only other ports are mapped; chosen before the
+    // journal starts, so that its first record names it.
+    const int headlessPort = ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey();
+    if (options.headless)
+        panel.link().MSComm1().SetCommPort(static_cast<std::int16_t>(headlessPort));
     journaling.Start();
     std::unique_ptr<vp::app::Headless> headless;
     int status = 0;
     if (options.headless) {
         headless = std::make_unique<vp::app::Headless>(panel);
-        // Port 3, where the window starts, unless only other ports are mapped.
-        headless->Start(ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey());
+        headless->Start(headlessPort);
     } else {
 #ifndef VP_NO_WINDOW
         panel.window()->show();
