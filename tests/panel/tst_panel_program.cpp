@@ -35,8 +35,8 @@ QByteArray ReadAvailable(int fd) {
     return all;
 }
 
-Run Start(const QStringList& arguments, const QProcessEnvironment& environment,
-          int waitMs = 20000, const QString& folder = {}) {
+Run Start(const QStringList& arguments, const QProcessEnvironment& environment, int waitMs = 20000,
+          const QString& folder = {}) {
     QProcess process;
     process.setProcessEnvironment(environment);
     if (!folder.isEmpty()) process.setWorkingDirectory(folder);
