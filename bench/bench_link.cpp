@@ -43,6 +43,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/journaling.h"
 #include "app/panel.h"
 #include "app/window_system.h"
 #include "panel/form1.h"
@@ -210,7 +211,12 @@ int Idle(WithSimulator& bench, int seconds) {
     return 0;
 }
 
-int Full(WithSimulator& bench, int seconds) {
+int Full(WithSimulator& bench, int seconds, const std::string& label = "full line rate") {
+    const auto name = [&](const char* what) {
+        static std::vector<std::string> names;  // Figure keeps the pointer only for the call
+        names.push_back(label + ": " + what);
+        return names.back().c_str();
+    };
     const auto renders = bench.form().view().Renders();
     const double cpu = CpuSeconds();
     QElapsedTimer wall;
@@ -229,18 +235,17 @@ int Full(WithSimulator& bench, int seconds) {
     // The simulator counts every report since it started, and the panel was connected before
     // the first one: the two totals must agree.
     const auto sent = bench.StopSim();
-    Figure("full line rate: panel CPU", share, "% of one core");
-    Figure("full line rate: renders per second", renderRate, "/s");
-    Figure("full line rate: reports taken in", shown, "reports");
-    Figure("full line rate: crc errors", bench.panel().state().CrcErrorCount.value(), "");
+    Figure(name("panel CPU"), share, "% of one core");
+    Figure(name("renders per second"), renderRate, "/s");
+    Figure(name("reports taken in"), shown, "reports");
+    Figure(name("crc errors"), bench.panel().state().CrcErrorCount.value(), "");
     if (!sent) {
         std::fprintf(stderr, "bench_link: the simulator gave no count\n");
         return 1;
     }
-    Figure("full line rate: reports sent by simulator", static_cast<double>(sent->sent), "reports");
-    Figure("full line rate: reports pushed per second", sent->pushed / (seconds * 1.0),
-           "reports/s");
-    Figure("full line rate: reports lost", static_cast<double>(sent->sent - shown), "reports");
+    Figure(name("reports sent by simulator"), static_cast<double>(sent->sent), "reports");
+    Figure(name("reports pushed per second"), sent->pushed / (seconds * 1.0), "reports/s");
+    Figure(name("reports lost"), static_cast<double>(sent->sent - shown), "reports");
     return sent->sent == shown ? 0 : 1;
 }
 
@@ -586,7 +591,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     g_platform = QGuiApplication::platformName() == u"xcb" ? "Xvfb" : "offscreen";
     if (argc != 3) {
-        std::fprintf(stderr, "usage: bench_link idle|full|soak|flood SECONDS\n");
+        std::fprintf(stderr, "usage: bench_link idle|full|journal|soak|flood SECONDS\n");
         return 2;
     }
     const QByteArray mode = argv[1];
@@ -596,6 +601,35 @@ int main(int argc, char* argv[]) {
     if (!bench.Start()) return 1;
     if (mode == "idle") return Idle(bench, seconds);
     if (mode == "full") return Full(bench, seconds);
+    if (mode == "journal") {
+        // The journal wired as main() wires it, and a warning record for every message taken
+        // in: the simulator cannot put a warning on each pushed report, so the journal is fed
+        // one per report beside the real ones.
+        QTemporaryDir dir;
+        vp::app::Journaling journaling(bench.panel(),
+                                       {.path = dir.filePath(QStringLiteral("journal.sqlite"))});
+        journaling.Start();
+        std::vector<double> costs;
+        costs.reserve(1 << 20);
+        QObject::connect(&bench.panel().link(), &vp::link::Link::MessageReceived, &journaling,
+                         [&](std::string_view message) {
+                             QElapsedTimer clock;
+                             clock.start();
+                             journaling.journal().Add(vp::journal::Kind::Warning, 220,
+                                                      " 220 (OP_ERR_PNEUMATIC_PRESSURE)", {},
+                                                      std::string(message));
+                             costs.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e3);
+                         });
+        const int status = Full(bench, seconds, "journal at full line rate");
+        journaling.End();
+        std::sort(costs.begin(), costs.end());
+        if (!costs.empty()) {
+            Figure("journal at full line rate: records", static_cast<double>(costs.size()), "");
+            Figure("journal at full line rate: Add, p99", costs[costs.size() * 99 / 100], "us");
+            Figure("journal at full line rate: Add, worst", costs.back(), "us");
+        }
+        return status;
+    }
     if (mode == "soak") return Soak(bench, seconds);
     std::fprintf(stderr, "bench_link: unknown mode %s\n", argv[1]);
     return 2;

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "year_journal.h"
+
 extern char** environ;
 
 namespace {
@@ -163,6 +165,13 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "bench_trend: cannot write the logs\n");
         return 1;
     }
+    // The same year again, with a year of the panel journal's events beside its logs.
+    const QString marked = dir.filePath("marked");
+    if (!WriteDays(marked, 365) ||
+        !WriteYearOfJournal(QDir(marked).filePath("journal.sqlite"), 946'684'800'000)) {
+        std::fprintf(stderr, "bench_trend: cannot write the journal\n");
+        return 1;
+    }
     const std::string out = png.toStdString();
     const auto range = [&](const QString& folder) {
         return std::vector<std::string>{folder.toStdString(), "--from", "2000-01-01", "--png", out};
@@ -170,6 +179,8 @@ int main(int argc, char* argv[]) {
     bool ok = true;
     for (const auto& [name, arguments] :
          {std::pair{std::string("trend, 365 days x 1,440 lines to PNG"), range(year)},
+          std::pair{std::string("trend, 365 days and a year of journal events to PNG"),
+                    range(marked)},
           std::pair{std::string("trend, 5,000 days x 1,440 lines to PNG"), range(many)},
           std::pair{std::string("trend, 15 MB file, clock set back every line"),
                     std::vector<std::string>{backwards.toStdString(), "--png", out}}}) {

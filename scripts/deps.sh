@@ -8,6 +8,7 @@ PACKAGES=(
     libbenchmark-dev
     libmosquitto-dev libssl-dev mosquitto mosquitto-clients openssl
     libsystemd-dev
+    libsqlite3-dev sqlite3
     clang-14 libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core fonts-liberation2
     dpkg-dev file lintian desktop-file-utils

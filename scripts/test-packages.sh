@@ -79,7 +79,7 @@ bash scripts/test-gateway-service.sh build-pkg/bin/vacuum-controller-sim ||
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$panel_deb" "$trend_deb"
 # No display here; the panel opens its platform before reading even --version.
 export QT_QPA_PLATFORM=offscreen
-for program in vacuum-panel vacuum-controller-sim vacuum-trend; do
+for program in vacuum-panel vacuum-controller-sim vacuum-trend vacuum-journal; do
     [ "$(/usr/bin/$program --version)" = "$program $version" ] || fail "$program --version"
 done
 # A rack PC runs it headless: the program itself needs no window system's library.

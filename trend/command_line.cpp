@@ -77,7 +77,11 @@ Options ParseCommandLine(const QStringList& arguments, QDate today, const QLocal
     const QCommandLineOption size(QStringLiteral("size"),
                                   QStringLiteral("Picture or window size, default 1000x600."),
                                   QStringLiteral("WxH"));
-    parser.addOptions({from, to, follow, png, size, dateForm});
+    const QCommandLineOption noEvents(
+        QStringLiteral("no-events"),
+        QStringLiteral("Leave out the panel journal's events (errors, warnings, operator "
+                       "actions, link loss) that are otherwise marked on the time axis."));
+    parser.addOptions({from, to, follow, png, size, dateForm, noEvents});
     parser.addPositionalArgument(QStringLiteral("FILE|FOLDER"),
                                  QStringLiteral("Daily log files or log folders."),
                                  QStringLiteral("[FILE|FOLDER...]"));
@@ -116,6 +120,7 @@ Options ParseCommandLine(const QStringList& arguments, QDate today, const QLocal
                         .arg(options.range.from->toString(Qt::ISODate),
                              options.range.to->toString(Qt::ISODate)));
     options.follow = parser.isSet(follow);
+    options.events = !parser.isSet(noEvents);
     if (parser.isSet(png)) {
         options.png = parser.value(png);
         if (options.png.isEmpty()) return Fail(QStringLiteral("--png wants a file name"));

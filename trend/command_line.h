@@ -13,8 +13,9 @@ struct Options {
     QStringList inputs;  // files and folders; "log" when none is named
     DateRange range;
     bool follow = false;
-    QString png;       // render to this file and quit
-    QString dateForm;  // how the logs write their date, when the usual forms do not tell
+    bool events = true;  // the journal's events as marks on the time axis
+    QString png;         // render to this file and quit
+    QString dateForm;    // how the logs write their date, when the usual forms do not tell
     QSize size{1000, 600};
     // Set when the program must end at once: 0 after --help/--version, 2 on a bad command line;
     // message is what to print (stdout for 0, stderr for 2).

@@ -12,11 +12,13 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <optional>
 
+#include "journal/journal.h"
 #include "logging/pressure_log.h"
+#include "protocol/status_report.h"
 #include "sim/plant.h"
 #include "sim/replies.h"
-#include "protocol/status_report.h"
 
 using vp::sim::Mode;
 using vp::sim::Plant;
@@ -78,6 +80,77 @@ std::multimap<int, std::function<void(Plant&)>> Day() {
              p.SetValve(Valve::k3V1, false);
          }},
     };
+}
+
+// The same day as the panel's journal kept it: what the operator pressed for each step above,
+// the controller's reports, the link's one stale spell and the panel's starts and ends.
+struct JournalRow {
+    int minute;
+    vp::journal::Kind kind;
+    std::optional<int> code;
+    const char* control;
+    const char* text;
+};
+using K = vp::journal::Kind;
+const JournalRow kJournal[] = {
+    {At(6, 50), K::Program, {}, "", "start vacuum-panel demo"},
+    {At(6, 53), K::Link, {}, "", "link connected: Com3,115200,n,8,1"},
+    {At(6, 53), K::Quality, {}, "", "good"},
+    {At(7, 0), K::Operator, 109, "mnuRotaryOn", "rotary pump on"},
+    {At(7, 0), K::Operator, 60, "mnu3V1Open", "3V1 open"},
+    {At(7, 0), K::Operator, 122, "cmdPrimary", "mode Primary vacuum"},
+    {At(7, 15), K::Operator, 62, "mnu1V1Open", "1V1 open"},
+    {At(7, 15), K::Operator, 80, "mnuTmp1On", "TMP1 on"},
+    {At(7, 22), K::Operator, 64, "mnu2V1Open", "2V1 open"},
+    {At(7, 22), K::Operator, 82, "mnuTmp2On", "TMP2 on"},
+    {At(7, 22), K::Operator, 121, "cmdHigh", "mode High vacuum"},
+    {At(9, 40), K::Warning, 220, "", " 220 (OP_ERR_PNEUMATIC_PRESSURE)"},
+    {At(10, 5), K::Operator, 83, "mnuTmp2Off", "TMP2 off"},
+    {At(10, 20), K::Error, 170, "", "170 (no response from icpcon)"},
+    {At(10, 50), K::Operator, 82, "mnuTmp2On", "TMP2 on"},
+    {At(12, 31), K::Program, {}, "", "end"},
+    {At(12, 58), K::Program, {}, "", "start vacuum-panel demo"},
+    {At(12, 58), K::Quality, {}, "", "good"},
+    {At(14, 0), K::Operator, 125, "cmdGlowDischarge", "mode Glow discharge"},
+    {At(15, 10), K::Operator, 121, "cmdHigh", "mode High vacuum"},
+    {At(16, 2), K::Link, {}, "", "link stale: no status report for 3 s"},
+    {At(16, 2), K::Quality, {}, "", "stale"},
+    {At(16, 9), K::Link, {}, "", "link live again"},
+    {At(16, 9), K::Quality, {}, "", "good"},
+    {At(17, 30), K::Operator, 81, "mnuTmp1Off", "TMP1 off"},
+    {At(17, 30), K::Operator, 83, "mnuTmp2Off", "TMP2 off"},
+    {At(17, 30), K::Operator, 124, "cmdStop", "mode Stop"},
+    {At(17, 40), K::Operator, 110, "mnuRotaryOff", "rotary pump off"},
+    {At(18, 5), K::Program, {}, "", "end"},
+};
+
+// Writes the day's journal beside the log, through the panel's own journal writer.
+bool WriteJournal(const QString& folder, QDate date) {
+    qint64 now = 0;
+    vp::journal::Journal journal(
+        {.path = QDir(folder).filePath(QStringLiteral("log/journal.sqlite")),
+         .run = {"vacuum-trend-demo-log", "demo", "demo", 0},
+         .now = [&now] { return now; }});
+    bool troubled = false;
+    QObject::connect(&journal, &vp::journal::Journal::Trouble, [&](const QString& line) {
+        std::fprintf(stderr, "vacuum-trend-demo-log: %s\n", qPrintable(line));
+        troubled = true;
+    });
+    journal.SetSource("Com3");
+    int lastMinute = -1, second = 0;  // rows of one minute a second apart, in the table's order
+    for (const JournalRow& row : kJournal) {
+        second = row.minute == lastMinute ? second + 1 : 0;
+        lastMinute = row.minute;
+        now = QDateTime(date, QTime(0, 0).addSecs(row.minute * 60 + second)).toMSecsSinceEpoch();
+        // The first and last rows are the journal's own start and end records.
+        if (&row == &kJournal[0])
+            journal.Start();
+        else if (&row != &kJournal[std::size(kJournal) - 1])
+            journal.Add(row.kind, row.code, row.text, row.control);
+    }
+    journal.End();
+    QCoreApplication::processEvents();
+    return !troubled;
 }
 
 constexpr int kPanelStarts = At(6, 50);
@@ -162,6 +235,7 @@ int main(int argc, char* argv[]) {
         for (auto it = first; it != end; ++it) it->second(plant);
         plant.Advance(60);
     }
+    if (!WriteJournal(folders[0], date)) return 1;
     std::printf("%s\n", qPrintable(log.FilePath()));
     return 0;
 }

@@ -5,9 +5,12 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QSet>
+#include <QtConcurrent>
 #include <cstdio>
+#include <limits>
 
 #include "trend/command_line.h"
+#include "trend/journal_events.h"
 #include "trend/trend_chart.h"
 #include "trend/trend_window.h"
 
@@ -72,6 +75,16 @@ int WritePng(const Options& options) {
     ReadOptions read;
     read.dateForm = options.dateForm;
     ProblemPrinter problems;
+    // With a first day given, the journal is read beside the logs rather than after them: a
+    // year of each takes about as long.
+    QFuture<EventMarks> early;
+    if (options.events && options.range.from)
+        early = QtConcurrent::run([&options] {
+            return LoadEvents(
+                options.inputs, options.range.from->startOfDay().toMSecsSinceEpoch(),
+                options.range.to ? options.range.to->addDays(1).startOfDay().toMSecsSinceEpoch() - 1
+                                 : std::numeric_limits<qint64>::max());
+        });
     const TrendData data =
         LoadTrend(options.inputs, options.range, read, options.size.width(), ShowProgress);
     problems.Print(data.problems);
@@ -82,6 +95,15 @@ int WritePng(const Options& options) {
     auto* chart = new QChart;
     chart->setAnimationOptions(QChart::NoAnimation);
     FillChart(*chart, data.traces, TitleOf(data));
+    if (options.events) {
+        const EventMarks events =
+            early.isValid()
+                ? early.result()
+                : LoadEvents(options.inputs, data.firstDay.startOfDay().toMSecsSinceEpoch(),
+                             data.lastDay.addDays(1).startOfDay().toMSecsSinceEpoch() - 1);
+        problems.Print(events.problems);
+        ShowEvents(*chart, events);
+    }
     QChartView view(chart);
     view.setRenderHint(QPainter::Antialiasing);
     view.resize(options.size);

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <QtConcurrent>
 
+#include "trend/journal_events.h"
 #include "trend/trend_chart.h"
 
 namespace vp::trend {
@@ -89,6 +90,13 @@ void TrendWindow::Loaded() {
     prbLoad->hide();
     emit problems(data.problems);
     FillChart(*chart(), data.traces, TitleOf(data));
+    if (options_.events && data.firstDay.isValid()) {
+        const EventMarks events =
+            LoadEvents(options_.inputs, data.firstDay.startOfDay().toMSecsSinceEpoch(),
+                       data.lastDay.addDays(1).startOfDay().toMSecsSinceEpoch() - 1);
+        emit problems(events.problems);
+        ShowEvents(*chart(), events);
+    }
     if (follower_) {
         // A folder read without a range stands for its newest day; from then on the days that
         // follow it are wanted too, so the plot goes on past midnight.

@@ -9,6 +9,7 @@
 
 #include "app/command_line.h"
 #include "app/headless.h"
+#include "app/journaling.h"
 #include "app/log_line.h"
 #include "app/panel.h"
 #include "app/publishing.h"
@@ -99,12 +100,19 @@ int RunPanel(const Options& options) {
             panel.linkDisplay().ShowStatusText(*notice);
         }
     }
+    // Beside the daily logs, so a gateway service's journal lands in its state folder.
+    vp::app::Journaling journaling(
+        panel, {.path = options.logFolder.isEmpty()
+                            ? QString()
+                            : options.logFolder + QStringLiteral("/journal.sqlite")});
     // The service manager hears of the broker from its first state on.
     std::unique_ptr<vp::app::ServiceNotify> service;
     if (options.headless) service = std::make_unique<vp::app::ServiceNotify>();
     std::unique_ptr<vp::app::Publishing> publishing;
     if (options.publish) {
         publishing = std::make_unique<vp::app::Publishing>(panel, *options.publish, options);
+        journaling.SetPrefix(options.publish->prefix);
+        journaling.WatchBroker(publishing->client());
         if (service)
             QObject::connect(&publishing->client(), &vp::publish::MqttClient::BrokerStateChanged,
                              service.get(), [&service](auto state, const QString& detail) {
@@ -113,14 +121,19 @@ int RunPanel(const Options& options) {
         // Files that cannot be used are the configuration's fault, which a restart cannot mend.
         if (const auto why = publishing->Start()) return Refuse("cannot publish", *why, 2);
     }
+    // Port 3, where the window starts, unless only other ports are mapped; chosen before the
+    // journal starts, so that its first record names it.
+    const int headlessPort = ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey();
+    if (options.headless)
+        panel.link().MSComm1().SetCommPort(static_cast<std::int16_t>(headlessPort));
+    journaling.Start();
     std::unique_ptr<vp::app::Headless> headless;
     int status = 0;
     if (options.headless) {
         headless = std::make_unique<vp::app::Headless>(panel);
         QObject::connect(headless.get(), &vp::app::Headless::LinkSaid, service.get(),
                          &vp::app::ServiceNotify::SetLink);
-        // Port 3, where the window starts, unless only other ports are mapped.
-        headless->Start(ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey());
+        headless->Start(headlessPort);
         // The port has had its first try and the broker's client runs: the service is up.
         service->Ready();
     } else {
@@ -133,6 +146,7 @@ int RunPanel(const Options& options) {
     const int code = QCoreApplication::exec();
     if (service) service->Stopping();
     if (publishing) publishing->Stop();
+    journaling.End();
     return code != 0 ? code : status;
 }
 

@@ -82,14 +82,17 @@ void Form1::Combo3_Click() {
 }
 
 void Form1::cmdConnect_Click() {
+    emit OperatorAction(cmdConnect->objectName(), {});
     link_.Connect();
 }
 
 void Form1::cmdDisconnect_Click() {
+    emit OperatorAction(cmdDisconnect->objectName(), {});
     link_.Disconnect();
 }
 
 void Form1::cmdClearError_Click() {
+    emit OperatorAction(cmdClearError->objectName(), {});
     state::ClearErrors(state_);
 }
 

@@ -289,6 +289,14 @@ public:
     // The window's client area (menu bar excluded).
     Surface* surface() const { return surface_; }
 
+signals:
+    // The operator pressed a control or chose a menu entry: the command's body when it sends one
+    // (before its checksum, whether or not the port is open), empty for Connect, Disconnect and
+    // Clear. Emitted before the frame is written.
+    void OperatorAction(const QString& control, const QByteArray& body);
+    // A set-point typed into the box was refused, and nothing was sent.
+    void SetPointRefused(const QString& box, const QString& typed);
+
 private:
     void BuildControls();
     void BuildMenus();

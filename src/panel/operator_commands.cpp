@@ -72,13 +72,18 @@ const CommandRow kCatalogue[] = {
 void OperatorCommands::Connect() {
     for (const CommandRow& row : kCatalogue) {
         const int number = row.number;
-        auto send = [this, number] { Command_Click(number); };
-        if (const auto* button = std::get_if<Button * Form1::*>(&row.control)) {
+        const auto* button = std::get_if<Button * Form1::*>(&row.control);
+        QObject* control = button ? static_cast<QObject*>(form_.*(*button))
+                                  : form_.*std::get<QAction * Form1::*>(row.control);
+        auto send = [this, number, control] {
+            emit form_.OperatorAction(control->objectName(),
+                                      QByteArray::fromStdString(text::ThreeDigits(number) + "_"));
+            Command_Click(number);
+        };
+        if (button)
             QObject::connect(form_.*(*button), &QPushButton::clicked, &form_, send);
-        } else {
-            QObject::connect(form_.*std::get<QAction * Form1::*>(row.control), &QAction::triggered,
-                             &form_, send);
-        }
+        else
+            QObject::connect(static_cast<QAction*>(control), &QAction::triggered, &form_, send);
     }
 }
 

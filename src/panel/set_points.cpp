@@ -48,6 +48,7 @@ void SetPoints::SendSetPoint(TextBox& box, int commandNumber) {
     const QString text = box.text();
     if (text.size() < 1 || text.size() > 3) {
         box.SetBackColor(kRed);
+        emit form_.SetPointRefused(box.objectName(), text);
         return;
     }
     const QByteArray bytes = text.toLatin1();
@@ -58,11 +59,14 @@ void SetPoints::SendSetPoint(TextBox& box, int commandNumber) {
     const std::optional<std::int16_t> value = text::ToInt16(read);
     if (!value || *value < kLowestSpeed || *value > kHighestSpeed) {
         box.SetBackColor(kRed);
+        emit form_.SetPointRefused(box.objectName(), text);
         return;
     }
     // White means "accepted", not "arrived": it stays when the port is closed.
     box.SetBackColor(kWhite);
-    form_.link().SendCommand(text::ThreeDigits(commandNumber) + "_" + text::ThreeDigits(*value));
+    const std::string body = text::ThreeDigits(commandNumber) + "_" + text::ThreeDigits(*value);
+    emit form_.OperatorAction(box.objectName(), QByteArray::fromStdString(body));
+    form_.link().SendCommand(body);
 }
 
 }  // namespace vp::panel

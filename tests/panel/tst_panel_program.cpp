@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -35,10 +36,11 @@ QByteArray ReadAvailable(int fd) {
     return all;
 }
 
-Run Start(const QStringList& arguments, const QProcessEnvironment& environment,
-          int waitMs = 20000) {
+Run Start(const QStringList& arguments, const QProcessEnvironment& environment, int waitMs = 20000,
+          const QString& folder = {}) {
     QProcess process;
     process.setProcessEnvironment(environment);
+    if (!folder.isEmpty()) process.setWorkingDirectory(folder);
     process.start(QStringLiteral(VP_PANEL_PROGRAM), arguments);
     Run run;
     run.finished = process.waitForFinished(waitMs) && process.exitStatus() == QProcess::NormalExit;
@@ -178,7 +180,9 @@ private slots:
             record = path;
         }
         if (!record.isEmpty()) arguments << "--record" << record;
-        const Run run = Start(arguments, withWindow_);
+        // In a folder with its log folder: a journal that cannot be written is said on stderr.
+        QVERIFY(QDir(dir.path()).mkdir("log"));
+        const Run run = Start(arguments, withWindow_, 20000, dir.path());
         QVERIFY2(run.finished, run.err.constData());
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(QByteArray(run.err).replace('\n', ""), QByteArray());
