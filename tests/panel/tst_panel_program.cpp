@@ -154,7 +154,10 @@ private slots:
         QProcessEnvironment environment = noDisplay_;
         environment.remove("QT_QPA_PLATFORM");
         if (!platform.isEmpty()) environment.insert("QT_QPA_PLATFORM", platform);
-        const Run run = Start(arguments, environment);
+        // In a folder with its log folder, so the journal has nothing to say on stderr.
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("log"));
+        const Run run = Start(arguments, environment, 20000, dir.path());
         QVERIFY2(run.finished, run.err.constData());
         QCOMPARE(QString::fromUtf8(run.err), err);
         QCOMPARE(run.exitCode, exitCode);

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -20,9 +21,17 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         credentials_ = Write("plant.credentials", "alice\ns3cret\n", 0600);
-        ca_ = Write("ca.crt", "not checked here\n", 0644);
-        cert_ = Write("plant.crt", "not checked here\n", 0644);
-        key_ = Write("plant.key", "not checked here\n", 0600);
+        // Real PEM files: the command line reads them before it takes them.
+        cert_ = dir_.filePath(QStringLiteral("plant.crt"));
+        key_ = dir_.filePath(QStringLiteral("plant.key"));
+        QCOMPARE(QProcess::execute(QStringLiteral("openssl"),
+                                   {"req", "-x509", "-days", "2", "-newkey", "ec", "-pkeyopt",
+                                    "ec_paramgen_curve:prime256v1", "-nodes", "-subj", "/CN=plant",
+                                    "-keyout", key_, "-out", cert_}),
+                 0);
+        QVERIFY(QFile::setPermissions(key_, QFile::ReadOwner | QFile::WriteOwner));
+        ca_ = dir_.filePath(QStringLiteral("ca.crt"));
+        QVERIFY(QFile::copy(cert_, ca_));
     }
 
     void everyKey() {
