@@ -46,11 +46,17 @@ void ReportBrokerState(publish::MqttClient& client) {
 }
 
 Publishing::Publishing(Panel& panel, const publish::BrokerUrl& url, const Options& options)
-    : client_(ClientOptions(url, options, true)), publisher_(client_, panel.state(), url.prefix) {
+    : client_(ClientOptions(url, options, true)),
+      publisher_(client_, panel.state(), url.prefix, QStringLiteral(VP_VERSION)) {
     ReportBrokerState(client_);
     connect(&panel, &Panel::NewsArrived, &publisher_, &publish::Publisher::PublishEvent);
-    connect(&panel, &Panel::PressuresLogged, &publisher_,
-            [this, &panel] { publisher_.PublishPressures(panel.state().LastPressures); });
+    connect(&panel, &Panel::PressuresLogged, &publisher_, &publish::Publisher::PublishPressures);
+    connect(&publisher_, &publish::Publisher::AnotherGateway, this, [](const QString& run) {
+        std::fprintf(stderr,
+                     "vacuum-panel: another gateway (run %s) publishes under the same prefix: "
+                     "subscribers see both plants mixed\n",
+                     qPrintable(run));
+    });
 }
 
 std::optional<QString> Publishing::Start() {

@@ -70,8 +70,8 @@ void Write(const QJsonValue& value, QByteArray& out) {
 QByteArray FloatText(double value) {
     if (!std::isfinite(value)) return QByteArrayLiteral("null");  // JSON has no infinity
     char buffer[32];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                            std::chars_format::scientific);
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
     if (error != std::errc()) return QByteArrayLiteral("null");
     // 1.013e+03 -> 1.013e3, 5e-03 -> 5e-3, 0e+00 -> 0e0
     QByteArray text(buffer, end - buffer);
