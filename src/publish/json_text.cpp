@@ -3,13 +3,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QVariant>
 #include <charconv>
 #include <cmath>
 
 namespace vp::publish {
 
 namespace {
+
+// Marks a string as a number's text: no Latin-1 text from the line can start with it.
+constexpr QChar kFloatMark(0xFFFF);
 
 void Write(const QJsonValue& value, QByteArray& out);
 
@@ -29,15 +31,17 @@ void Write(const QJsonValue& value, QByteArray& out) {
             out.append(value.toBool() ? "true" : "false");
             return;
         case QJsonValue::Double:
-            // Qt keeps whole numbers made from integers as integers; the variant tells them apart.
-            if (value.toVariant().typeId() == QMetaType::Double)
-                out.append(FloatText(value.toDouble()));
+            out.append(
+                QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact).mid(1).chopped(1));
+            return;
+        case QJsonValue::String: {
+            const QString text = value.toString();
+            if (text.startsWith(kFloatMark))
+                out.append(text.mid(1).toLatin1());
             else
-                out.append(QByteArray::number(value.toInteger()));
+                WriteString(text, out);
             return;
-        case QJsonValue::String:
-            WriteString(value.toString(), out);
-            return;
+        }
         case QJsonValue::Array: {
             out.append('[');
             const QJsonArray array = value.toArray();
@@ -83,6 +87,10 @@ QByteArray FloatText(double value) {
     text.truncate(e + 1);
     if (negative) text.append('-');
     return text.append(exponent);
+}
+
+QJsonValue Float(double value) {
+    return QString(kFloatMark) + QString::fromLatin1(FloatText(value));
 }
 
 QByteArray JsonText(const QJsonValue& value) {

@@ -31,7 +31,7 @@ QJsonValue Word(std::string_view word) {
 
 // Read and counted numbers are floating point wherever they come from, so a field keeps its type.
 QJsonValue Number(const std::optional<double>& value) {
-    return value ? QJsonValue(*value) : QJsonValue();
+    return value ? Float(*value) : QJsonValue();
 }
 
 // A three-character speed field: a whole percent, null when the controller sent no digit ("---").

@@ -76,7 +76,20 @@ bool Publisher::Ready(const QElapsedTimer& since, int spacingMs, int& wait) {
 }
 
 void Publisher::Send(const std::string& topic, const QByteArray& payload) {
+    auto& [last, count] = sent_[topic];
+    last = payload;
+    ++count;
     client_.Publish(topic, payload, 1, true);
+}
+
+QByteArray Publisher::LastSent(const std::string& topic) const {
+    const auto it = sent_.find(topic);
+    return it == sent_.end() ? QByteArray() : it->second.first;
+}
+
+int Publisher::SentCount(const std::string& topic) const {
+    const auto it = sent_.find(topic);
+    return it == sent_.end() ? 0 : it->second.second;
 }
 
 void Publisher::Check() {

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -67,6 +68,10 @@ public:
     const QJsonObject& Published() const { return published_; }
     int PublishedCount() const { return publishedCount_; }
     const QTimer& timer() const { return timer_; }
+    const Topics& topics() const { return topics_; }
+    // What went out on a retained topic last, and how many times; for tests and figures.
+    QByteArray LastSent(const std::string& topic) const;
+    int SentCount(const std::string& topic) const;
     const QString& run() const { return run_; }
     void Check();  // the gathering timer's handler
 
@@ -104,6 +109,7 @@ private:
     std::int64_t seq_ = 0;
     bool ownMetaSeen_ = false;
     std::set<QString> others_;
+    std::map<std::string, std::pair<QByteArray, int>> sent_;
 };
 
 }  // namespace vp::publish
