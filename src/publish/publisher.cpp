@@ -57,7 +57,8 @@ Publisher::Publisher(MqttClient& client, state::PanelState& state, const QString
     connect(&client_, &MqttClient::MessageArrived, this, &Publisher::Heard);
     client_.Subscribe(topics_.meta, 1);
     meta_ = Compact(MetaObject(version, run_));
-    Send(topics_.meta, meta_);
+    // On connecting, once subscribed: it never changes, so sending it again costs one message.
+    connect(&client_, &MqttClient::Connected, this, [this] { Send(topics_.meta, meta_); });
     StateChanged();
 }
 
@@ -93,6 +94,7 @@ int Publisher::SentCount(const std::string& topic) const {
 }
 
 void Publisher::Check() {
+    timer_.stop();
     state_.CaughtUp();
     const state::Quality quality = state::QualityOf(state_);
     int wait = INT_MAX;

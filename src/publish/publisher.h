@@ -73,7 +73,8 @@ public:
     QByteArray LastSent(const std::string& topic) const;
     int SentCount(const std::string& topic) const;
     const QString& run() const { return run_; }
-    void Check();  // the gathering timer's handler
+    bool HeardItself() const { return ownMetaSeen_; }  // our own meta came back from the broker
+    void Check();                                      // the gathering timer's handler
 
     static const QByteArray kOnline;
     static const QByteArray kOffline;
