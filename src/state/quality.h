@@ -7,7 +7,7 @@ class PanelState;
 // What the plant's state is worth to someone who cannot see the line: every reading leaving the
 // panel carries it, and a reading is current only while it is Good.
 enum class Quality {
-    Starting,      // the port is open, and no report has come in this run yet
+    Starting,      // no report has come in this run yet
     Good,          // the port is open and the last report is fresh
     Stale,         // the watchdog greyed the picture, or the line reopened and has not reported
     Disconnected,  // the port is closed, or was lost

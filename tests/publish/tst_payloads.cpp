@@ -166,7 +166,7 @@ private slots:
                             bool reading) {
             QTest::newRow(name) << steps << QString(quality) << reading;
         };
-        row("port closed at start", {}, "disconnected", false);
+        row("port closed at start", {}, "starting", false);
         row("port open, nothing reported", {"open"}, "starting", false);
         row("a report", {"open", "report"}, "good", true);
         row("watchdog", {"open", "report", "grey"}, "stale", false);
