@@ -98,6 +98,7 @@ int RemoveDiscovery(const publish::BrokerUrl& url, const Options& options) {
 std::optional<QString> Publishing::Start() {
     QString why;
     if (!client_.Start(&why)) return why;
+    publisher_.Begin();
     return std::nullopt;
 }
 

@@ -59,10 +59,15 @@ Publisher::Publisher(MqttClient& client, state::PanelState& state, const QString
     meta_ = Compact(MetaObject(version, run_));
     // On connecting, once subscribed: it never changes, so sending it again costs one message.
     connect(&client_, &MqttClient::Connected, this, [this] { Send(topics_.meta, meta_); });
+}
+
+void Publisher::Begin() {
+    begun_ = true;
     StateChanged();
 }
 
 void Publisher::StateChanged() {
+    if (!begun_) return;
     const int due =
         std::max(kGatherMs, sinceState_.isValid()
                                 ? int(std::max<qint64>(0, kPlantSpacingMs - sinceState_.elapsed()))

@@ -55,6 +55,10 @@ public:
     Publisher(MqttClient& client, state::PanelState& state, const QString& prefix,
               const QString& version = {}, QObject* parent = nullptr);
 
+    // The client takes messages from now on (it drops them before it is started): the first look
+    // at the plant, and every change from then on.
+    void Begin();
+
     // An entry that went into one of the three lists, with the message that put it there.
     void PublishEvent(state::List list, std::string_view raw);
     // The log tick: the pressures as far as they are current.
@@ -108,6 +112,7 @@ private:
     QElapsedTimer sinceState_, sinceView_, sinceStats_;
     std::array<QElapsedTimer, 4> sinceGauge_;
     std::int64_t seq_ = 0;
+    bool begun_ = false;
     bool ownMetaSeen_ = false;
     std::set<QString> others_;
     std::map<std::string, std::pair<QByteArray, int>> sent_;

@@ -44,6 +44,7 @@ private slots:
         link = std::make_unique<state::LinkDisplay>(*s);
         client = std::make_unique<MqttClient>(OptionsFor("mqtt://127.0.0.1:1/p"));  // not started
         publisher = std::make_unique<Publisher>(*client, *s, QStringLiteral("p"));
+        publisher->Begin();
     }
 
     void eachTopicAtItsPace() {
