@@ -25,6 +25,19 @@ QJsonObject WithoutCounters(QJsonObject view) {
     return view;
 }
 
+// The state without its pressures, which move at every poll while a pump runs: they have their
+// own topics at their own pace, and the state follows them at that pace.
+QJsonObject WithoutPressures(QJsonObject state) {
+    QJsonObject gauges = state.value(QStringLiteral("gauges")).toObject();
+    for (auto it = gauges.begin(); it != gauges.end(); ++it) {
+        QJsonObject gauge = it.value().toObject();
+        gauge.remove(QStringLiteral("mbar"));
+        it.value() = gauge;
+    }
+    if (!gauges.isEmpty()) state.insert(QStringLiteral("gauges"), gauges);
+    return state;
+}
+
 }  // namespace
 
 const QByteArray Publisher::kOnline = QByteArrayLiteral("true");
@@ -105,7 +118,10 @@ void Publisher::Check() {
     int wait = INT_MAX;
 
     const QJsonObject meaning = StateObject(state_, quality, 0);
-    if (meaning != meaning_ && Ready(sinceState_, kPlantSpacingMs, wait)) {
+    const bool pressuresOnly =
+        !meaning_.isEmpty() && WithoutPressures(meaning) == WithoutPressures(meaning_);
+    if (meaning != meaning_ &&
+        Ready(sinceState_, pressuresOnly ? kGaugeSpacingMs : kPlantSpacingMs, wait)) {
         // The report that brought the plant to this meaning is the latest one; a change of the
         // line alone keeps the time of the report its sections come from.
         meaning_ = meaning;

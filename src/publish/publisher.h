@@ -40,9 +40,9 @@ struct Topics {
 //
 // Each retained topic goes out only when its payload changed, at its own pace: `state` and `view`
 // at most ten times a second, the status poll's rate, so a change reaches subscribers with the
-// report that brought it and a flood faster than any poll is not passed on; a view whose counters
-// or uptime alone moved at most once a second; each gauge at most once a second; `stats` at most
-// once a minute. The client sends each retained topic's newest value again after a reconnect.
+// report that brought it and a flood faster than any poll is not passed on; a state whose
+// pressures alone moved, and a view whose counters or uptime alone moved, at most once a second;
+// each gauge at most once a second; `stats` at most once a minute. The client sends each retained topic's newest value again after a reconnect.
 class Publisher : public QObject {
     Q_OBJECT
 public:
