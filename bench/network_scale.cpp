@@ -415,7 +415,9 @@ int Run(int seconds, int count, bool moving) {
         std::fprintf(stderr, "bench_network_scale: not every plant showed in the view in 30 s\n");
         return 1;
     }
-    RunFor(2000);  // start-up settles
+    // Start-up settles; an idle plant also takes its first round of slow polls (4 × 10 s), whose
+    // first answers fill the state's error counts and hours once.
+    RunFor(moving ? 2000 : 45000);
 
     // The measured run.
     std::vector<double> panelCpu(static_cast<std::size_t>(count));
