@@ -41,13 +41,16 @@ struct Topics {
 // Each retained topic goes out only when its payload changed, at its own pace: `state` and `view`
 // at most ten times a second, the status poll's rate, so a change reaches subscribers with the
 // report that brought it and a flood faster than any poll is not passed on; a state whose
-// pressures alone moved, and a view whose counters or uptime alone moved, at most once a second;
-// each gauge at most once a second; `stats` at most once a minute. The client sends each retained topic's newest value again after a reconnect.
+// pressures alone moved at most once a second, a view whose counters or uptime alone moved at
+// most every 1.5 s; each gauge at most once a second; `stats` at most once a minute. The client
+// sends each retained topic's newest value again after a reconnect.
 class Publisher : public QObject {
     Q_OBJECT
 public:
     static constexpr int kPlantSpacingMs = 100;
-    static constexpr int kCountersSpacingMs = 1000;
+    // A view's counters and uptime alone: half the view's bytes of once a second, and still well
+    // inside a remote view's 3 s watchdog.
+    static constexpr int kCountersSpacingMs = 1500;
     static constexpr int kGaugeSpacingMs = 1000;
     static constexpr int kStatsSpacingMs = 60000;
     static constexpr int kGatherMs = 10;  // a poll, its answer and the lamps make one look
