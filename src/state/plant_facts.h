@@ -34,9 +34,9 @@ struct PlantFacts {
 struct LinkFacts {
     bool connected = false;
     bool stale = false;  // the watchdog greyed the diagram; the next decoded report clears it
-    bool reported = false;  // a report decoded since the port last opened
     std::int32_t sent = 0;
     std::int32_t received = 0;
+    bool reported = false;  // a report decoded since the port last opened
 
     bool operator==(const LinkFacts&) const = default;
 };
