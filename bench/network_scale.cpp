@@ -1,17 +1,20 @@
 // Twenty plants on one broker, as a site would run them: one mosquitto on 127.0.0.1, twenty
 // simulated controllers (in this process, on a thread of their own), each behind its own
-// `vacuum-panel --headless --publish mqtt://127.0.0.1:PORT/site/plantNN` process, and one
-// subscriber here that feeds twenty states from the broker the way a view does.
+// `vacuum-panel --headless --publish mqtt://127.0.0.1:PORT/site/plantNN` process, one subscriber
+// here that feeds twenty views from the broker the way a remote view does, and one that counts
+// every topic's messages and bytes.
 //
-//   bench_network_scale SECONDS [PLANTS]
+//   bench_network_scale SECONDS [PLANTS] [moving|idle]
 //
-// Every 2 s each plant's valve 1V1 is switched in the simulated plant (the plants take turns,
-// staggered, each switch at a random point between two polls), and three moments are noted: the
+// moving (the default): every plant's rotary pump runs, so its pressures move at every poll, and
+// every 2 s each plant's valve 1V1 is switched in the simulated plant (the plants take turns,
+// staggered, each switch at a random point between two polls). Five moments are noted: the
 // switch, the first status report carrying it leaving the simulator (the reply to the panel's next
-// poll), and the view's state for that plant showing the valve's new fill. CPU shares come from
-// /proc/PID/stat (the panels, the broker) and from this process less the simulators' thread (the
-// view). At the end the simulators fall silent and each panel's published count of messages
-// received must equal the replies its simulator wrote.
+// poll), and the `state` topic, the first `gauge/TG1` and the view showing it.
+// idle: nothing moves but the clock and the counters; only the bytes per topic count. CPU shares
+// come from /proc/PID/stat (the panels, the broker) and from this process less the simulators'
+// thread (the view). At the end the simulators fall silent and each panel's published count of
+// messages received must equal the replies its simulator wrote.
 //
 // Prints "figure<TAB>value<TAB>unit" lines for bench/run. The exit status says whether the run
 // itself worked, not whether a target was met.
@@ -24,6 +27,8 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -31,7 +36,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -46,6 +53,7 @@
 #include "state/colour_values.h"
 #include "state/panel_state.h"
 #include "support/broker.h"
+#include "text/number_reader.h"
 
 namespace {
 
@@ -118,6 +126,8 @@ struct Sample {
     long long switchedNs = 0;  // in the plant model
     long long leftNs = 0;      // the first status report carrying it written to the line
     long long shownNs = 0;     // the view's state showing the new fill
+    long long stateNs = 0;     // the `state` topic saying it
+    long long gaugeNs = 0;     // the first `gauge/TG1` message after the report left
 };
 
 // Written by the simulators' thread, read by the view's; one lock for all, held briefly.
@@ -134,10 +144,12 @@ public:
         int answered = 0;             // replies written while not silenced
     };
 
-    bool Start(const QDir& dir, int count) {
+    bool Start(const QDir& dir, int count, bool moving) {
         for (int i = 0; i < count; ++i) {
             Plant& plant = plants_.emplace_back();
             plant.sim = std::make_unique<SimulatedController>();
+            // The rotary pump draws the plant down: every report carries new pressures.
+            if (moving) plant.sim->plant().SwitchRotary(true);
             QString error;
             if (!plant.sim->Start(&error) ||
                 !plant.sim->MakeLink(dir.filePath(QStringLiteral("plant%1").arg(i + 1)), &error)) {
@@ -241,10 +253,23 @@ void Spread(const std::string& name, std::vector<double> values, const char* uni
 }
 
 QString PlantName(int i) {
-    return QStringLiteral("site/plant%1").arg(i + 1, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("site/plant%1").arg(i + 1, 3, 10, QLatin1Char('0'));
 }
 
-int Run(int seconds, int count) {
+// The received count as the view shows it: "1234 received messages".
+int ReceivedShown(const vp::state::PanelState& state) {
+    return static_cast<int>(
+        vp::text::LeadingNumber(state.Caption(vp::state::Text::lblReceivedMessages)));
+}
+
+// Messages and bytes of one topic leaf, summed over the plants. Bytes are those of the PUBLISH
+// packet: payload, topic, and 7 of header, length, packet id and properties.
+struct Traffic {
+    long long messages = 0;
+    long long bytes = 0;
+};
+
+int Run(int seconds, int count, bool moving) {
     const double loadStart = LoadAverage();
     QTemporaryDir dir;
     Broker broker;
@@ -258,7 +283,7 @@ int Run(int seconds, int count) {
     Controllers controllers;
     controllers.moveToThread(&simThread);
     bool simsUp = false;
-    OnSimThread(controllers, [&] { simsUp = controllers.Start(QDir(dir.path()), count); });
+    OnSimThread(controllers, [&] { simsUp = controllers.Start(QDir(dir.path()), count, moving); });
     const auto stopSims = qScopeGuard([&] {
         OnSimThread(controllers, [&] { controllers.Stop(); });
         simThread.quit();
@@ -290,8 +315,8 @@ int Run(int seconds, int count) {
         [&](const QByteArray& topic, const QByteArray& payload) {
             const long long now = NowNs();
             const QByteArray root = "site/plant";
-            if (!topic.startsWith(root) || !topic.endsWith("/state")) return;
-            const int i = topic.mid(root.size(), 2).toInt() - 1;
+            if (!topic.startsWith(root) || !topic.endsWith("/view")) return;
+            const int i = topic.mid(root.size(), 3).toInt() - 1;
             if (i < 0 || i >= count) return;
             ++stateMessages;
             stateBytes += payload.size();
@@ -310,6 +335,50 @@ int Run(int seconds, int count) {
             }
         });
     if (!client.Start(&error)) {
+        std::fprintf(stderr, "bench_network_scale: %s\n", qPrintable(error));
+        return 1;
+    }
+
+    // The counting subscriber: every topic, as a dashboard or a historian would take them.
+    vp::publish::MqttClient::Options counterOptions = viewOptions;
+    counterOptions.clientId = QStringLiteral("scale-count-%1").arg(::getpid());
+    vp::publish::MqttClient counter(counterOptions);
+    counter.Subscribe("site/#", 1);
+    std::map<QByteArray, Traffic> traffic;
+    std::vector<QString> lastValve(static_cast<std::size_t>(count));
+    std::vector<QByteArray> lastGauge(static_cast<std::size_t>(count));
+    QObject::connect(
+        &counter, &vp::publish::MqttClient::MessageArrived, &counter,
+        [&](const QByteArray& topic, const QByteArray& payload) {
+            const long long now = NowNs();
+            const QByteArray root = "site/plant";
+            if (!topic.startsWith(root)) return;
+            const int i = topic.mid(root.size(), 3).toInt() - 1;
+            const QByteArray leaf = topic.mid(root.size() + 4);
+            if (i < 0 || i >= count) return;
+            if (measuring) {
+                Traffic& t = traffic[leaf];
+                ++t.messages;
+                t.bytes += payload.size() + topic.size() + 7;
+            }
+            if (leaf == "state") {
+                const QString valve = QJsonDocument::fromJson(payload)["valves"]["1V1"].toString();
+                if (valve.isEmpty() || valve == lastValve[i]) return;
+                lastValve[i] = valve;
+                std::lock_guard lock(g_samplesLock);
+                for (Sample& sample : plants[i].samples)
+                    if (sample.stateNs == 0 && sample.open == (valve == "open")) {
+                        sample.stateNs = now;
+                        break;
+                    }
+            } else if (leaf == "gauge/TG1") {
+                std::lock_guard lock(g_samplesLock);
+                for (Sample& sample : plants[i].samples)
+                    if (sample.gaugeNs == 0 && sample.leftNs != 0 && sample.leftNs < now)
+                        sample.gaugeNs = now;
+            }
+        });
+    if (!counter.Start(&error)) {
         std::fprintf(stderr, "bench_network_scale: %s\n", qPrintable(error));
         return 1;
     }
@@ -346,7 +415,9 @@ int Run(int seconds, int count) {
         std::fprintf(stderr, "bench_network_scale: not every plant showed in the view in 30 s\n");
         return 1;
     }
-    RunFor(2000);  // start-up settles
+    // Start-up settles; an idle plant also takes its first round of slow polls (4 × 10 s), whose
+    // first answers fill the state's error counts and hours once.
+    RunFor(moving ? 2000 : 45000);
 
     // The measured run.
     std::vector<double> panelCpu(static_cast<std::size_t>(count));
@@ -359,7 +430,7 @@ int Run(int seconds, int count) {
     QElapsedTimer wall;
     wall.start();
     measuring = true;
-    OnSimThread(controllers, [&] { controllers.BeginSwitching(); });
+    if (moving) OnSimThread(controllers, [&] { controllers.BeginSwitching(); });
     RunFor(seconds * 1000);
     OnSimThread(controllers, [&] {
         controllers.StopSwitching();
@@ -378,7 +449,7 @@ int Run(int seconds, int count) {
         std::lock_guard lock(g_samplesLock);
         for (const auto& plant : plants) {
             for (const Sample& sample : plant.samples)
-                if (sample.shownNs == 0) return false;
+                if (sample.shownNs == 0 || sample.stateNs == 0 || sample.gaugeNs == 0) return false;
         }
         return true;
     };
@@ -389,33 +460,38 @@ int Run(int seconds, int count) {
     OnSimThread(controllers, [&] { controllers.Silence(); });
     const auto countsAgree = [&] {
         for (int i = 0; i < count; ++i)
-            if (states[i]->Link.received != plants[i].answered) return false;
+            if (ReceivedShown(*states[i]) != plants[i].answered) return false;
         return true;
     };
     RunFor(8000, countsAgree);
 
     // Figures.
-    std::vector<double> leftToShown, switchedToShown;
+    std::vector<double> leftToShown, switchedToShown, leftToState, leftToGauge;
     int notShown = 0;
     {
         std::lock_guard lock(g_samplesLock);
         for (const auto& plant : plants) {
             for (const Sample& sample : plant.samples) {
-                if (sample.shownNs == 0 || sample.leftNs == 0) {
+                if (sample.shownNs == 0 || sample.leftNs == 0 || sample.stateNs == 0 ||
+                    sample.gaugeNs == 0) {
                     ++notShown;
                     continue;
                 }
                 leftToShown.push_back((sample.shownNs - sample.leftNs) / 1e6);
+                leftToState.push_back((sample.stateNs - sample.leftNs) / 1e6);
+                leftToGauge.push_back((sample.gaugeNs - sample.leftNs) / 1e6);
                 switchedToShown.push_back((sample.shownNs - sample.switchedNs) / 1e6);
             }
         }
     }
-    Figure("plants", count, "");
+    Figure(moving ? "plants, pressures moving at every poll" : "plants, idle", count, "");
     Figure("measured for", elapsed, "s");
     Figure("load average at start (1 min)", loadStart, "");
     Figure("load average at end (1 min)", LoadAverage(), "");
     Figure("valve switches shown", static_cast<double>(leftToShown.size()), "samples");
     Figure("valve switches not shown", notShown, "samples");
+    Spread("status report leaving the simulator to the state topic", leftToState, "ms");
+    Spread("status report leaving the simulator to gauge/TG1", leftToGauge, "ms");
     Spread("status report leaving the simulator to the view", leftToShown, "ms");
     Figure("status report leaving the simulator to the view, over 50 ms",
            static_cast<double>(std::count_if(leftToShown.begin(), leftToShown.end(),
@@ -438,25 +514,42 @@ int Run(int seconds, int count) {
     Figure("view CPU (one connection, a feed and a state a plant)",
            (ownCpu - simCpu) / elapsed * 100, "% of one core");
     Figure("simulators CPU (their thread, apart)", simCpu / elapsed * 100, "% of one core");
-    Figure("state messages into the view", messages / elapsed, "/s");
-    Figure("state message size, mean", stateMessages ? double(stateBytes) / stateMessages : 0,
+    Figure("view messages into the view", messages / elapsed, "/s");
+    Figure("view message size, mean", stateMessages ? double(stateBytes) / stateMessages : 0,
            "bytes");
-    Figure("state messages showing a stale link", staleMoments, "messages");
+    Figure("view messages showing a stale link", staleMoments, "messages");
+    Traffic all, allButView;
+    for (const auto& [leaf, t] : traffic) {
+        const double perDay = double(t.bytes) / elapsed / count * 86400;
+        Figure("topic " + leaf.toStdString() + ", bytes a plant a day", perDay, "bytes");
+        Figure("topic " + leaf.toStdString() + ", messages a plant a second",
+               double(t.messages) / elapsed / count, "/s");
+        all.messages += t.messages;
+        all.bytes += t.bytes;
+        if (leaf != "view") allButView.bytes += t.bytes;
+    }
+    Figure("all topics but view, bytes a plant a day",
+           double(allButView.bytes) / elapsed / count * 86400, "bytes");
+    Figure("view, bytes a plant a second", double(traffic["view"].bytes) / elapsed / count,
+           "bytes");
+    Figure("messages at the broker, out to one subscriber of everything", all.messages / elapsed,
+           "/s");
+    Figure("bytes at the broker, out to one subscriber of everything", all.bytes / elapsed, "/s");
 
     long answered = 0, received = 0, crc = 0, badFrames = 0, dropped = 0;
     int plantsDiffering = 0;
     OnSimThread(controllers, [&] {
         for (int i = 0; i < count; ++i) {
             answered += plants[i].answered;
-            received += states[i]->Link.received;
+            received += ReceivedShown(*states[i]);
             crc += states[i]->CrcErrorCount.value();
             badFrames += plants[i].sim->BadFramesReceived();
             dropped += plants[i].sim->DroppedBytes();
-            if (states[i]->Link.received != plants[i].answered) {
+            if (ReceivedShown(*states[i]) != plants[i].answered) {
                 ++plantsDiffering;
                 std::fprintf(stderr, "bench_network_scale: %s answered %d, panel received %d\n",
                              qPrintable(PlantName(i)), plants[i].answered,
-                             states[i]->Link.received);
+                             ReceivedShown(*states[i]));
             }
         }
     });
@@ -470,18 +563,20 @@ int Run(int seconds, int count) {
     Figure("bytes dropped by the simulators", static_cast<double>(dropped), "bytes");
 
     client.Stop();
-    return notShown == 0 && plantsDiffering == 0 ? 0 : 1;
+    counter.Stop();
+    return (!moving || notShown == 0) && plantsDiffering == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: bench_network_scale SECONDS [PLANTS]\n");
+    if (argc < 2 || argc > 4 ||
+        (argc == 4 && std::strcmp(argv[3], "moving") != 0 && std::strcmp(argv[3], "idle") != 0)) {
+        std::fprintf(stderr, "usage: bench_network_scale SECONDS [PLANTS] [moving|idle]\n");
         return 2;
     }
     const int seconds = std::max(1, std::atoi(argv[1]));
-    const int plants = argc == 3 ? std::clamp(std::atoi(argv[2]), 1, 99) : 20;
-    return Run(seconds, plants);
+    const int plants = argc >= 3 ? std::clamp(std::atoi(argv[2]), 1, 100) : 20;
+    return Run(seconds, plants, argc < 4 || std::strcmp(argv[3], "moving") == 0);
 }

@@ -51,9 +51,21 @@ QString HelpText(const QCommandLineParser& parser) {
     return text;
 }
 
+// "--discovery" takes its value only when one follows it: without, Home Assistant's own prefix.
+QStringList WithDiscoveryPrefix(QStringList arguments) {
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] != QLatin1String("--discovery")) continue;
+        if (i + 1 == arguments.size() || arguments[i + 1].startsWith('-'))
+            arguments.insert(i + 1, QStringLiteral("homeassistant"));
+        ++i;
+    }
+    return arguments;
+}
+
 }  // namespace
 
-Options ParseCommandLine(const QStringList& commandLine) {
+Options ParseCommandLine(const QStringList& given) {
+    const QStringList commandLine = WithDiscoveryPrefix(given);
     // A plant's file first, the command line's own options over it.
     std::optional<ConfigFile> config;
     if (const auto path = ConfigFileArgument(commandLine)) {
@@ -113,8 +125,15 @@ Options ParseCommandLine(const QStringList& commandLine) {
         QStringLiteral("config"),
         QStringLiteral("Read a plant's settings from FILE; options given here override them."),
         QStringLiteral("FILE"));
+    const QCommandLineOption discovery(
+        QStringLiteral("discovery"),
+        QStringLiteral("Announce the plant to Home Assistant under PREFIX (homeassistant)."),
+        QStringLiteral("PREFIX"));
+    const QCommandLineOption discoveryRemove(
+        QStringLiteral("discovery-remove"),
+        QStringLiteral("Withdraw the plant's Home Assistant entities from the broker, and end."));
     parser.addOptions({port, screenshot, quitAfter, simulate, record, headless, publish, view,
-                       credentials, ca, cert, key, configFile});
+                       credentials, ca, cert, key, configFile, discovery, discoveryRemove});
     LetQtOptionsThrough(parser);
 
     if (!parser.parse(arguments)) return Fail(parser.errorText());
@@ -202,6 +221,19 @@ Options ParseCommandLine(const QStringList& commandLine) {
     for (const QCommandLineOption* brokerOption : {&credentials, &ca, &cert, &key})
         if (parser.isSet(*brokerOption) && !broker)
             return Fail("--" + brokerOption->names().first() + " wants --publish or --view");
+    for (const QCommandLineOption* haOption : {&discovery, &discoveryRemove})
+        if (parser.isSet(*haOption) && !options.publish)
+            return Fail("--" + haOption->names().first() + " wants --publish");
+    if (parser.isSet(discovery) || parser.isSet(discoveryRemove)) {
+        options.discovery =
+            parser.isSet(discovery) ? parser.value(discovery) : QStringLiteral("homeassistant");
+        options.discoveryRemove = parser.isSet(discoveryRemove);
+        if (options.discovery.isEmpty() || options.discovery.contains('+') ||
+            options.discovery.contains('#') || options.discovery.startsWith('/') ||
+            options.discovery.endsWith('/'))
+            return Fail("--discovery wants a topic prefix without wildcards, not \"" +
+                        options.discovery + "\"");
+    }
     if (parser.isSet(credentials)) {
         QString why;
         options.credentials = publish::ReadCredentials(parser.value(credentials), &why);

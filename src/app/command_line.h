@@ -23,6 +23,8 @@ struct Options {
     std::optional<publish::Credentials> credentials;  // --mqtt-credentials FILE
     publish::TlsFiles tls;                            // --mqtt-ca, --mqtt-cert, --mqtt-key
     QString logFolder;  // the daily pressure files' folder, from --config; empty: ./log
+    QString discovery;             // --discovery [PREFIX]: Home Assistant's prefix; empty: none
+    bool discoveryRemove = false;  // --discovery-remove: take the configs away, and end
     // Set when the program must end at once: 0 after --help/--version, 2 on a bad command line;
     // message is what to print (stdout for 0, stderr for 2).
     std::optional<int> exitCode;

@@ -227,6 +227,10 @@ int main(int argc, char* argv[]) {
         }
         return *options.exitCode;
     }
+    if (options.discoveryRemove) {
+        QCoreApplication app(argc, argv);
+        return vp::app::RemoveDiscovery(*options.publish, options);
+    }
     if (options.headless) {
         // No window system at all: a rack PC has no display.
         QCoreApplication app(argc, argv);

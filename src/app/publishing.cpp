@@ -1,7 +1,12 @@
 #include "app/publishing.h"
 
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+
 #include "app/log_line.h"
 #include "app/panel.h"
+#include "publish/discovery.h"
 #include "publish/state_reader.h"
 
 namespace vp::app {
@@ -75,16 +80,56 @@ void ReportBrokerState(publish::MqttClient& client) {
 }
 
 Publishing::Publishing(Panel& panel, const publish::BrokerUrl& url, const Options& options)
-    : client_(ClientOptions(url, options, true)), publisher_(client_, panel.state(), url.prefix) {
+    : client_(ClientOptions(url, options, true)),
+      publisher_(client_, panel.state(), url.prefix, QStringLiteral(VP_VERSION)) {
     ReportBrokerState(client_);
     connect(&panel, &Panel::NewsArrived, &publisher_, &publish::Publisher::PublishEvent);
-    connect(&panel, &Panel::PressuresLogged, &publisher_,
-            [this, &panel] { publisher_.PublishPressures(panel.state().LastPressures); });
+    connect(&panel, &Panel::PressuresLogged, &publisher_, &publish::Publisher::PublishPressures);
+    connect(&publisher_, &publish::Publisher::AnotherGateway, this, [](const QString& run) {
+        std::fprintf(stderr,
+                     "vacuum-panel: another gateway (run %s) publishes under the same prefix: "
+                     "subscribers see both plants mixed\n",
+                     qPrintable(run));
+    });
+    if (!options.discovery.isEmpty()) {
+        const auto configs =
+            publish::DiscoveryConfigs(options.discovery, url.prefix, QStringLiteral(VP_VERSION));
+        // Retained and unchanging: again on every connection, in case the broker lost them.
+        connect(&client_, &publish::MqttClient::Connected, this, [this, configs] {
+            for (const auto& config : configs)
+                client_.Publish(config.topic, config.payload, config.qos, config.retain);
+        });
+    }
+}
+
+int RemoveDiscovery(const publish::BrokerUrl& url, const Options& options) {
+    publish::MqttClient client(ClientOptions(url, options, false));
+    ReportBrokerState(client);
+    QString why;
+    if (!client.Start(&why)) {
+        std::fprintf(stderr, "vacuum-panel: cannot remove the discovery configs: %s\n",
+                     qPrintable(why));
+        return 1;
+    }
+    QEventLoop loop;
+    QObject::connect(&client, &publish::MqttClient::Connected, &loop, &QEventLoop::quit);
+    QTimer::singleShot(kRemoveWaitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    if (client.State() != publish::MqttClient::BrokerState::Connected) {
+        std::fprintf(stderr, "vacuum-panel: discovery configs not removed: no broker within %d s\n",
+                     kRemoveWaitMs / 1000);
+        return 1;
+    }
+    client.Stop(publish::DiscoveryRemovals(options.discovery, url.prefix));
+    std::fprintf(stderr, "vacuum-panel: discovery configs of %s removed under %s\n",
+                 qPrintable(url.prefix), qPrintable(options.discovery));
+    return 0;
 }
 
 std::optional<QString> Publishing::Start() {
     QString why;
     if (!client_.Start(&why)) return why;
+    publisher_.Begin();
     return std::nullopt;
 }
 

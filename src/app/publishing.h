@@ -10,6 +10,11 @@ namespace vp::app {
 
 class Panel;
 
+// --discovery-remove: empty retained configs for the plant's Home Assistant entities, acknowledged
+// by the broker, and nothing else; 0 when done, 1 when the broker was not reached in time.
+inline constexpr int kRemoveWaitMs = 10000;
+int RemoveDiscovery(const publish::BrokerUrl& url, const Options& options);
+
 // The client library's connection options from the command line's; the will (online=false under
 // the prefix) only for a publisher.
 publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const Options& options,

@@ -1,13 +1,14 @@
 #include "publish/payloads.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonValue>
 #include <charconv>
 #include <cmath>
 
+#include "protocol/message_kind.h"
 #include "protocol/result_codes.h"
 #include "protocol/status_report.h"
+#include "publish/json_text.h"
 #include "state/plant_status.h"
 #include "text/number_reader.h"
 
@@ -17,10 +18,7 @@ namespace {
 
 using protocol::StatusReport;
 using state::PanelState;
-
-constexpr const char* kGaugeNames[] = {"TG1", "1G1", "2G1", "1G3"};
-constexpr const char* kValveNames[] = {"3V1", "1V1", "2V1", "1V2", "2V2", "1V3", "2V3", "1V4"};
-constexpr const char* kTmpNames[] = {"TMP1", "TMP2"};
+using state::Quality;
 
 QString Latin1(std::string_view bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -31,25 +29,25 @@ QJsonValue Word(std::string_view word) {
     return word.empty() ? QJsonValue() : QJsonValue(Latin1(word));
 }
 
-template <typename T>
-QJsonValue Number(const std::optional<T>& value) {
-    return value ? QJsonValue(static_cast<double>(*value)) : QJsonValue();
+// Read and counted numbers are floating point wherever they come from, so a field keeps its type.
+QJsonValue Number(const std::optional<double>& value) {
+    return value ? Float(*value) : QJsonValue();
 }
 
-// A three-character speed field: null when the controller sent no digit at all ("---").
+// A three-character speed field: a whole percent, null when the controller sent no digit ("---").
 QJsonValue Percent(std::string_view field) {
     if (field.find_first_of("0123456789") == field.npos) return {};
-    return text::LeadingNumber(field);
+    return static_cast<qint64>(text::LeadingNumber(field));
 }
 
-QJsonObject Gauges(const StatusReport& report) {
+QJsonObject Gauges(const StatusReport& report, const Pressures& pressures) {
     QJsonObject gauges;
     for (std::size_t g = 0; g < report.gauges.size(); ++g) {
         const protocol::GaugeField& gauge = report.gauges[g];
         gauges[kGaugeNames[g]] = QJsonObject{
             {"state", Word(protocol::ResultText(gauge.state))},
             {"code", gauge.state},
-            {"mbar", gauge.state == 150 ? Number(PressureMbar(gauge.pressureText)) : QJsonValue()},
+            {"mbar", Number(pressures[g])},
         };
     }
     return gauges;
@@ -81,15 +79,20 @@ QJsonObject Pumps(const StatusReport& report, const state::PlantFacts& plant) {
     return pumps;
 }
 
+// Counts are whole, whatever the controller's text held.
+QJsonValue Count(const std::optional<double>& value) {
+    return value ? QJsonValue(static_cast<qint64>(*value)) : QJsonValue();
+}
+
 QJsonObject Errors(const PanelState& state) {
     const state::PlantFacts& plant = state.Plant;
     QJsonObject tmp, gauges;
     for (std::size_t t = 0; t < plant.tmpErrors.size(); ++t)
-        tmp[kTmpNames[t]] = Number(plant.tmpErrors[t]);
+        tmp[kTmpNames[t]] = Count(plant.tmpErrors[t]);
     for (std::size_t g = 0; g < plant.gaugeErrors.size(); ++g)
-        gauges[kGaugeNames[g]] = Number(plant.gaugeErrors[g]);
+        gauges[kGaugeNames[g]] = Count(plant.gaugeErrors[g]);
     QJsonArray icpcon;
-    for (const auto& count : plant.icpconErrors) icpcon.append(Number(count));
+    for (const auto& count : plant.icpconErrors) icpcon.append(Count(count));
     return {{"crc", state.CrcErrorCount.value()},
             {"operation", state.OperationErrorCount.value()},
             {"tmp", tmp},
@@ -137,11 +140,27 @@ bool Published(state::Fill id) {
     return id != state::Fill::shpSend && id != state::Fill::shpRecv;
 }
 
-QJsonObject StateObject(const PanelState& state) {
+Pressures CurrentPressures(const PanelState& state, Quality quality) {
+    Pressures pressures{};
+    const std::optional<StatusReport>& report = state.Plant.report;
+    if (!report || quality != Quality::Good) return pressures;
+    for (std::size_t g = 0; g < pressures.size(); ++g)
+        if (report->gauges[g].state == 150)
+            pressures[g] = PressureMbar(report->gauges[g].pressureText);
+    return pressures;
+}
+
+QJsonObject StateObject(const PanelState& state, Quality quality, std::int64_t reportUtcMs) {
     QJsonObject object;
+    object["schema"] = kSchema;
+    object["time"] = reportUtcMs
+                         ? QJsonValue(IsoUtc(QDateTime::fromMSecsSinceEpoch(reportUtcMs, Qt::UTC)))
+                         : QJsonValue();
+    object["quality"] = state::QualityWord(quality);
     const std::optional<StatusReport>& report = state.Plant.report;
     const QJsonValue none;
-    object["gauges"] = report ? QJsonValue(Gauges(*report)) : none;
+    object["gauges"] =
+        report ? QJsonValue(Gauges(*report, CurrentPressures(state, quality))) : none;
     object["valves"] = report ? QJsonValue(Valves(*report)) : none;
     object["pumps"] = report ? QJsonValue(Pumps(*report, state.Plant)) : none;
     if (report) {
@@ -157,38 +176,64 @@ QJsonObject StateObject(const PanelState& state) {
         object["conditions"] =
             QJsonObject{{"pneumatics_ok", state::PneumaticsOk(report->pneumatics)},
                         {"tmp_cooling_ok", state::TmpCoolingOk(report->tmpCooling)}};
-        object["uptime_s"] = text::LeadingNumber(report->uptimeText);  // "3600s"
     } else {
-        for (const char* key :
-             {"mode", "mode_speeds_percent", "branches", "conditions", "uptime_s"})
+        for (const char* key : {"mode", "mode_speeds_percent", "branches", "conditions"})
             object[key] = none;
     }
     object["errors"] = Errors(state);
-    object["link"] = QJsonObject{{"connected", state.Link.connected},
-                                 {"stale", state.Link.stale},
-                                 {"sent", state.Link.sent},
-                                 {"received", state.Link.received}};
-    object["panel"] = Panel(state);
+    object["link"] = QJsonObject{{"connected", state.Link.connected}, {"stale", state.Link.stale}};
     return object;
 }
 
-QByteArray Compact(const QJsonObject& object) {
-    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+QJsonObject ViewObject(const PanelState& state) {
+    QJsonObject object = Panel(state);
+    object["schema"] = kSchema;
+    return object;
 }
 
-QByteArray EventJson(const QDateTime& utc, state::List list, std::string_view entry,
-                     std::string_view raw) {
+QJsonObject StatsObject(const PanelState& state) {
+    const std::optional<StatusReport>& report = state.Plant.report;
+    // "3600s": whole seconds as the controller counts them.
+    const QJsonValue uptime =
+        report ? QJsonValue(static_cast<qint64>(text::LeadingNumber(report->uptimeText)))
+               : QJsonValue();
+    return {{"schema", kSchema},
+            {"uptime_s", uptime},
+            {"sent", state.Link.sent},
+            {"received", state.Link.received}};
+}
+
+QByteArray Compact(const QJsonObject& object) {
+    return JsonText(object);
+}
+
+QByteArray GaugeJson(std::optional<double> mbar) {
+    return mbar ? FloatText(*mbar) : QByteArrayLiteral("null");
+}
+
+QByteArray EventJson(const QDateTime& utc, std::int64_t seq, state::List list,
+                     std::string_view entry, std::string_view raw) {
+    // Errors carry their result code, warnings their kind; a plain message has none.
+    const protocol::Classification c = protocol::Classify(raw);
+    QJsonValue code;
+    if (list == state::List::lstErrors) code = c.resultCode;
+    if (list == state::List::lstWarnings) code = c.kind;
+    // The list pads a warning's number as the window shows it; the network wants the words.
+    const auto first = entry.find_first_not_of(' ');
+    entry.remove_prefix(first == entry.npos ? entry.size() : first);
     return Compact({{"time", IsoUtc(utc)},
+                    {"seq", static_cast<qint64>(seq)},
                     {"list", ListName(list)},
+                    {"code", code},
                     {"text", Latin1(entry)},
                     {"raw", Latin1(raw)}});
 }
 
-QByteArray PressureJson(const QDateTime& utc, const std::array<std::string, 4>& pressureTexts) {
-    QJsonObject object{{"time", IsoUtc(utc)}, {"unit", "mbar"}};
-    for (std::size_t g = 0; g < pressureTexts.size(); ++g)
-        object[kGaugeNames[g]] = Number(PressureMbar(pressureTexts[g]));
-    return Compact(object);
+QByteArray PressureJson(const QDateTime& utc, const Pressures& pressures) {
+    QJsonObject gauges;
+    for (std::size_t g = 0; g < pressures.size(); ++g)
+        gauges[kGaugeNames[g]] = Number(pressures[g]);
+    return Compact({{"time", IsoUtc(utc)}, {"unit", "mbar"}, {"gauges", gauges}});
 }
 
 std::optional<double> PressureMbar(std::string_view text) {

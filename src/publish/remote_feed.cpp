@@ -11,6 +11,7 @@ RemoteFeed::RemoteFeed(MqttClient& client, state::PanelState& state, const QStri
                        QObject* parent)
     : QObject(parent), Watchdog(new QTimer(this)), state_(state) {
     const Topics topics(prefix);
+    viewTopic_ = QByteArray::fromStdString(topics.view);
     stateTopic_ = QByteArray::fromStdString(topics.state);
     onlineTopic_ = QByteArray::fromStdString(topics.online);
     Watchdog->setObjectName(QStringLiteral("Watchdog"));
@@ -18,28 +19,57 @@ RemoteFeed::RemoteFeed(MqttClient& client, state::PanelState& state, const QStri
     Watchdog->setInterval(kWatchdogMs);
     connect(Watchdog, &QTimer::timeout, this, &RemoteFeed::Watchdog_Timer);
     connect(&client, &MqttClient::MessageArrived, this, &RemoteFeed::Take);
-    client.Subscribe(topics.state, 1);
     client.Subscribe(topics.online, 1);
+    client.Subscribe(topics.state, 1);
+    client.Subscribe(topics.view, 1);
 }
 
 void RemoteFeed::Take(const QByteArray& topic, const QByteArray& payload) {
-    if (topic == stateTopic_) {
-        if (const auto reason = ApplyStateJson(state_, payload))
-            return emit Refused(QString::fromUtf8(topic) + ": " + *reason);
-        // A retained state may come after the plant said it is gone: it is the last one seen.
-        if (!online_) return state::GreyIndicators(state_);
-        Watchdog->start();
-    } else if (topic == onlineTopic_) {
-        if (payload == Publisher::kOnline) {
-            online_ = true;  // the colours come back with the next state
-        } else if (payload == Publisher::kOffline) {
-            online_ = false;
-            Watchdog->stop();
-            state::GreyIndicators(state_);
-        } else {
-            emit Refused(QString::fromUtf8(topic) + ": neither true nor false");
-        }
+    if (topic == viewTopic_) return TakeView(payload);
+    if (topic == stateTopic_) return TakeState(payload);
+    if (topic != onlineTopic_) return;
+    if (payload == Publisher::kOnline) {
+        online_ = true;  // the colours come back with the next good state
+    } else if (payload == Publisher::kOffline) {
+        online_ = false;
+        Watchdog->stop();
+        state::GreyIndicators(state_);
+    } else {
+        emit Refused(QString::fromUtf8(topic) + ": neither true nor false");
     }
+}
+
+void RemoteFeed::TakeView(const QByteArray& payload) {
+    if (const auto reason = ApplyViewJson(state_, payload))
+        return emit Refused(QString::fromUtf8(viewTopic_) + ": " + *reason);
+    lastView_ = payload;
+    // A retained view may be older than what the plant's state or online flag says of it.
+    if (!Live()) return state::GreyIndicators(state_);
+    Fresh();
+}
+
+void RemoteFeed::TakeState(const QByteArray& payload) {
+    PlantSummary summary;
+    if (const auto reason = ReadStateJson(payload, summary))
+        return emit Refused(QString::fromUtf8(stateTopic_) + ": " + *reason);
+    const bool wasLive = Live();
+    quality_ = summary.quality;
+    if (state_.Link.connected != summary.connected) {
+        state_.Link.connected = summary.connected;
+        state_.NoteFacts();
+    }
+    if (!Live()) return state::GreyIndicators(state_);
+    // The view may have come before the state that makes it current.
+    if (!wasLive && !lastView_.isEmpty()) (void)ApplyViewJson(state_, lastView_);
+    Fresh();
+}
+
+void RemoteFeed::Fresh() {
+    if (state_.Link.stale) {
+        state_.Link.stale = false;
+        state_.NoteFacts();
+    }
+    Watchdog->start();
 }
 
 void RemoteFeed::Watchdog_Timer() {

@@ -24,15 +24,12 @@ using state::Text;
 
 // A caption longer than any the controller can cause; it bounds what one payload may write.
 constexpr qsizetype kMaxText = 4 * 1024;
-constexpr qint64 kMaxCount = std::numeric_limits<std::int32_t>::max();
 
 // Everything a payload writes, read and checked in full before any of it is applied.
 struct Staged {
     std::vector<std::pair<Fill, state::ColourValue>> fills;
     std::vector<std::pair<Text, std::string>> texts;
     std::vector<std::pair<List, std::deque<std::string>>> lists;
-    std::optional<state::LinkFacts> link;
-    std::optional<std::int32_t> crcErrors, operationErrors;
 };
 
 template <typename Id, std::size_t Count>
@@ -116,37 +113,8 @@ Refusal ReadLists(const QJsonObject& lists, Staged& staged) {
     return {};
 }
 
-Refusal ReadLink(const QJsonValue& value, Staged& staged) {
-    if (value.isUndefined() || value.isNull()) return {};
-    const QJsonObject link = value.toObject();
-    const auto sent = Integer(link["sent"], kMaxCount),
-               received = Integer(link["received"], kMaxCount);
-    if (!value.isObject() || !link["connected"].isBool() || !link["stale"].isBool() || !sent ||
-        !received)
-        return QStringLiteral("link is not connected, stale, sent and received");
-    staged.link = state::LinkFacts{.connected = link["connected"].toBool(),
-                                   .stale = link["stale"].toBool(),
-                                   .sent = static_cast<std::int32_t>(*sent),
-                                   .received = static_cast<std::int32_t>(*received)};
-    return {};
-}
-
-Refusal ReadCounts(const QJsonValue& value, Staged& staged) {
-    if (!value.isObject()) return {};  // the meaning is the publisher's business
-    const QJsonObject errors = value.toObject();
-    const auto read = [&](const char* key, std::optional<std::int32_t>& count) -> Refusal {
-        const QJsonValue field = errors[QLatin1StringView(key)];
-        if (field.isUndefined()) return {};
-        const auto number = Integer(field, kMaxCount);
-        if (!number) return QStringLiteral("errors.%1 is not a count").arg(QLatin1StringView(key));
-        count = static_cast<std::int32_t>(*number);
-        return {};
-    };
-    if (Refusal refusal = read("crc", staged.crcErrors)) return refusal;
-    return read("operation", staged.operationErrors);
-}
-
-Refusal Read(QByteArrayView payload, Staged& staged) {
+// The payload as one JSON object of the tree's version, or why not.
+Refusal Parse(QByteArrayView payload, QJsonObject& root) {
     if (payload.size() > kMaxStatePayload)
         return QStringLiteral("payload of %1 bytes is larger than %2")
             .arg(payload.size())
@@ -158,20 +126,24 @@ Refusal Read(QByteArrayView payload, Staged& staged) {
             .arg(error.errorString())
             .arg(error.offset);
     if (!document.isObject()) return QStringLiteral("not a JSON object");
-    const QJsonObject root = document.object();
-    const QJsonValue panel = root["panel"];
-    if (!panel.isObject()) return QStringLiteral("no \"panel\" object");
-    const QJsonObject sections = panel.toObject();
+    root = document.object();
+    const QJsonValue schema = root["schema"];
+    if (!schema.isDouble() || schema.toDouble() != kSchema)
+        return QStringLiteral("not of schema %1").arg(kSchema);
+    return {};
+}
+
+Refusal Read(QByteArrayView payload, Staged& staged) {
+    QJsonObject root;
+    if (Refusal r = Parse(payload, root)) return r;
     for (const char* key : {"fills", "texts", "lists"}) {
-        const QJsonValue section = sections[QLatin1StringView(key)];
+        const QJsonValue section = root[QLatin1StringView(key)];
         if (!section.isUndefined() && !section.isObject())
-            return QStringLiteral("panel.%1 is not an object").arg(QLatin1StringView(key));
+            return QStringLiteral("%1 is not an object").arg(QLatin1StringView(key));
     }
-    if (Refusal r = ReadFills(sections["fills"].toObject(), staged)) return r;
-    if (Refusal r = ReadTexts(sections["texts"].toObject(), staged)) return r;
-    if (Refusal r = ReadLists(sections["lists"].toObject(), staged)) return r;
-    if (Refusal r = ReadLink(root["link"], staged)) return r;
-    return ReadCounts(root["errors"], staged);
+    if (Refusal r = ReadFills(root["fills"].toObject(), staged)) return r;
+    if (Refusal r = ReadTexts(root["texts"].toObject(), staged)) return r;
+    return ReadLists(root["lists"].toObject(), staged);
 }
 
 void Apply(PanelState& state, Staged& staged) {
@@ -183,20 +155,34 @@ void Apply(PanelState& state, Staged& staged) {
         state.ClearList(id);
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) state.InsertTop(id, *it);
     }
-    if (staged.crcErrors) state.CrcErrorCount.Set(*staged.crcErrors);
-    if (staged.operationErrors) state.OperationErrorCount.Set(*staged.operationErrors);
-    if (staged.link && *staged.link != state.Link) {
-        state.Link = *staged.link;
-        state.NoteFacts();
-    }
 }
 
 }  // namespace
 
-std::optional<QString> ApplyStateJson(PanelState& state, QByteArrayView payload) {
+std::optional<QString> ApplyViewJson(PanelState& state, QByteArrayView payload) {
     Staged staged;
     if (Refusal refusal = Read(payload, staged)) return refusal;
     Apply(state, staged);
+    return std::nullopt;
+}
+
+std::optional<QString> ReadStateJson(QByteArrayView payload, PlantSummary& summary) {
+    QJsonObject root;
+    if (Refusal r = Parse(payload, root)) return r;
+    const QJsonValue word = root["quality"];
+    std::optional<state::Quality> quality;
+    for (auto q : {state::Quality::Starting, state::Quality::Good, state::Quality::Stale,
+                   state::Quality::Disconnected, state::Quality::Offline})
+        if (word.isString() && word.toString() == QLatin1StringView(state::QualityWord(q)))
+            quality = q;
+    if (!quality) return QStringLiteral("quality is not one of the five words");
+    const QJsonValue link = root["link"];
+    const QJsonObject facts = link.toObject();
+    if (!link.isObject() || !facts["connected"].isBool() || !facts["stale"].isBool())
+        return QStringLiteral("link is not connected and stale");
+    summary = {.quality = *quality,
+               .connected = facts["connected"].toBool(),
+               .stale = facts["stale"].toBool()};
     return std::nullopt;
 }
 

@@ -5,16 +5,24 @@
 #include <optional>
 
 #include "state/panel_state.h"
+#include "state/quality.h"
 
 namespace vp::publish {
 
 // Payloads larger than this are refused unread; a full state is a few kilobytes.
 inline constexpr qsizetype kMaxStatePayload = 256 * 1024;
 
-// Applies a `prefix/state` payload onto a view's state: the "panel" section's fills, texts and
-// lists, the "link" facts, and the CRC and operation-error counts. Nothing is applied unless the
-// whole payload is valid; the reason (one line) when it is refused. Controls absent from the
-// payload are left as they are.
-std::optional<QString> ApplyStateJson(state::PanelState& state, QByteArrayView payload);
+// Applies a `prefix/view` payload onto a view's state: its fills, texts and lists. Nothing is
+// applied unless the whole payload is valid; the reason (one line) when it is refused. Controls
+// absent from the payload are left as they are.
+std::optional<QString> ApplyViewJson(state::PanelState& state, QByteArrayView payload);
+
+// What a view needs of `prefix/state`: how good the plant's picture is, and the line's facts.
+struct PlantSummary {
+    state::Quality quality = state::Quality::Starting;
+    bool connected = false;
+    bool stale = false;
+};
+std::optional<QString> ReadStateJson(QByteArrayView payload, PlantSummary& summary);
 
 }  // namespace vp::publish

@@ -53,6 +53,7 @@ void LinkDisplay::ShowStatusText(const QString& text) {
 void LinkDisplay::ShowConnection(bool open, const QString& comText) {
     if (state_.Link.connected != open) {
         state_.Link.connected = open;
+        state_.Link.reported = false;
         state_.NoteFacts();
     }
     if (open) {

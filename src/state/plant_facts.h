@@ -14,6 +14,9 @@ namespace vp::state {
 struct PlantFacts {
     std::optional<protocol::StatusReport> report;  // the last decoded status report
 
+    // When the last decoded report arrived, in ms since the epoch (UTC); 0 before the first.
+    std::int64_t reportUtcMs = 0;
+
     // TMP operating hours as counted by the controller; nullopt until reported, or after the
     // controller reported that it could not read them (hoursFailed).
     std::array<std::optional<double>, 2> tmpHours{};
@@ -33,6 +36,7 @@ struct LinkFacts {
     bool stale = false;  // the watchdog greyed the diagram; the next decoded report clears it
     std::int32_t sent = 0;
     std::int32_t received = 0;
+    bool reported = false;  // a report decoded since the port last opened
 
     bool operator==(const LinkFacts&) const = default;
 };

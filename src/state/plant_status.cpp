@@ -1,5 +1,6 @@
 #include "state/plant_status.h"
 
+#include <QDateTime>
 #include <string>
 
 #include "protocol/result_codes.h"
@@ -151,8 +152,10 @@ bool DecodeStatus(PanelState& state, std::string_view message) {
 
     state.SetCaption(Text::txtUptime, report->uptimeText);
     state.ShownReports.Increment();
-    if (state.Link.stale || state.Plant.report != report) {
+    state.Plant.reportUtcMs = QDateTime::currentMSecsSinceEpoch();
+    if (state.Link.stale || !state.Link.reported || state.Plant.report != report) {
         state.Link.stale = false;
+        state.Link.reported = true;
         state.Plant.report = std::move(report);
         state.NoteFacts();
     }

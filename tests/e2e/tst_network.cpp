@@ -1,7 +1,8 @@
 // The plant on the network against a real mosquitto: the simulated controller on a pty -> a panel
-// without a window publishing -> the broker -> a remote view in one process; then vacuum-panel run
-// as the program: headless, its clean end and sudden death, a refusing broker, TLS, a lost serial
-// line, the command lines it refuses. Waits are bounded polls.
+// without a window publishing -> the broker -> a remote view in one process; each quality reached
+// by its cause on the line, as a fresh subscriber reads it; then vacuum-panel run as the program:
+// headless, its clean end, sudden death and freeze, Home Assistant's configs, a refusing broker,
+// TLS, a lost serial line, the command lines it refuses. Waits are bounded polls.
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -41,9 +42,11 @@ struct Gateway {
     std::unique_ptr<app::Publishing> publishing;
     std::unique_ptr<app::Headless> headless;
 
-    bool Start(const QString& url) {
+    // A silent controller answers nothing until told otherwise.
+    bool Start(const QString& url, bool silent = false) {
         const QString link = dir.filePath(QStringLiteral("controller"));
         if (!sim->Start() || !sim->MakeLink(link)) return false;
+        if (silent && !sim->InjectFault(QStringLiteral("silence=600"))) return false;
         panel = std::make_unique<app::Panel>(
             app::Panel::Options{.ports = {{3, link}}, .window = false});
         app::Options options;
@@ -73,7 +76,10 @@ struct Program {
         process.waitForFinished();
     }
     qsizetype Said(const char* text) const { return err.count(text); }
-    void Signal(int signal) const { ::kill(pid_t(process.processId()), signal); }
+    // Never to pid 0 (a process already ended): that would be this test's own process group.
+    void Signal(int signal) const {
+        if (process.processId() > 0) ::kill(pid_t(process.processId()), signal);
+    }
     bool Ended() {
         return process.waitForFinished(kWait) && process.exitStatus() == QProcess::NormalExit;
     }
@@ -87,11 +93,27 @@ bool Shown(const state::PanelState& state) {
     return state.Link.connected && !AllGrey(state);
 }
 
+QJsonObject Parsed(const QByteArray& payload) {
+    return QJsonDocument::fromJson(payload).object();
+}
+
+QString QualityIn(const QByteArray& state) {
+    return Parsed(state)["quality"].toString();
+}
+
 // The plant as the state topic carries it: the line up and the gauges read.
 bool LiveState(const QByteArray& payload) {
-    const QJsonObject state = QJsonDocument::fromJson(payload).object();
-    return state["link"].toObject()["connected"].toBool() && state["gauges"].isObject();
+    return QualityIn(payload) == "good" && Parsed(payload)["gauges"].isObject();
 }
+
+// What a subscriber that comes now holds of the plant: the retained topics only.
+struct Retained {
+    explicit Retained(const QString& url) : client(url) {}
+    // Waits until the broker has sent everything it holds for the prefix.
+    bool Read() { return client.Connected() && client.RoundTrip(); }
+    QByteArray operator[](const QByteArray& leaf) const { return client.Last(leaf); }
+    TestClient client;
+};
 
 }  // namespace
 
@@ -133,8 +155,8 @@ private slots:
         for (List list : {List::lstErrors, List::lstWarnings, List::lstMessages})
             QTRY_COMPARE_WITH_TIMEOUT(view_->state().Entries(list).size(), std::size_t(1), kWait);
 
-        // Still: every caption, fill, list, counter and link fact alike, and on the window.
-        line.Disconnect();
+        // Still: every caption, fill, list and counter alike, and on the window.
+        Still();
         QTRY_COMPARE_WITH_TIMEOUT(RemoteShown(view_->state()),
                                   RemoteShown(gateway_->panel->state()), kWait);
         panel::Form1& form = view_->window();
@@ -165,7 +187,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(view_->state().Caption(Text::lbl2V1status), std::string("open"),
                                   kWait);
         // Nothing was lost on the line meanwhile: every frame answered, every answer taken.
-        gateway_->panel->link().Disconnect();
+        Still();
         QTRY_COMPARE_WITH_TIMEOUT(gateway_->panel->link().ReceivedMessageCount.value(),
                                   gateway_->sim->FramesReceived(), kWait);
         QCOMPARE(gateway_->panel->state().CrcErrorCount.value(), 0);
@@ -191,6 +213,57 @@ private slots:
         for (const QByteArray& body : gateway_->sim->ReceivedBodies())
             QVERIFY2(polls.contains(body) || body == "111_" || body == "040_", body.constData());
         QCOMPARE(gateway_->panel->state().Caption(Text::lbl1V1status), std::string("closed"));
+    }
+
+    // Each quality by its real cause on the line, as a subscriber that comes afterwards reads the
+    // retained topics: never a reading that is not current.
+    void eachQualityByItsCause() {
+        QVERIFY(gateway_->Start(Here(), true));  // the controller silent from the start
+        const auto holds = [this](const char* quality, bool reading) {
+            Retained fresh(Here());
+            if (!fresh.Read() || QualityIn(fresh["state"]) != quality) return false;
+            const QJsonObject state = Parsed(fresh["state"]);
+            const bool mbar = state["gauges"].toObject()["TG1"].toObject()["mbar"].isDouble();
+            return mbar == reading && (fresh["gauge/TG1"] != "null") == reading &&
+                   fresh["online"] == "true" && Parsed(fresh["view"])["schema"] == 2;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(holds("starting", false), kWait);
+        Retained start(Here());
+        QVERIFY(start.Read());
+        QVERIFY(Parsed(start["state"])["time"].isNull());
+
+        QVERIFY(gateway_->sim->InjectFault("silence=0"));
+        QTRY_VERIFY_WITH_TIMEOUT(holds("good", true), kWait);
+        // Silent: the watchdog's 3 s, then stale, the plant kept as of its time.
+        QVERIFY(gateway_->sim->InjectFault("silence=600"));
+        QTRY_VERIFY_WITH_TIMEOUT(holds("stale", false), kWait);
+        Retained stale(Here());
+        QVERIFY(stale.Read());
+        QVERIFY(Parsed(stale["state"])["valves"].isObject());
+        QVERIFY(!Parsed(stale["state"])["time"].isNull());
+
+        QVERIFY(gateway_->sim->InjectFault("silence=0"));
+        QTRY_VERIFY_WITH_TIMEOUT(holds("good", true), kWait);
+        gateway_->sim->Stop();  // the pty closed under the panel
+        QTRY_VERIFY_WITH_TIMEOUT(holds("disconnected", false), kWait);
+    }
+
+    // Events are numbered from 1 in a run, with their codes: a consumer sees one it missed.
+    void eventsAreNumbered() {
+        TestClient listener(Here());
+        QVERIFY(listener.Connected());
+        QVERIFY(gateway_->Start(Here()));
+        for (int i = 1; i <= 3; ++i) {
+            QVERIFY(gateway_->sim->InjectFault("error-report=17" + QString::number(i)));
+            QTRY_COMPARE_WITH_TIMEOUT(listener.heard.value("events").size(), i, kWait);
+        }
+        QList<int> seq, codes;
+        for (const QByteArray& event : listener.heard.value("events")) {
+            seq << Parsed(event)["seq"].toInt();
+            codes << Parsed(event)["code"].toInt();
+        }
+        QCOMPARE(seq, (QList<int>{1, 2, 3}));
+        QCOMPARE(codes, (QList<int>{171, 172, 173}));
     }
 
     void theViewCannotSend() {
@@ -221,9 +294,10 @@ private slots:
         TestClient other(Here());
         QVERIFY(other.Connected());
         QTRY_VERIFY_WITH_TIMEOUT(!subscribed.isEmpty(), kWait);
-        other.Publish("state", "{\"panel\": {\"fills\": {\"shpTG1\": -1}}}");
+        other.Publish("view", "{\"schema\": 2, \"fills\": {\"shpTG1\": -1}}");
+        other.Publish("state", "{\"schema\": 2, \"quality\": \"fine\"}");
         other.Publish("online", "maybe");
-        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 2, kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 3, kWait);
         QVERIFY(AllGrey(view_->state()));
     }
 
@@ -255,8 +329,18 @@ private slots:
         QVERIFY(panel.Ended());
         QCOMPARE(panel.process.exitCode(), 0);
         // Retained; a clean goodbye drops the will, so only the panel's own word can put it there.
-        TestClient late(Here());
-        QTRY_COMPARE_WITH_TIMEOUT(late.Last("online"), "false", kWait);
+        // The plant is left as last known, offline, and no reading claims to be current.
+        Retained late(Here());
+        QVERIFY(late.Read());
+        QCOMPARE(late["online"], "false");
+        const QJsonObject state = Parsed(late["state"]);
+        QCOMPARE(state["quality"].toString(), "offline");
+        QVERIFY(!state["time"].isNull() && state["valves"].isObject());
+        QVERIFY(state["gauges"].toObject()["TG1"].toObject()["mbar"].isNull());
+        for (const char* gauge : {"gauge/TG1", "gauge/1G1", "gauge/2G1", "gauge/1G3"})
+            QCOMPARE(late[gauge], "null");
+        for (const char* topic : {"meta", "stats", "view"})
+            QCOMPARE(Parsed(late[topic])["schema"], 2);
         QFile file(record);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray lines = file.readAll();
@@ -264,9 +348,15 @@ private slots:
         QVERIFY(lines.endsWith('\n'));  // no line cut short at the end
     }
 
-    // The broker says the will for a panel that vanished; the view greys on it at once, not by
-    // its watchdog, which is put out of the way here.
+    // The broker says the will for a panel that vanished, or froze past 1.5 keep-alives (15 s);
+    // the view greys on it, not by its watchdog, which is put out of the way here.
+    void killedGatewayGreysTheView_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGKILL") << int(SIGKILL);
+        QTest::newRow("SIGSTOP") << int(SIGSTOP);
+    }
     void killedGatewayGreysTheView() {
+        QFETCH(int, signal);
         TestClient listener(Here());
         Program panel({"--headless", "--simulate", "--publish", Here()});
         QTRY_COMPARE_WITH_TIMEOUT(listener.Last("online"), "true", kWait);
@@ -274,10 +364,79 @@ private slots:
         QVERIFY(!view_->Start());
         QTRY_VERIFY_WITH_TIMEOUT(Shown(view_->state()), kWait);
 
-        panel.Signal(SIGKILL);
-        QVERIFY(panel.process.waitForFinished(kWait));
-        QTRY_COMPARE_WITH_TIMEOUT(listener.Last("online"), "false", kWait);
+        panel.Signal(signal);
+        if (signal == SIGKILL) QVERIFY(panel.process.waitForFinished(kWait));
+        QTRY_COMPARE_WITH_TIMEOUT(listener.Last("online"), "false", 2 * kWait);
         QTRY_VERIFY_WITH_TIMEOUT(AllGrey(view_->state()), kWait);
+        // The retained state still says good: a consumer reads it with online, as the view does.
+        Retained late(Here());
+        QVERIFY(late.Read());
+        QCOMPARE(QualityIn(late["state"]), "good");
+        QCOMPARE(late["online"], "false");
+    }
+
+    // Home Assistant's configs, field by field, then withdrawn only when asked.
+    void discoveryConfigs() {
+        const QString ha = QStringLiteral("ha%1").arg(plant_);
+        Program panel({"--headless", "--simulate", "--publish", Here(), "--discovery", ha});
+        Retained configs(broker_.Url(ha));
+        const QByteArray node = ParsedUrl(Here()).prefix.toUtf8();
+        QTRY_COMPARE_WITH_TIMEOUT(configs.client.heard.size(), 17, kWait);
+        QSet<QString> unique;
+        for (auto it = configs.client.heard.begin(); it != configs.client.heard.end(); ++it) {
+            const QJsonObject config = Parsed(it.value().last());
+            const QString what = QString::fromUtf8(it.key());
+            QVERIFY2(it.key().startsWith("sensor/" + node + "/") && it.key().endsWith("/config"),
+                     qPrintable(what));
+            QStringList keys = config.keys();
+            for (const char* key :
+                 {"name", "unique_id", "state_topic", "value_template", "device_class",
+                  "availability", "availability_mode", "device", "origin"})
+                QVERIFY2(keys.removeAll(key) == 1, qPrintable(what + ": " + key));
+            const QString state = config["state_topic"].toString();
+            const bool pressure = config["device_class"] == "pressure";
+            QCOMPARE(state,
+                     node + (pressure ? "/gauge/" + what.section('_', 1, 1).section('/', 0, 0)
+                                      : QString("/state")));
+            if (pressure) {
+                QCOMPARE(config["unit_of_measurement"].toString(), "mbar");
+                QCOMPARE(config["state_class"].toString(), "measurement");
+                QCOMPARE(config["value_template"].toString(), "{{ value_json }}");
+                keys.removeAll("unit_of_measurement");
+                keys.removeAll("state_class");
+            } else {
+                QCOMPARE(config["device_class"].toString(), "enum");
+                QVERIFY(!config["options"].toArray().isEmpty());
+                keys.removeAll("options");
+                keys.removeAll("entity_category");
+            }
+            QVERIFY2(keys.isEmpty(), qPrintable(what + ": " + keys.join(',')));
+            const QJsonObject online = config["availability"].toArray().first().toObject();
+            QCOMPARE(online, (QJsonObject{{"topic", QString(node + "/online")},
+                                          {"payload_available", "true"},
+                                          {"payload_not_available", "false"}}));
+            QCOMPARE(config["availability_mode"].toString(), "all");
+            const QJsonObject device = config["device"].toObject();
+            QCOMPARE(device["name"].toString(), QString(node));
+            QCOMPARE(device["identifiers"].toArray().size(), 1);
+            for (const char* key : {"model", "manufacturer", "sw_version"})
+                QVERIFY(!device[key].toString().isEmpty());
+            unique << config["unique_id"].toString();
+        }
+        QCOMPARE(unique.size(), 17);
+        panel.Signal(SIGTERM);
+        QVERIFY(panel.Ended());
+        // A clean end leaves them: Home Assistant shows the plant unavailable, not gone.
+        Retained after(broker_.Url(ha));
+        QVERIFY(after.Read());
+        QCOMPARE(after.client.heard.size(), 17 + 1);  // and the round trip's marker
+
+        Program remove({"--publish", Here(), "--discovery", ha, "--discovery-remove"});
+        QVERIFY(remove.Ended());
+        QCOMPARE(remove.process.exitCode(), 0);
+        Retained gone(broker_.Url(ha));
+        QVERIFY(gone.Read());
+        QCOMPARE(gone.client.heard.size(), 1);  // the marker alone
     }
 
     void refusingBroker_data() {
@@ -363,6 +522,8 @@ private slots:
         QTest::newRow("CA without TLS") << QStringList{"--publish", url, "--mqtt-ca", "ca.pem"} << "mqtts://";
         QTest::newRow("certificate without key") << QStringList{"--publish", tls, "--mqtt-cert", "c.pem"} << "--mqtt-key";
         QTest::newRow("wildcard in prefix") << QStringList{"--view", "mqtt://127.0.0.1/site/+"} << "--view";
+        QTest::newRow("discovery without publish") << QStringList{"--discovery", "--simulate"} << "--discovery wants --publish";
+        QTest::newRow("discovery prefix with wildcard") << QStringList{"--publish", url, "--discovery", "ha/#"} << "ha/#";
         QTest::newRow("headless screenshot") << QStringList{"--headless", "--screenshot", "a.png"} << "--screenshot";
         QTest::newRow("credentials readable by others") << QStringList{"--publish", url, "--mqtt-credentials", "LOOSE"} << "LOOSE";
         // clang-format on
@@ -382,6 +543,16 @@ private slots:
     }
 
 private:
+    // No poll, no watchdog: the line falls still with every frame at the controller, while the
+    // plant stays as good as its last report.
+    void Still() {
+        link::Link& line = gateway_->panel->link();
+        line.Timer1->stop();
+        line.Timer5->stop();
+        line.tmrTMPOperatingHours->stop();
+        QTRY_COMPARE_WITH_TIMEOUT(gateway_->sim->FramesReceived(), line.SentMessageCount.value(),
+                                  kWait);
+    }
     bool BothLive() {
         return gateway_->Start(Here()) && !view_->Start() &&
                QTest::qWaitFor([this] { return Shown(view_->state()); }, kWait);

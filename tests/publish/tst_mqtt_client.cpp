@@ -1,6 +1,6 @@
 // What the network tests cannot see from outside: URL and credentials rules, the client's queue
-// bound, first connect retried, no will after a clean stop, TLS checks; the publisher's pace, tick
-// by tick, and its topic tree as mosquitto_sub sees it on a real broker.
+// bound, first connect retried, no will after a clean stop, TLS checks. The publisher's own tests
+// are in tst_publisher.cpp.
 #include <sys/stat.h>
 
 #include <QJsonDocument>
@@ -29,10 +29,6 @@ using State = MqttClient::BrokerState;
 namespace {
 
 constexpr int kWait = 20000;  // ms: the back-off's first steps and a loaded machine
-
-const char kEvent[] =
-    "090_\xaa"
-    "426";
 
 }  // namespace
 
@@ -203,89 +199,6 @@ private slots:
         QVERIFY(error.contains("/nonexistent/ca.crt"));
         options.tls = {QString(), QStringLiteral("/etc/hostname"), QString()};
         QVERIFY(!MqttClient(options).Start(&error));
-    }
-
-    void thePaceFollowsWhatChanged() {
-        state::PanelState s;
-        state::LinkDisplay link(s);
-        MqttClient client(OptionsFor("mqtt://127.0.0.1:1/p"));  // not started
-        Publisher publisher(client, s, QStringLiteral("p"));
-        publisher.Check();
-        QCOMPARE(publisher.PublishedCount(), 1);
-        publisher.Check();  // nothing changed: nothing goes out
-        QCOMPARE(publisher.PublishedCount(), 1);
-
-        // A counter alone waits for the second to pass since the last state went out.
-        link.FrameSent(1);
-        publisher.Check();
-        QCOMPARE(publisher.PublishedCount(), 1);
-        QVERIFY(publisher.timer().isActive());
-        QVERIFY(publisher.timer().remainingTime() > Publisher::kPlantSpacingMs);
-
-        // The plant's change goes out as soon as the spacing allows, counters with it: well
-        // before the counters' own second, however loaded the machine.
-        s.SetCaption(Text::lbl1V1status, "open");
-        QTRY_COMPARE_WITH_TIMEOUT(publisher.PublishedCount(), 2,
-                                  Publisher::kCountersSpacingMs * 9 / 10);
-        const QJsonObject sent = publisher.Published();
-        QCOMPARE(sent["link"].toObject()["sent"].toInt(), 1);
-        QCOMPARE(sent["panel"].toObject()["texts"].toObject()["lbl1V1status"].toString(),
-                 QStringLiteral("open"));
-        QVERIFY(!publisher.timer().isActive());
-    }
-
-    void theTopicTreeAsASubscriberSeesIt() {
-        Broker broker;
-        QVERIFY2(broker.Start(), qPrintable(broker.Error()));
-        state::PanelState s;
-        MqttClient::Options options = OptionsFor(broker.Url(QStringLiteral("site1/plantA")));
-        options.birth = MqttClient::Message{"site1/plantA/online", Publisher::kOnline, 1, true};
-        MqttClient client(options);
-        Publisher publisher(client, s, QStringLiteral("site1/plantA"));
-        QSignalSpy connected(&client, &MqttClient::Connected);
-        QVERIFY(client.Start(nullptr));
-        QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), kWait);
-
-        sim::Plant plant;
-        plant.Advance(3600);
-        state::HandleMessage(s, test::View(test::Signed(sim::StatusReportBody(plant))));
-        const auto list =
-            state::HandleMessage(s, test::View(test::Signed("090_" + test::Byte(170))));
-        publisher.PublishEvent(*list, kEvent);
-        s.LastPressures = {"5.000E-3", "", "1.013E 3", "---"};
-        publisher.PublishPressures(s.LastPressures);
-        QTRY_VERIFY_WITH_TIMEOUT(publisher.PublishedCount() >= 2, kWait);
-
-        // A late subscriber: the retained topics only, flagged as retained.
-        QProcess sub;
-        sub.start(QStringLiteral("mosquitto_sub"),
-                  {"-p", QString::number(broker.port()), "-t", "site1/plantA/#", "-F", "%r %t %p"});
-        QVERIFY(sub.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QByteArray(sub.peek(1 << 16)).count('\n') >= 2, kWait);
-        const QList<QByteArray> lines = sub.readAll().split('\n');
-        QVERIFY(lines.contains("1 site1/plantA/online true"));
-        QByteArray state;
-        for (const QByteArray& line : lines)
-            if (line.startsWith("1 site1/plantA/state ")) state = line.mid(21);
-        const QJsonObject object = QJsonDocument::fromJson(state).object();
-        QCOMPARE(object["gauges"].toObject()["TG1"].toObject()["state"].toString(),
-                 QStringLiteral("OK"));
-        QCOMPARE(object["panel"].toObject()["lists"].toObject()["lstErrors"].toArray().size(), 1);
-
-        // Events and pressures are not retained: a subscriber sees them as they come.
-        publisher.PublishEvent(*list, kEvent);
-        publisher.PublishPressures(s.LastPressures);
-        QTRY_VERIFY_WITH_TIMEOUT(QByteArray(sub.peek(1 << 16)).count('\n') >= 2, kWait);
-        const QByteArray more = sub.readAll();
-        QVERIFY(more.contains("0 site1/plantA/events {"));
-        QVERIFY(more.contains("\"list\":\"errors\""));
-        QVERIFY(more.contains("\"text\":\"170 (no response from icpcon)\""));
-        QVERIFY(more.contains("0 site1/plantA/pressure {"));
-        QVERIFY(more.contains("\"TG1\":0.005"));
-        QVERIFY(more.contains("\"1G1\":null"));
-
-        sub.kill();
-        sub.waitForFinished();
     }
 };
 

@@ -52,15 +52,14 @@ inline StateMap Changes(const StateMap& before, const StateMap& after) {
     return changed;
 }
 
-// Every control a remote view takes over from the panel, counters and link included; not the lamps.
+// Every control a remote view takes over from the panel, the counters' captions included; not the
+// lamps, and not the facts behind the captions.
 inline StateMap RemoteShown(const state::PanelState& s) {
     StateMap map = Snapshot(s);
     map.removeIf([](auto it) {
         return it.key() == "shpSend" || it.key() == "shpRecv" || it.key() == "ShownReports" ||
-               it.key().startsWith("LastPressure");
+               it.key().startsWith("LastPressure") || it.key().endsWith("ErrorCount");
     });
-    map["Link"] = QStringLiteral("%1 %2 %3 %4").arg(s.Link.connected).arg(s.Link.stale);
-    map["Link"] = map["Link"].arg(s.Link.sent).arg(s.Link.received);
     return map;
 }
 
