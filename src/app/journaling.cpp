@@ -10,6 +10,7 @@
 #include "protocol/frame.h"
 #include "protocol/message_kind.h"
 #include "publish/mqtt_client.h"
+#include "state/quality.h"
 #ifndef VP_NO_WINDOW
 #include "panel/form1.h"
 #endif
@@ -175,17 +176,9 @@ void Journaling::Arrived() {
 }
 
 void Journaling::NoteQuality() {
-    // The plant's quality as the link tells it: readings are good only from a live line whose
-    // reports have been decoded.
-    const bool open = panel_.link().PortOpen();
-    if (!open) shownAtOpen_.reset();
-    if (open && !shownAtOpen_) shownAtOpen_ = panel_.state().ShownReports.value();
-    const char* word = !open                                                  ? "disconnected"
-                       : stale_                                               ? "stale"
-                       : panel_.state().ShownReports.value() == *shownAtOpen_ ? "starting"
-                                                                              : "good";
+    // The same word the network carries, so a journal and a subscriber tell one story.
     RefreshSource();
-    journal_.Quality(word);
+    journal_.Quality(state::QualityWord(state::QualityOf(panel_.state())));
 }
 
 void Journaling::RefreshSource() {

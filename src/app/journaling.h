@@ -58,7 +58,6 @@ private:
     bool prefixed_ = false;
     bool open_ = false;
     bool stale_ = false;
-    std::optional<std::int32_t> shownAtOpen_;  // reports drawn when the port opened
     QString lastLinkText_;
 };
 

@@ -68,10 +68,10 @@ private slots:
         // Each expected record, in this order, among the rest.
         const QStringList expected = {
             "program -  start vacuum-panel",
+            "quality -  starting",  // no report yet in this run, whatever the port
             "operator - cmdConnect Connect",
             "link -  Port 3 open successfully",
             "link -  link connected: Com3,115200,n,8,1",
-            "quality -  starting",
             "quality -  good",
             "error 170  170 (",
             "warning 220   220 (",
