@@ -66,13 +66,14 @@ void RemoteView::ShowBrokerState(const publish::BrokerUrl& url) {
         if (client_.State() == publish::MqttClient::BrokerState::Connected && !plantGone_)
             show("Plant silent");
     });
-    // Heard after the feed has taken the message: a plant gone stays gone under the last state it
-    // left on the broker, whichever of the two the broker hands on first.
+    // Heard after the feed has taken the message: a plant gone stays gone under the last state and
+    // view it left on the broker, whichever the broker hands on first.
     const publish::Topics topics(url.prefix);
     connect(&client_, &publish::MqttClient::MessageArrived, this,
             [this, show, showBroker, online = QByteArray::fromStdString(topics.online),
-             plant = QByteArray::fromStdString(topics.state)](const QByteArray& topic,
-                                                              const QByteArray& payload) {
+             plant = QByteArray::fromStdString(topics.state),
+             view = QByteArray::fromStdString(topics.view)](const QByteArray& topic,
+                                                            const QByteArray& payload) {
                 if (topic == online && payload == publish::Publisher::kOffline) {
                     plantGone_ = true;
                 } else if (topic == online && payload == publish::Publisher::kOnline) {
@@ -80,8 +81,8 @@ void RemoteView::ShowBrokerState(const publish::BrokerUrl& url) {
                     if (plantGone_) showBroker(client_.State());
                     plantGone_ = false;
                     return;
-                } else if (topic != plant) {
-                    return;
+                } else if (topic != plant && topic != view) {
+                    return;  // the view carries the captions, the state what they are worth
                 }
                 if (plantGone_) show("Plant offline");
             });
