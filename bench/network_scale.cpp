@@ -11,7 +11,8 @@
 // staggered, each switch at a random point between two polls). Five moments are noted: the
 // switch, the first status report carrying it leaving the simulator (the reply to the panel's next
 // poll), and the `state` topic, the first `gauge/TG1` and the view showing it.
-// idle: nothing moves but the clock and the counters; only the bytes per topic count. CPU shares
+// idle: nothing moves but the clock and the message counters (the plant's error counters are
+// held); only the bytes per topic count. CPU shares
 // come from /proc/PID/stat (the panels, the broker) and from this process less the simulators'
 // thread (the view). At the end the simulators fall silent and each panel's published count of
 // messages received must equal the replies its simulator wrote.
@@ -150,6 +151,8 @@ public:
             plant.sim = std::make_unique<SimulatedController>();
             // The rotary pump draws the plant down: every report carries new pressures.
             if (moving) plant.sim->plant().SwitchRotary(true);
+            // An idle plant is one where nothing changes: no error counter creeps up either.
+            else plant.sim->plant().HoldCounters(true);
             QString error;
             if (!plant.sim->Start(&error) ||
                 !plant.sim->MakeLink(dir.filePath(QStringLiteral("plant%1").arg(i + 1)), &error)) {

@@ -179,6 +179,10 @@ void Plant::StepGauges(double dt) {
 void Plant::StepCounters() {
     // Now and then a bus or device hiccups, so the panel's counters have something to show.
     while (time_ >= next_count_at_) {
+        if (counters_held_) {
+            next_count_at_ += 20 + static_cast<double>(rng_() % 60);
+            continue;
+        }
         const unsigned pick =
             static_cast<unsigned>(rng_() % (kTmpCount + kIcpconCount + kGaugeCount));
         int* counter = nullptr;

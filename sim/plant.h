@@ -71,6 +71,8 @@ public:
     int TmpOperatingHours(int tmp) const;
 
     void SwitchRotary(bool on) { rotary_on_ = on; }
+    // No bus or device hiccups: a plant where nothing changes, for measuring an idle site.
+    void HoldCounters(bool hold) { counters_held_ = hold; }
     bool RotaryOn() const { return rotary_on_; }
 
     void SwitchChiller(bool on) { chiller_on_ = on; }
@@ -142,6 +144,7 @@ private:
     std::array<int, kIcpconCount> icpcon_errors_{};
     std::array<int, kGaugeCount> gauge_errors_{};
     double next_count_at_ = 0;
+    bool counters_held_ = false;
     std::minstd_rand rng_{1};  // fixed seed: a run is repeatable
 };
 
