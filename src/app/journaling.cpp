@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/panel.h"
+#include "app/publishing.h"
 #include "journal/command_meanings.h"
 #include "protocol/frame.h"
 #include "protocol/message_kind.h"
@@ -24,21 +25,6 @@ using journal::Kind;
 // Texts of the state are Latin-1 bytes as the line spoke them; the journal keeps UTF-8.
 std::string Utf8(std::string_view latin1) {
     return QString::fromLatin1(latin1.data(), static_cast<qsizetype>(latin1.size())).toStdString();
-}
-
-const char* BrokerWord(publish::MqttClient::BrokerState state) {
-    using State = publish::MqttClient::BrokerState;
-    switch (state) {
-        case State::Connecting:
-            return "connecting";
-        case State::Connected:
-            return "connected";
-        case State::Unreachable:
-            return "unreachable";
-        case State::Refused:
-            return "refused";
-    }
-    return "?";
 }
 
 journal::Journal::Options JournalOptions(const Journaling::Options& options) {

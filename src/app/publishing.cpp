@@ -11,8 +11,7 @@
 
 namespace vp::app {
 
-namespace {
-const char* Word(publish::MqttClient::BrokerState state) {
+const char* BrokerWord(publish::MqttClient::BrokerState state) {
     using State = publish::MqttClient::BrokerState;
     switch (state) {
         case State::Connecting:
@@ -27,6 +26,8 @@ const char* Word(publish::MqttClient::BrokerState state) {
     return "?";
 }
 
+namespace {
+
 // A broker away is retried; one that refuses wants an administrator.
 Severity SeverityOf(publish::MqttClient::BrokerState state) {
     using State = publish::MqttClient::BrokerState;
@@ -36,7 +37,7 @@ Severity SeverityOf(publish::MqttClient::BrokerState state) {
 }  // namespace
 
 QString BrokerStateText(publish::MqttClient::BrokerState state, const QString& detail) {
-    return QLatin1String(Word(state)) + (detail.isEmpty() ? QString() : ": " + detail);
+    return QLatin1String(BrokerWord(state)) + (detail.isEmpty() ? QString() : ": " + detail);
 }
 
 publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const Options& options,

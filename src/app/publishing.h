@@ -20,6 +20,9 @@ int RemoveDiscovery(const publish::BrokerUrl& url, const Options& options);
 publish::MqttClient::Options ClientOptions(const publish::BrokerUrl& url, const Options& options,
                                            bool will);
 
+// "connecting", "connected", "unreachable", "refused".
+const char* BrokerWord(publish::MqttClient::BrokerState state);
+
 // "connected: 127.0.0.1:1883" and the like.
 QString BrokerStateText(publish::MqttClient::BrokerState state, const QString& detail);
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "record/traffic_recorder.h"
+
 namespace vp::journal {
 
 namespace {
@@ -102,35 +104,8 @@ std::string Quoted(const std::string& field) {
 }  // namespace
 
 std::string EscapeBytes(const std::string& bytes) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        switch (b) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (b < 0x20 || b >= 0x7f) {
-                    out += "\\x";
-                    out += kHex[b >> 4];
-                    out += kHex[b & 0xf];
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out;
+    // As the traffic record writes the line's bytes, so a frame reads the same in both.
+    return record::TrafficRecorder::Escape(bytes);
 }
 
 std::string TextLine(const Row& row) {
