@@ -11,7 +11,7 @@ PACKAGES=(
     libsqlite3-dev sqlite3
     clang-14 libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core fonts-liberation2
-    dpkg-dev file lintian desktop-file-utils
+    dpkg-dev file lintian desktop-file-utils systemd
     chromium
 )
 # The web page's MQTT client and its tests' browser driver come from npm: Debian's Node.js and npm,
