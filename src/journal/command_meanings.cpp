@@ -63,8 +63,12 @@ std::string CommandMeaning(std::string_view body) {
     for (const Meaning& meaning : kMeanings) {
         if (meaning.number != number) continue;
         std::string text = meaning.text;
-        if (!argument.empty())
-            text += " " + std::to_string(static_cast<int>(text::LeadingNumber(argument))) + " %";
+        if (!argument.empty()) {
+            // Appended piece by piece: gcc 12 at -O3 takes " " + to_string(...) for an overlap.
+            text += ' ';
+            text += std::to_string(static_cast<int>(text::LeadingNumber(argument)));
+            text += " %";
+        }
         return text;
     }
     return "command " + std::string(body.substr(0, 3));
