@@ -23,6 +23,7 @@
 #include "sim/simulated_controller.h"
 #include "state/state_map.h"
 #include "support/broker.h"
+#include "support/file_with_mode.h"
 
 using namespace vp;
 using state::List;
@@ -559,13 +560,7 @@ private:
     }
     QString Here() const { return broker_.Url(QStringLiteral("plant%1").arg(plant_)); }
     QString Write(const QString& name, const QByteArray& content, int mode) {
-        const QString path = dir_.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
-        file.write(content);
-        file.close();
-        ::chmod(QFile::encodeName(path).constData(), mode_t(mode));
-        return path;
+        return FileWithMode(QDir(dir_.path()), name, content, mode);
     }
 
     QTemporaryDir dir_;

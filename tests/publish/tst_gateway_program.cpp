@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "support/broker.h"
+#include "support/file_with_mode.h"
 
 namespace {
 
@@ -177,13 +178,7 @@ private slots:
 
 private:
     QString Write(const QString& name, const QByteArray& content) {
-        const QString path = dir_.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
-        file.write(content);
-        file.close();
-        ::chmod(QFile::encodeName(path).constData(), 0600);
-        return path;
+        return FileWithMode(QDir(dir_.path()), name, content, 0600);
     }
 
     QTemporaryDir dir_;

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "app/command_line.h"
+#include "support/file_with_mode.h"
 
 using vp::app::Options;
 using vp::app::ParseCommandLine;
@@ -177,13 +178,7 @@ private:
         return ParseCommandLine(QStringList{"vacuum-panel"} + arguments);
     }
     QString Write(const QString& name, const QByteArray& content, int mode = 0644) {
-        const QString path = dir_.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return {};
-        file.write(content);
-        file.close();
-        ::chmod(QFile::encodeName(path).constData(), mode_t(mode));
-        return path;
+        return FileWithMode(QDir(dir_.path()), name, content, mode);
     }
 
     QTemporaryDir dir_;
