@@ -3,34 +3,19 @@
 // are in tst_publisher.cpp.
 #include <sys/stat.h>
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "protocol/lines.h"
 #include "publish/broker_url.h"
 #include "publish/credentials.h"
 #include "publish/mqtt_client.h"
-#include "publish/publisher.h"
-#include "sim/plant.h"
-#include "sim/replies.h"
-#include "state/dispatcher.h"
-#include "state/link_display.h"
 #include "support/broker.h"
 
 using namespace vp;
 using publish::MqttClient;
-using publish::Publisher;
-using state::Text;
 using State = MqttClient::BrokerState;
 
-namespace {
-
 constexpr int kWait = 20000;  // ms: the back-off's first steps and a loaded machine
-
-}  // namespace
 
 class TestMqttClient : public QObject {
     Q_OBJECT

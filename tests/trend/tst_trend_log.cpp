@@ -219,20 +219,16 @@ private slots:
         QCOMPARE(followed.RecordCount(), 4);
         const LogFile log = ReadLogFile(path);
         QCOMPARE(log.problems.size(), 8);
-        QVERIFY2(log.problems[0].startsWith(path + ":5: malformed record"),
-                 qPrintable(log.problems[0]));
-        QVERIFY2(log.problems[1].startsWith(
-                     path + ":6: time text \"25:99:00\" is not a time of day (tried "),
-                 qPrintable(log.problems[1]));
-        QVERIFY2(
-            log.problems[2].startsWith(path + ":7: 1G1 value \"4,467E-7\" is not a pressure text"),
-            qPrintable(log.problems[2]));
-        QVERIFY2(log.problems[3].startsWith(
-                     path + ":8: TG1 value \"1.000E-320\" is out of range (a gauge shows 1E-14 "
-                            "to 1E4 mbar), left out"),
-                 qPrintable(log.problems[3]));
-        QVERIFY2(log.problems[7].startsWith(path + ":10: malformed record"),
-                 qPrintable(log.problems[7]));
+        const std::pair<int, QString> said[] = {
+            {0, ":5: malformed record"},
+            {1, ":6: time text \"25:99:00\" is not a time of day (tried "},
+            {2, ":7: 1G1 value \"4,467E-7\" is not a pressure text"},
+            {3,
+             ":8: TG1 value \"1.000E-320\" is out of range (a gauge shows 1E-14 to 1E4 mbar), "
+             "left out"},
+            {7, ":10: malformed record"}};
+        for (const auto& [i, text] : said)
+            QVERIFY2(log.problems[i].startsWith(path + text), qPrintable(log.problems[i]));
 
         QCOMPARE(log.RecordCount(), 4);
         QCOMPARE(log.mbar[0].at(0), 2.5e-2f);
