@@ -52,7 +52,6 @@ public:
         return QStringLiteral("http://127.0.0.1:%1/%2").arg(webPort_).arg(pathAndQuery);
     }
     QString Log() const { return Read(Path("broker.log")); }
-    QString CredentialsFile() const { return Path("credentials"); }
     quint16 webPort() const { return webPort_; }
     const QString& Error() const { return error_; }
 
@@ -114,11 +113,6 @@ private:
                      {"-b", "-c", Path("passwd"), kUser, kPassword});
         if (!passwd.waitForFinished(30000) || passwd.exitCode() != 0)
             return Fail(QStringLiteral("mosquitto_passwd failed"));
-        QFile credentials(CredentialsFile());
-        if (!credentials.open(QIODevice::WriteOnly) ||
-            credentials.write(QByteArray(kUser) + "\n" + kPassword + "\n") < 0 ||
-            !credentials.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
-            return Fail(QStringLiteral("cannot write the credentials"));
         return true;
     }
 
