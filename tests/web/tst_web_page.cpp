@@ -102,7 +102,6 @@ private slots:
     void badPrefixIsRefused_data();
     void badPrefixIsRefused();
     void plantListFollowsThePlants();
-    void pagePublishesNothing();
     void browsersMayNotPublish();
     void brokerGoneGreysAndPageComesBack();
 
@@ -325,19 +324,15 @@ void TestWebPage::plantListFollowsThePlants() {
     probe_.Ask("close index");
 }
 
-// The page only subscribes: the broker never received a message from any of its clients, though
-// they connected.
-void TestWebPage::pagePublishesNothing() {
+// The pages only subscribe: the broker never received a message from any of their clients,
+// though they connected. A page made to publish (a browser's console, another page) is refused by
+// the broker's ACL: the plant's subscribers hear nothing of it.
+void TestWebPage::browsersMayNotPublish() {
     QVERIFY(MakeLive());
     QTRY_VERIFY_WITH_TIMEOUT(broker_.Log().contains("Received SUBSCRIBE from vp-web-"), 5000);
     // The ACL denies what a page would publish; the log names it either way.
     QVERIFY2(!broker_.Log().contains(QRegularExpression("(Received|Denied) PUBLISH from vp-web-")),
              "a page published");
-}
-
-// A page made to publish (a browser's console, another page) is refused by the broker's ACL: the
-// plant's subscribers hear nothing of it.
-void TestWebPage::browsersMayNotPublish() {
     QByteArrayList heard;
     QObject listening;  // ends the connection with this test: the client outlives it
     connect(gateway_.get(), &MqttClient::MessageArrived, &listening,
