@@ -16,6 +16,7 @@
 
 #include "journal/journal.h"
 #include "logging/pressure_log.h"
+#include "protocol/codes.h"
 #include "protocol/status_report.h"
 #include "sim/plant.h"
 #include "sim/replies.h"
@@ -167,7 +168,7 @@ bool Record(const Plant& plant, bool connected, const QDateTime& now, DemoClock&
         frame.chop(1);  // the CR ends the line, it is not part of the message
         const auto report = vp::protocol::ReadStatusReport(frame.toStdString());
         for (int g = 0; report && g < 4; ++g) {
-            if (report->gauges[g].state == 150)
+            if (report->gauges[g].state == vp::protocol::ResultCode::Ok)
                 last[g] = QByteArray::fromStdString(report->gauges[g].pressureText);
         }
     }

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/config_file.h"
+#include "link/port_defaults.h"
 #include "publish/tls_files.h"
 
 namespace vp::app {
@@ -91,7 +92,8 @@ Options ParseCommandLine(const QStringList& given) {
                                        QStringLiteral("SECONDS"));
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
-        QStringLiteral("Start the built-in simulated controller and serve port 3 from it."));
+        QStringLiteral("Start the built-in simulated controller and serve port %1 from it.")
+            .arg(link::kStartPort));
     const QCommandLineOption record(
         QStringLiteral("record"),
         QStringLiteral("Append every frame sent and every message received to FILE."),
@@ -191,10 +193,12 @@ Options ParseCommandLine(const QStringList& given) {
         options.quitAfterSeconds = seconds;
     }
     options.simulate = parser.isSet(simulate);
-    // The simulated controller serves port 3; a mapping of the user's for it would be dropped.
-    if (options.simulate && options.ports.contains(3))
-        return Fail("--simulate serves port 3 itself; it cannot go with --port 3=" +
-                    options.ports.value(3));
+    // The simulated controller serves the start port; a mapping of the user's for it would be
+    // dropped.
+    if (options.simulate && options.ports.contains(link::kStartPort))
+        return Fail(QStringLiteral("--simulate serves port %1 itself; it cannot go with --port %1=")
+                        .arg(link::kStartPort) +
+                    options.ports.value(link::kStartPort));
     if (parser.isSet(record)) {
         options.record = parser.value(record);
         if (options.record.isEmpty()) return Fail("--record wants a file name");

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <array>
 
+#include "link/port_defaults.h"
 #include "publish/broker_url.h"
 #include "publish/credentials.h"
 
@@ -125,7 +126,8 @@ std::optional<ConfigFile> ReadConfigFile(const QString& path, QString* error) {
         if (!key.option)
             config.logFolder = value;
         else if (name == QLatin1String("device"))
-            config.options.emplace_back(QStringLiteral("port"), "3=" + value);
+            config.options.emplace_back(QStringLiteral("port"),
+                                        QString::number(link::kStartPort) + "=" + value);
         else
             config.options.emplace_back(QLatin1String(key.option), value);
     }

@@ -1,6 +1,7 @@
 #include "app/headless.h"
 
 #include "app/panel.h"
+#include "link/port_defaults.h"
 
 namespace vp::app {
 
@@ -21,7 +22,7 @@ Headless::Headless(Panel& panel) : tmrReconnect(new QTimer(this)), panel_(panel)
 
 void Headless::Start(int port) {
     panel_.link().MSComm1().SetCommPort(static_cast<std::int16_t>(port));
-    panel_.link().MSComm1().SetSettings(QStringLiteral("115200,n,8,1"));
+    panel_.link().MSComm1().SetSettings(link::StartSettings());
     tmrReconnect_Timer();
     tmrReconnect->start();
 }

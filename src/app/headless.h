@@ -20,7 +20,7 @@ public:
     static constexpr int kRetryMs = 5000;
 
     explicit Headless(Panel& panel);
-    // Port and speed as the window chooses them at start: 115200,n,8,1.
+    // The port given, at the speed and parity the window chooses at start.
     void Start(int port);
     void tmrReconnect_Timer();
     QTimer* tmrReconnect;

@@ -15,6 +15,7 @@
 #include "app/publishing.h"
 #include "app/quit_signals.h"
 #include "app/service_notify.h"
+#include "link/port_defaults.h"
 #include "sim/simulated_controller.h"
 #ifdef VP_NO_WINDOW
 #include <unistd.h>
@@ -87,8 +88,8 @@ int RunPanel(const Options& options) {
         QString error;
         if (!simulator->Start(&error))
             return Refuse("cannot start the simulated controller", error);
-        // Port 3 is where the panel starts, so Connect reaches the simulated plant at once.
-        ports.insert(3, simulator->DevicePath());
+        // The port the panel starts on, so Connect reaches the simulated plant at once.
+        ports.insert(vp::link::kStartPort, simulator->DevicePath());
     }
 
     vp::app::Panel panel(
@@ -121,9 +122,11 @@ int RunPanel(const Options& options) {
         // Files that cannot be used are the configuration's fault, which a restart cannot mend.
         if (const auto why = publishing->Start()) return Refuse("cannot publish", *why, 2);
     }
-    // Port 3, where the window starts, unless only other ports are mapped; chosen before the
+    // The port the window starts on, unless only other ports are mapped; chosen before the
     // journal starts, so that its first record names it.
-    const int headlessPort = ports.isEmpty() || ports.contains(3) ? 3 : ports.firstKey();
+    const int headlessPort = ports.isEmpty() || ports.contains(vp::link::kStartPort)
+                                 ? vp::link::kStartPort
+                                 : ports.firstKey();
     if (options.headless)
         panel.link().MSComm1().SetCommPort(static_cast<std::int16_t>(headlessPort));
     journaling.Start();

@@ -1,6 +1,7 @@
 #include "link/link.h"
 
 #include "link/port_errors.h"
+#include "protocol/codes.h"
 #include "protocol/frame.h"
 #include "protocol/message_kind.h"
 #include "record/traffic_recorder.h"
@@ -8,8 +9,18 @@
 namespace vp::link {
 
 namespace {
-// Operating hours, TMP error counts, icpcon error counts, gauge error counts.
-constexpr std::string_view kSlowPolls[] = {"040_", "038_", "092_", "090_"};
+// A poll is the command numbered as the kind of message it asks for, without argument: "040_".
+struct Poll {
+    explicit constexpr Poll(int kind)
+        : body{char('0' + kind / 100), char('0' + kind / 10 % 10), char('0' + kind % 10), '_'} {}
+    constexpr operator std::string_view() const { return {body, sizeof body}; }
+    char body[4];
+};
+namespace MessageKind = protocol::MessageKind;
+constexpr Poll kStatusPoll{MessageKind::StatusReport};
+constexpr Poll kSlowPolls[] = {
+    Poll{MessageKind::TmpOperatingHours}, Poll{MessageKind::TmpErrorCounts},
+    Poll{MessageKind::IcpconErrorCounts}, Poll{MessageKind::GaugeErrorCounts}};
 
 struct TimerRow {
     QTimer* Link::*member;
@@ -110,7 +121,7 @@ void Link::OnMessage(std::string_view message) {
 }
 
 void Link::Timer1_Timer() {
-    if (port_->PortOpen()) SendCommand("111_");
+    if (port_->PortOpen()) SendCommand(kStatusPoll);
 }
 
 void Link::tmrTMPOperatingHours_Timer() {

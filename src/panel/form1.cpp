@@ -5,6 +5,7 @@
 #include <QMenuBar>
 
 #include "link/link.h"
+#include "link/port_defaults.h"
 #include "panel/form1_layout.h"
 #include "panel/units.h"
 #include "state/dispatcher.h"
@@ -62,13 +63,13 @@ void Form1::ConnectHandlers() {
 
 // The operator's defaults, chosen through the lists as if picked by hand.
 void Form1::Form_Load() {
-    Combo1->setCurrentIndex(3);
-    Combo2->setCurrentIndex(0);
-    Combo3->setCurrentIndex(2);
+    Combo1->setCurrentIndex(Combo1->findText(link::kStartSpeed));
+    Combo2->setCurrentIndex(Combo2->findText(link::kStartParity));
+    Combo3->setCurrentIndex(link::kStartPort - 1);
 }
 
 void Form1::Combo1_Click() {
-    link_.MSComm1().SetSettings(Combo1->currentText() + "," + Combo2->currentText() + ",8,1");
+    link_.MSComm1().SetSettings(link::SettingsText(Combo1->currentText(), Combo2->currentText()));
 }
 
 void Form1::Combo2_Click() {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "protocol/codes.h"
 #include "protocol/frame.h"
 #include "protocol/status_report.h"
 #include "text/number_reader.h"
@@ -12,7 +13,6 @@ namespace vp::protocol {
 namespace {
 
 constexpr std::size_t kResultCodePosition = 5;
-constexpr int kHighestOkCode = 150;
 
 // Three characters can still spell 9E9 (nine thousand million): clamp before converting, so no
 // field overflows an int.
@@ -45,7 +45,7 @@ Classification Classify(std::string_view message) {
                           CodeAt(message, kResultCodePosition)};
     if (ChecksumMismatch(message)) {
         result.action = Classification::Action::ChecksumError;
-    } else if (result.resultCode > kHighestOkCode) {
+    } else if (result.resultCode > ResultCode::Ok) {
         result.action = Classification::Action::ErrorReport;
     }
     return result;
@@ -54,7 +54,7 @@ Classification Classify(std::string_view message) {
 bool IsShownStatusReport(std::string_view message) {
     if (message.size() != kStatusReportLength) return false;
     const Classification c = Classify(message);
-    return c.action == Classification::Action::ByKind && c.kind == 111;
+    return c.action == Classification::Action::ByKind && c.kind == MessageKind::StatusReport;
 }
 
 }  // namespace vp::protocol

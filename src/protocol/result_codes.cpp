@@ -3,41 +3,64 @@
 #include <array>
 #include <utility>
 
+#include "protocol/codes.h"
+
 namespace vp::protocol {
 
 namespace {
 
-// Searched in this order; only 0 has the catch-all text, every other unknown code has none.
+using namespace MessageKind;
+using namespace ResultCode;
+
+// Searched in this order; only Unknown has the catch-all text, every other code without a row
+// has none.
 constexpr std::array<std::pair<int, std::string_view>, 15> kResultTexts{{
-    {150, "OK"},
-    {152, "bad size"},
-    {154, "bad operator"},
-    {155, "crc error"},
-    {156, "operation not implemented"},
-    {157, "operation not allowed"},
-    {170, "no response from icpcon"},
-    {171, "wrong size response from icpcon"},
-    {172, "bad format response from icpcon"},
-    {173, "bad crc in response from icpcon"},
-    {180, "no response from pfeiffer"},
-    {181, "wrong size response from pfeiffer"},
-    {182, "bad format response from pfeiffer"},
-    {183, "bad crc in response from pfeiffer"},
-    {0, "Unknown error code"},
+    {Ok, "OK"},
+    {BadSize, "bad size"},
+    {BadOperator, "bad operator"},
+    {CrcError, "crc error"},
+    {NotImplemented, "operation not implemented"},
+    {NotAllowed, "operation not allowed"},
+    {IcpconNoResponse, "no response from icpcon"},
+    {IcpconWrongSize, "wrong size response from icpcon"},
+    {IcpconBadFormat, "bad format response from icpcon"},
+    {IcpconBadCrc, "bad crc in response from icpcon"},
+    {PfeifferNoResponse, "no response from pfeiffer"},
+    {PfeifferWrongSize, "wrong size response from pfeiffer"},
+    {PfeifferBadFormat, "bad format response from pfeiffer"},
+    {PfeifferBadCrc, "bad crc in response from pfeiffer"},
+    {Unknown, "Unknown error code"},
 }};
 
-constexpr int kFirstWarning = 220;
+// Every warning kind in order, 220 onward without a gap, so a kind indexes its row. The last three
+// texts drop the "ERR_" of their names, as the controller's operators have always seen them.
+constexpr std::array<std::pair<int, std::string_view>, 17> kWarningTexts{{
+    {OP_ERR_PNEUMATIC_PRESSURE, " (OP_ERR_PNEUMATIC_PRESSURE)"},
+    {OP_ERR_TMP_COOLING, " (OP_ERR_TMP_COOLING)"},
+    {OP_ERR_VALVE_1V1, " (OP_ERR_VALVE_1V1)"},
+    {OP_ERR_VALVE_2V1, " (OP_ERR_VALVE_2V1)"},
+    {OP_ERR_VALVE_1V3, " (OP_ERR_VALVE_1V3)"},
+    {OP_ERR_VALVE_1V2, " (OP_ERR_VALVE_1V2)"},
+    {OP_ERR_VALVE_2V2, " (OP_ERR_VALVE_2V2)"},
+    {OP_ERR_VALVE_1V4, " (OP_ERR_VALVE_1V4)"},
+    {OP_ERR_VALVE_3V1, " (OP_ERR_VALVE_3V1)"},
+    {OP_ERR_VALVE_2V3, " (OP_ERR_VALVE_2V3)"},
+    {OP_ERR_PUMP_TMP1, " (OP_ERR_PUMP_TMP1)"},
+    {OP_ERR_PUMP_TMP2, " (OP_ERR_PUMP_TMP2)"},
+    {OP_ERR_ICPCON_BUS, " (OP_ERR_ICPCON_BUS)"},
+    {OP_ERR_PFEIFFER_BUS, " (OP_ERR_PFEIFFER_BUS)"},
+    {OP_ERR_MANUAL_INTERVENTION_NEEDED, " (OP_MANUAL_INTERVENTION_NEEDED)"},
+    {OP_ERR_ROTARY_PUMP_TRIP, " (OP_ROTARY_PUMP_TRIP)"},
+    {OP_ERR_ROTARY_PUMP_COOLING, " (OP_ROTARY_PUMP_COOLING)"},
+}};
+constexpr int kFirstWarning = kWarningTexts.front().first;
 
-// Kinds 220..236 in order. The last three drop the "ERR_" of their names, as the controller's
-// operators have always seen them.
-constexpr std::array<std::string_view, 17> kWarningTexts{
-    " (OP_ERR_PNEUMATIC_PRESSURE)", " (OP_ERR_TMP_COOLING)",     " (OP_ERR_VALVE_1V1)",
-    " (OP_ERR_VALVE_2V1)",          " (OP_ERR_VALVE_1V3)",       " (OP_ERR_VALVE_1V2)",
-    " (OP_ERR_VALVE_2V2)",          " (OP_ERR_VALVE_1V4)",       " (OP_ERR_VALVE_3V1)",
-    " (OP_ERR_VALVE_2V3)",          " (OP_ERR_PUMP_TMP1)",       " (OP_ERR_PUMP_TMP2)",
-    " (OP_ERR_ICPCON_BUS)",         " (OP_ERR_PFEIFFER_BUS)",    " (OP_MANUAL_INTERVENTION_NEEDED)",
-    " (OP_ROTARY_PUMP_TRIP)",       " (OP_ROTARY_PUMP_COOLING)",
-};
+constexpr bool InKindOrder() {
+    for (std::size_t i = 0; i < kWarningTexts.size(); ++i)
+        if (kWarningTexts[i].first != kFirstWarning + static_cast<int>(i)) return false;
+    return true;
+}
+static_assert(InKindOrder());
 
 }  // namespace
 
@@ -54,7 +77,7 @@ bool IsWarningKind(int kind) {
 
 std::string_view WarningText(int kind) {
     if (!IsWarningKind(kind)) return {};
-    return kWarningTexts[static_cast<std::size_t>(kind - kFirstWarning)];
+    return kWarningTexts[static_cast<std::size_t>(kind - kFirstWarning)].second;
 }
 
 }  // namespace vp::protocol

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "protocol/codes.h"
 #include "protocol/message_kind.h"
 #include "protocol/result_codes.h"
 #include "protocol/status_report.h"
@@ -145,7 +146,7 @@ Pressures CurrentPressures(const PanelState& state, Quality quality) {
     const std::optional<StatusReport>& report = state.Plant.report;
     if (!report || quality != Quality::Good) return pressures;
     for (std::size_t g = 0; g < pressures.size(); ++g)
-        if (report->gauges[g].state == 150)
+        if (report->gauges[g].state == protocol::ResultCode::Ok)
             pressures[g] = PressureMbar(report->gauges[g].pressureText);
     return pressures;
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "protocol/codes.h"
 #include "protocol/message_kind.h"
 #include "protocol/result_codes.h"
 #include "state/panel_state.h"
@@ -65,7 +66,7 @@ void ListErrorReport(PanelState& state, int code) {
 }
 
 void OperatingHours(PanelState& state, std::string_view message, int code) {
-    if (code == 150) {
+    if (code == protocol::ResultCode::Ok) {
         const auto hours = [&](std::size_t pos) {
             return text::HashPattern(text::LeadingNumber(FieldAt(message, pos, 6)));
         };
@@ -107,19 +108,19 @@ std::optional<List> HandleMessage(PanelState& state, std::string_view message) {
     }
 
     switch (c.kind) {
-        case 38:
+        case protocol::MessageKind::TmpErrorCounts:
             ShowCounts(state, kTmpCounts, state.Plant.tmpErrors, message);
             break;
-        case 40:
+        case protocol::MessageKind::TmpOperatingHours:
             OperatingHours(state, message, c.resultCode);
             break;
-        case 90:
+        case protocol::MessageKind::GaugeErrorCounts:
             ShowCounts(state, kGaugeCounts, state.Plant.gaugeErrors, message);
             break;
-        case 92:
+        case protocol::MessageKind::IcpconErrorCounts:
             ShowCounts(state, kIcpconCounts, state.Plant.icpconErrors, message);
             break;
-        case 111:
+        case protocol::MessageKind::StatusReport:
             DecodeStatus(state, message);
             break;
         default:

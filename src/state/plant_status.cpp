@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <string>
 
+#include "protocol/codes.h"
 #include "protocol/result_codes.h"
 #include "protocol/status_report.h"
 #include "state/panel_state.h"
@@ -13,6 +14,7 @@ namespace {
 
 using protocol::GaugeField;
 using protocol::TmpField;
+using namespace protocol::StatusCode;
 
 struct GaugeRow {
     Text value;
@@ -58,13 +60,14 @@ struct Look {
     ColourValue fill;
     std::string_view caption;
 };
-const Look kValveLooks[] = {{190, kYellow, "closed"}, {191, kGreen, "open"}};
-const Look kTmpLooks[] = {{193, kYellow, "stopped"},
-                          {195, kMagenta, "stopping"},
-                          {194, kCyan, "accelerating"},
-                          {196, kGreen, "started"}};
-const Look kRotaryLooks[] = {
-    {193, kYellow, "stopped"}, {196, kGreen, "started"}, {198, kBlue, "tripped"}};
+const Look kValveLooks[] = {{ValveClosed, kYellow, "closed"}, {ValveOpen, kGreen, "open"}};
+const Look kTmpLooks[] = {{PumpStopped, kYellow, "stopped"},
+                          {PumpStopping, kMagenta, "stopping"},
+                          {PumpAccelerating, kCyan, "accelerating"},
+                          {PumpStarted, kGreen, "started"}};
+const Look kRotaryLooks[] = {{PumpStopped, kYellow, "stopped"},
+                             {PumpStarted, kGreen, "started"},
+                             {PumpTripped, kBlue, "tripped"}};
 constexpr Look kError = {0, kRed, "error"};
 
 template <std::size_t N>
@@ -78,10 +81,16 @@ struct Caption {
     int code;
     std::string_view text;
 };
-const Caption kModes[] = {{199, "Idle mode"},   {200, "High vacuum"}, {201, "Primary vacuum"},
-                          {202, "Unsafe mode"}, {203, "Stop"},        {204, "Glow discharge"}};
-const Caption kBranch1[] = {{205, "Branch1: active"}, {206, "Branch1: inactive"}};
-const Caption kBranch2[] = {{205, "Branch2: active"}, {206, "Branch2: inactive"}};
+const Caption kModes[] = {{IdleMode, "Idle mode"},
+                          {HighVacuum, "High vacuum"},
+                          {PrimaryVacuum, "Primary vacuum"},
+                          {UnsafeMode, "Unsafe mode"},
+                          {Stop, "Stop"},
+                          {GlowDischarge, "Glow discharge"}};
+const Caption kBranch1[] = {{BranchActive, "Branch1: active"},
+                            {BranchInactive, "Branch1: inactive"}};
+const Caption kBranch2[] = {{BranchActive, "Branch2: active"},
+                            {BranchInactive, "Branch2: inactive"}};
 
 // A code outside its table leaves the caption as it was.
 template <std::size_t N>
@@ -100,7 +109,7 @@ bool DecodeStatus(PanelState& state, std::string_view message) {
     for (std::size_t i = 0; i < std::size(kGauges); ++i) {
         const GaugeRow& row = kGauges[i];
         const GaugeField& gauge = report->gauges[i];
-        if (gauge.state == 150) {
+        if (gauge.state == protocol::ResultCode::Ok) {
             text.assign(gauge.pressureText).append("\r\nmBar");
             state.SetCaption(row.value, text);
             state.LastPressures[i] = gauge.pressureText;
@@ -186,13 +195,13 @@ std::string_view ModeName(int code) {
     return {};
 }
 std::string_view BranchWord(int code) {
-    return code == 205 ? "active" : code == 206 ? "inactive" : "";
+    return code == BranchActive ? "active" : code == BranchInactive ? "inactive" : "";
 }
 bool PneumaticsOk(int code) {
-    return code == 207;
+    return code == PneumaticPressureGood;
 }
 bool TmpCoolingOk(int code) {
-    return code == 209;
+    return code == TmpCoolingGood;
 }
 
 }  // namespace vp::state
