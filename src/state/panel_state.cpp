@@ -33,6 +33,41 @@ void PanelState::NoteFacts() {
     Announce();
 }
 
+void PanelState::Count(protocol::Counter& counter) {
+    const std::int32_t before = counter.value();
+    counter.Increment();
+    if (counter.value() != before) NoteFacts();  // at the top it stays, and that is no news
+}
+
+void PanelState::CountCrcError() {
+    Count(crcErrors_);
+}
+
+void PanelState::CountOperationError() {
+    Count(operationErrors_);
+}
+
+void PanelState::CountShownReport() {
+    Count(shownReports_);
+}
+
+void PanelState::ClearOperationErrors() {
+    if (operationErrors_.value() == 0) return;
+    operationErrors_.Reset();
+    NoteFacts();
+}
+
+void PanelState::SetLastPressure(std::size_t gauge, std::string_view text) {
+    std::string& last = lastPressures_[gauge];
+    if (last == text) return;
+    last.assign(text);
+    NoteFacts();
+}
+
+void PanelState::ClearLastPressures() {
+    for (std::size_t gauge = 0; gauge < kGaugeCount; ++gauge) SetLastPressure(gauge, {});
+}
+
 void PanelState::SetFill(Fill id, ColourValue value) {
     auto& slot = fills_[Index(id)];
     if (slot.revision != 0 && slot.value == value) return;
