@@ -57,6 +57,24 @@ void PanelState::ClearOperationErrors() {
     NoteFacts();
 }
 
+void PanelState::TakeReport(protocol::StatusReport report, std::int64_t utcMs) {
+    bool news = false;
+    if (plant_.report != report) {
+        plant_.report = std::move(report);
+        news = true;
+    }
+    if (plant_.reportUtcMs != utcMs) {
+        plant_.reportUtcMs = utcMs;
+        news = true;
+    }
+    if (link_.stale || !link_.reported) {
+        link_.stale = false;
+        link_.reported = true;
+        news = true;
+    }
+    if (news) NoteFacts();
+}
+
 void PanelState::SetLastPressure(std::size_t gauge, std::string_view text) {
     std::string& last = lastPressures_[gauge];
     if (last == text) return;

@@ -69,9 +69,9 @@ const char* Name(List id);
 // shows the state leaves it as it was drawn.
 //
 // Every value is written through a setter that announces it; a write that changes nothing is no
-// news. Readers ask for what changed since the revision they last saw. Changed()
-// is emitted on the first write after a reader caught up, so a reader that is not already
-// waiting learns of the change without a signal per write.
+// news. Readers ask for what changed since the revision they last saw. Changed() is emitted on
+// the first write after a reader caught up, so a reader that is not already waiting learns of
+// the change without a signal per write.
 class PanelState : public QObject {
     Q_OBJECT
 public:
@@ -129,6 +129,9 @@ public:
     // caption (a code outside its table), and of nothing else.
     const PlantFacts& Plant() const { return plant_; }
     const LinkFacts& Link() const { return link_; }
+    // A decoded report, arrived at utcMs: the plant as it is now, and proof that the line is
+    // fresh. Taken apart from UpdatePlant so that a report at full line rate costs no copy.
+    void TakeReport(protocol::StatusReport report, std::int64_t utcMs);
     template <std::invocable<PlantFacts&> Change>
     void UpdatePlant(Change&& change) {
         Update(plant_, std::forward<Change>(change));

@@ -93,7 +93,7 @@ void ShowCaption(PanelState& state, Text label, const Caption (&captions)[N], in
 }  // namespace
 
 bool DecodeStatus(PanelState& state, std::string_view message) {
-    const auto report = protocol::ReadStatusReport(message);
+    auto report = protocol::ReadStatusReport(message);
     if (!report) return false;
     std::string text;  // one buffer for the composed captions
 
@@ -152,14 +152,7 @@ bool DecodeStatus(PanelState& state, std::string_view message) {
 
     state.SetCaption(Text::txtUptime, report->uptimeText);
     state.CountShownReport();
-    state.UpdatePlant([&](PlantFacts& plant) {
-        plant.report = std::move(report);
-        plant.reportUtcMs = QDateTime::currentMSecsSinceEpoch();
-    });
-    state.UpdateLink([](LinkFacts& link) {
-        link.stale = false;
-        link.reported = true;
-    });
+    state.TakeReport(std::move(*report), QDateTime::currentMSecsSinceEpoch());
     return true;
 }
 
