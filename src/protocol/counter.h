@@ -11,6 +11,7 @@ namespace vp::protocol {
 class Counter {
 public:
     constexpr Counter() = default;
+    // A count taken up where it stood, e.g. near the top to see what happens there.
     constexpr explicit Counter(std::int32_t start) : value_(start) {}
 
     std::int32_t value() const { return value_; }
