@@ -119,8 +119,8 @@ public:
     }
     vp::app::Panel& panel() { return *panel_; }
     Form1& form() { return *panel_->window(); }
-    int Received() { return panel_->link().ReceivedMessageCount.value(); }
-    int Shown() { return panel_->state().ShownReports.value(); }
+    int Received() { return panel_->link().ReceivedMessageCount(); }
+    int Shown() { return panel_->state().ShownReports(); }
 
 private:
     std::optional<vp::app::Panel> panel_;
@@ -228,17 +228,17 @@ int Full(WithSimulator& bench, int seconds, const std::string& label = "full lin
     const double renderRate = (bench.form().view().Renders() - renders) / elapsed;
     bench.Fault("push=0");
     // Polls go on being answered; stop them so the last report can be counted.
-    bench.panel().link().Timer1->stop();
-    bench.panel().link().tmrTMPOperatingHours->stop();
+    for (const char* poll : {"Timer1", "tmrTMPOperatingHours"})
+        bench.panel().link().findChild<QTimer*>(QLatin1String(poll))->stop();
     bench.Settle();
-    const int shown = bench.panel().state().ShownReports.value();
+    const int shown = bench.panel().state().ShownReports();
     // The simulator counts every report since it started, and the panel was connected before
     // the first one: the two totals must agree.
     const auto sent = bench.StopSim();
     Figure(name("panel CPU"), share, "% of one core");
     Figure(name("renders per second"), renderRate, "/s");
     Figure(name("reports taken in"), shown, "reports");
-    Figure(name("crc errors"), bench.panel().state().CrcErrorCount.value(), "");
+    Figure(name("crc errors"), bench.panel().state().CrcErrors(), "");
     if (!sent) {
         std::fprintf(stderr, "bench_link: the simulator gave no count\n");
         return 1;
@@ -274,8 +274,8 @@ int Soak(WithSimulator& bench, int seconds) {
                             int(s.Entries(List::lstWarnings).size()),
                             int(s.Entries(List::lstMessages).size())});
         const auto received = bench.Received();
-        const auto crc = s.CrcErrorCount.value();
-        const auto sent = bench.panel().link().SentMessageCount.value();
+        const auto crc = s.CrcErrors();
+        const auto sent = bench.panel().link().SentMessageCount();
         if (received < lastReceived || crc < lastCrc || sent < lastSent) countersMonotonic = false;
         lastReceived = received;
         lastCrc = crc;
@@ -287,7 +287,7 @@ int Soak(WithSimulator& bench, int seconds) {
     Figure("soak: resident memory growth", (rssEnd - rssStart) / 1024, "MB");
     Figure("soak: longest list", maxList, "entries");
     Figure("soak: messages handled", bench.Received() - handledStart, "messages");
-    Figure("soak: crc errors counted", bench.panel().state().CrcErrorCount.value(), "");
+    Figure("soak: crc errors counted", bench.panel().state().CrcErrors(), "");
     Figure("soak: counters never went down", countersMonotonic ? 1 : 0, "");
     bench.Fault("push=0");
     bench.StopSim();
@@ -564,7 +564,7 @@ int Flood(int seconds) {
     const int taken = wired.Shown() - shownBefore;
     Figure("flood: reports taken in per second", taken / flooded, "reports/s");
     Figure("flood: reports lost", static_cast<double>(written - taken), "reports");
-    Figure("flood: crc errors", wired.panel().state().CrcErrorCount.value(), "");
+    Figure("flood: crc errors", wired.panel().state().CrcErrors(), "");
     Figure("flood: panel CPU", panelCpu / flooded * 100, "% of one core");
     Figure("flood: feeder CPU (apart)", feeder.cpuSeconds / flooded * 100, "% of one core");
     Figure("flood: renders per second", (form.view().Renders() - rendersBefore) / flooded, "/s");

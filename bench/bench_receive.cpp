@@ -125,7 +125,7 @@ void IntoTheState(benchmark::State& state, bool window, bool changing) {
     if (form) form->show();
     QCoreApplication::processEvents();
     vp::link::Link& link = panel.link();
-    const std::int32_t shownBefore = panel.state().ShownReports.value();
+    const std::int32_t shownBefore = panel.state().ShownReports();
     const std::uint64_t rendersBefore = form ? form->view().Renders() : 0;
     QElapsedTimer wall;
     wall.start();
@@ -137,8 +137,7 @@ void IntoTheState(benchmark::State& state, bool window, bool changing) {
     const double seconds = wall.nsecsElapsed() / 1e9;
     const std::uint64_t renders = form ? form->view().Renders() - rendersBefore : 0;
     const std::int64_t reports = std::min<std::int64_t>(state.iterations(), INT32_MAX);
-    if (panel.state().CrcErrorCount.value() != 0 ||
-        panel.state().ShownReports.value() - shownBefore != reports)
+    if (panel.state().CrcErrors() != 0 || panel.state().ShownReports() - shownBefore != reports)
         state.SkipWithError("a report did not reach the state");
     if (form) {
         // Once the line is quiet the newest report shows.

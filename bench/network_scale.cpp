@@ -324,7 +324,7 @@ int Run(int seconds, int count, bool moving) {
             ++stateMessages;
             stateBytes += payload.size();
             const vp::state::PanelState& s = *states[i];
-            if (measuring && s.Link.stale) ++staleMoments;
+            if (measuring && s.Link().stale) ++staleMoments;
             const auto fill = s.FillOf(kValveShape);
             if (fill == lastFill[i]) return;
             lastFill[i] = fill;
@@ -409,7 +409,8 @@ int Run(int seconds, int count, bool moving) {
     });
     const bool allLive = RunFor(30000, [&] {
         for (int i = 0; i < count; ++i) {
-            if (!states[i]->Link.connected || states[i]->FillOf(kValveShape) != vp::state::kYellow)
+            if (!states[i]->Link().connected ||
+                states[i]->FillOf(kValveShape) != vp::state::kYellow)
                 return false;
         }
         return true;
@@ -545,7 +546,7 @@ int Run(int seconds, int count, bool moving) {
         for (int i = 0; i < count; ++i) {
             answered += plants[i].answered;
             received += ReceivedShown(*states[i]);
-            crc += states[i]->CrcErrorCount.value();
+            crc += states[i]->CrcErrors();
             badFrames += plants[i].sim->BadFramesReceived();
             dropped += plants[i].sim->DroppedBytes();
             if (ReceivedShown(*states[i]) != plants[i].answered) {

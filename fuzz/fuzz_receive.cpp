@@ -36,18 +36,26 @@ struct Panel {
     Panel() {
         QObject::connect(&link, &vp::link::Link::MessageReceived, [this](std::string_view m) {
             Require(m.size() < vp::protocol::RxBuffer::kLimit && m.find('\r') == m.npos);
-            const std::int32_t shown = state.ShownReports.value();
+            const std::int32_t shown = state.ShownReports();
             vp::state::HandleMessage(state, m);
-            const bool drawn = state.ShownReports.value() != shown;
+            const bool drawn = state.ShownReports() != shown;
             const bool atTop = shown == std::numeric_limits<std::int32_t>::max();
             Require(drawn == vp::protocol::IsShownStatusReport(m) || atTop);
-            if (drawn) Require(link.StatusSeen != 0);
+            if (drawn) Require(!StaleAtTheNextTick());
         });
     }
+    // The watchdog's tick, taken at once: whether it found the picture stale.
+    bool StaleAtTheNextTick() {
+        bool stale = false;
+        const auto heard =
+            QObject::connect(&link, &vp::link::Link::ReportsStale, [&stale] { stale = true; });
+        link.Timer5_Timer();
+        QObject::disconnect(heard);
+        return stale;
+    }
     Counts Read() const {
-        return {link.ReceivedMessageCount.value(), link.SentMessageCount.value(),
-                state.CrcErrorCount.value(), state.OperationErrorCount.value(),
-                state.ShownReports.value()};
+        return {link.ReceivedMessageCount(), link.SentMessageCount(), state.CrcErrors(),
+                state.OperationErrors(), state.ShownReports()};
     }
 };
 

@@ -76,9 +76,7 @@ public:
     bool RotaryOn() const { return rotary_on_; }
 
     void SwitchChiller(bool on) { chiller_on_ = on; }
-    bool ChillerOn() const { return chiller_on_; }
     bool CoolingGood() const { return chiller_on_; }
-    bool PneumaticsGood() const { return true; }
 
     void RequestMode(Mode mode);
     Mode CurrentMode() const { return current_mode_; }

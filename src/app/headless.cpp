@@ -59,7 +59,7 @@ void Headless::Watch(bool open) {
             Say(Severity::Warning, QStringLiteral("link closed"));
         }
     }
-    if (stale_ && !panel_.state().Link.stale) {
+    if (stale_ && !panel_.state().Link().stale) {
         stale_ = false;
         Say(Severity::Info, QStringLiteral("link live"));
     }

@@ -154,7 +154,7 @@ void Journaling::Stale() {
 }
 
 void Journaling::Arrived() {
-    if (stale_ && !panel_.state().Link.stale) {
+    if (stale_ && !panel_.state().Link().stale) {
         stale_ = false;
         Record(Kind::Link, std::nullopt, "link live again");
     }

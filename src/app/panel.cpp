@@ -63,7 +63,7 @@ std::optional<QString> Panel::Record(const QString& path) {
 void Panel::tmrLogData_Timer() {
     std::array<QByteArray, 4> pressures;
     for (std::size_t i = 0; i < pressures.size(); ++i)
-        pressures[i] = QByteArray::fromStdString(state_.LastPressures[i]);
+        pressures[i] = QByteArray::fromStdString(state_.LastPressure(i));
     if (const auto notice = log_.Tick(pressures)) {
         linkDisplay_.ShowStatusText(*notice);
         emit PressureLogFailed(*notice);

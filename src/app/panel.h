@@ -48,7 +48,7 @@ public:
 signals:
     // A message that went into one of the three lists, as it arrived.
     void NewsArrived(vp::state::List list, std::string_view message);
-    // The log tick took the four pressures (state().LastPressures).
+    // The log tick took the four pressures (state().LastPressure).
     void PressuresLogged();
     // The log tick could not write: the status box's notice, emitted before PressuresLogged.
     void PressureLogFailed(const QString& notice);

@@ -21,19 +21,19 @@ constexpr Poll kStatusPoll{MessageKind::StatusReport};
 constexpr Poll kSlowPolls[] = {
     Poll{MessageKind::TmpOperatingHours}, Poll{MessageKind::TmpErrorCounts},
     Poll{MessageKind::IcpconErrorCounts}, Poll{MessageKind::GaugeErrorCounts}};
+}  // namespace
 
-struct TimerRow {
+struct Link::TimerRow {
     QTimer* Link::*member;
     const char* name;
     int interval;  // ms; never changed at run time
 };
-const TimerRow kTimers[] = {
+const Link::TimerRow Link::kTimers[] = {
     {&Link::Timer1, "Timer1", 100},
     {&Link::Timer2, "Timer2", 500},
     {&Link::Timer5, "Timer5", 3000},
     {&Link::tmrTMPOperatingHours, "tmrTMPOperatingHours", 10000},
 };
-}  // namespace
 
 Link::Link(PortNames names, QObject* parent)
     : QObject(parent), port_(new MSComm(std::move(names), this)) {
@@ -99,19 +99,19 @@ void Link::SendCommand(std::string_view body) {
     // A frame the line did not take is not shown or counted as sent.
     if (port_->Output(QByteArray::fromStdString(frame)) != 0) return;
     if (recorder_) ShowNotice(recorder_->Sent(frame));
-    SentMessageCount.Increment();
-    emit FrameSent(SentMessageCount.value());
+    sentMessageCount_.Increment();
+    emit FrameSent(sentMessageCount_.value());
 }
 
 void Link::ReceiveText(std::string_view text) {
     const std::size_t messages =
         rxBuffer_.Append(text, [this](std::string_view message) { OnMessage(message); });
     // Once per arrival: at full line rate one arrival holds a dozen reports.
-    if (messages != 0) emit MessagesArrived(ReceivedMessageCount.value());
+    if (messages != 0) emit MessagesArrived(receivedMessageCount_.value());
 }
 
 void Link::OnMessage(std::string_view message) {
-    ReceivedMessageCount.Increment();
+    receivedMessageCount_.Increment();
     if (recorder_) ShowNotice(recorder_->Received(message, !protocol::ChecksumMismatch(message)));
     // Only a report that will be drawn proves the picture fresh: one of the wrong length or with
     // a bad checksum changes nothing, so it must not hold off the grey. Once one has come, the

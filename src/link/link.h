@@ -14,6 +14,10 @@ namespace vp::record {
 class TrafficRecorder;
 }
 
+namespace vp::test {
+struct LinkProbe;
+}
+
 namespace vp::link {
 
 // The serial link to the controller: the port, the frames going out and the messages cut from
@@ -56,15 +60,8 @@ public:
     void tmrTMPOperatingHours_Timer();
     void MSComm1_OnComm();
 
-    QTimer* Timer1;                // 100 ms status poll
-    QTimer* Timer2;                // 500 ms connection display
-    QTimer* Timer5;                // 3 s watchdog
-    QTimer* tmrTMPOperatingHours;  // 10 s rotating slow poll
-
-    std::int16_t StatusSeen = 0;  // a shown status report arrived since the watchdog's last tick
-    std::int16_t SlowPollStep = 0;
-    protocol::Counter SentMessageCount;
-    protocol::Counter ReceivedMessageCount;
+    std::int32_t SentMessageCount() const { return sentMessageCount_.value(); }
+    std::int32_t ReceivedMessageCount() const { return receivedMessageCount_.value(); }
     const protocol::RxBuffer& rxBuffer() const { return rxBuffer_; }
 
 signals:
@@ -86,6 +83,20 @@ private:
     void ShowPortError(int error);
     void ShowNotice(const std::optional<QString>& notice);
     QString PortName() const;
+
+    friend struct test::LinkProbe;
+    struct TimerRow;
+    static const TimerRow kTimers[];
+
+    QTimer* Timer1;                // 100 ms status poll
+    QTimer* Timer2;                // 500 ms connection display
+    QTimer* Timer5;                // 3 s watchdog
+    QTimer* tmrTMPOperatingHours;  // 10 s rotating slow poll
+
+    std::int16_t StatusSeen = 0;  // a shown status report arrived since the watchdog's last tick
+    std::int16_t SlowPollStep = 0;
+    protocol::Counter sentMessageCount_;
+    protocol::Counter receivedMessageCount_;
 
     MSComm* port_;
     record::TrafficRecorder* recorder_ = nullptr;

@@ -10,12 +10,15 @@ namespace vp::protocol {
 // whatever is being counted goes on.
 class Counter {
 public:
+    constexpr Counter() = default;
+    // A count taken up where it stood, e.g. near the top to see what happens there.
+    constexpr explicit Counter(std::int32_t start) : value_(start) {}
+
     std::int32_t value() const { return value_; }
     void Increment() {
         if (value_ < std::numeric_limits<std::int32_t>::max()) ++value_;
     }
     void Reset() { value_ = 0; }
-    void Set(std::int32_t value) { value_ = value; }  // tests start near the top
 
 private:
     std::int32_t value_ = 0;

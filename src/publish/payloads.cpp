@@ -86,7 +86,7 @@ QJsonValue Count(const std::optional<double>& value) {
 }
 
 QJsonObject Errors(const PanelState& state) {
-    const state::PlantFacts& plant = state.Plant;
+    const state::PlantFacts& plant = state.Plant();
     QJsonObject tmp, gauges;
     for (std::size_t t = 0; t < plant.tmpErrors.size(); ++t)
         tmp[kTmpNames[t]] = Count(plant.tmpErrors[t]);
@@ -94,8 +94,8 @@ QJsonObject Errors(const PanelState& state) {
         gauges[kGaugeNames[g]] = Count(plant.gaugeErrors[g]);
     QJsonArray icpcon;
     for (const auto& count : plant.icpconErrors) icpcon.append(Count(count));
-    return {{"crc", state.CrcErrorCount.value()},
-            {"operation", state.OperationErrorCount.value()},
+    return {{"crc", state.CrcErrors()},
+            {"operation", state.OperationErrors()},
             {"tmp", tmp},
             {"gauges", gauges},
             {"icpcon", icpcon}};
@@ -143,7 +143,7 @@ bool Published(state::Fill id) {
 
 Pressures CurrentPressures(const PanelState& state, Quality quality) {
     Pressures pressures{};
-    const std::optional<StatusReport>& report = state.Plant.report;
+    const std::optional<StatusReport>& report = state.Plant().report;
     if (!report || quality != Quality::Good) return pressures;
     for (std::size_t g = 0; g < pressures.size(); ++g)
         if (report->gauges[g].state == protocol::ResultCode::Ok)
@@ -158,12 +158,12 @@ QJsonObject StateObject(const PanelState& state, Quality quality, std::int64_t r
                          ? QJsonValue(IsoUtc(QDateTime::fromMSecsSinceEpoch(reportUtcMs, Qt::UTC)))
                          : QJsonValue();
     object["quality"] = state::QualityWord(quality);
-    const std::optional<StatusReport>& report = state.Plant.report;
+    const std::optional<StatusReport>& report = state.Plant().report;
     const QJsonValue none;
     object["gauges"] =
         report ? QJsonValue(Gauges(*report, CurrentPressures(state, quality))) : none;
     object["valves"] = report ? QJsonValue(Valves(*report)) : none;
-    object["pumps"] = report ? QJsonValue(Pumps(*report, state.Plant)) : none;
+    object["pumps"] = report ? QJsonValue(Pumps(*report, state.Plant())) : none;
     if (report) {
         object["mode"] = QJsonObject{{"current", Word(state::ModeName(report->currentMode))},
                                      {"current_code", report->currentMode},
@@ -182,7 +182,8 @@ QJsonObject StateObject(const PanelState& state, Quality quality, std::int64_t r
             object[key] = none;
     }
     object["errors"] = Errors(state);
-    object["link"] = QJsonObject{{"connected", state.Link.connected}, {"stale", state.Link.stale}};
+    object["link"] =
+        QJsonObject{{"connected", state.Link().connected}, {"stale", state.Link().stale}};
     return object;
 }
 
@@ -193,15 +194,15 @@ QJsonObject ViewObject(const PanelState& state) {
 }
 
 QJsonObject StatsObject(const PanelState& state) {
-    const std::optional<StatusReport>& report = state.Plant.report;
+    const std::optional<StatusReport>& report = state.Plant().report;
     // "3600s": whole seconds as the controller counts them.
     const QJsonValue uptime =
         report ? QJsonValue(static_cast<qint64>(text::LeadingNumber(report->uptimeText)))
                : QJsonValue();
     return {{"schema", kSchema},
             {"uptime_s", uptime},
-            {"sent", state.Link.sent},
-            {"received", state.Link.received}};
+            {"sent", state.Link().sent},
+            {"received", state.Link().received}};
 }
 
 QByteArray Compact(const QJsonObject& object) {

@@ -125,7 +125,7 @@ void Publisher::Check() {
         // The report that brought the plant to this meaning is the latest one; a change of the
         // line alone keeps the time of the report its sections come from.
         meaning_ = meaning;
-        time_ = state_.Plant.reportUtcMs;
+        time_ = state_.Plant().reportUtcMs;
         published_ = StateObject(state_, quality, time_);
         ++publishedCount_;
         sinceState_.start();
@@ -193,9 +193,10 @@ void Publisher::PublishPressures() {
 
 std::vector<MqttClient::Message> Publisher::Farewell() const {
     std::vector<MqttClient::Message> last;
-    last.push_back({topics_.state,
-                    Compact(StateObject(state_, state::Quality::Offline, state_.Plant.reportUtcMs)),
-                    1, true});
+    last.push_back(
+        {topics_.state,
+         Compact(StateObject(state_, state::Quality::Offline, state_.Plant().reportUtcMs)), 1,
+         true});
     for (const std::string& gauge : topics_.gauges) last.push_back({gauge, "null", 1, true});
     last.push_back({topics_.online, kOffline, 1, true});
     return last;

@@ -54,10 +54,7 @@ void RemoteFeed::TakeState(const QByteArray& payload) {
         return emit Refused(QString::fromUtf8(stateTopic_) + ": " + *reason);
     const bool wasLive = Live();
     quality_ = summary.quality;
-    if (state_.Link.connected != summary.connected) {
-        state_.Link.connected = summary.connected;
-        state_.NoteFacts();
-    }
+    state_.UpdateLink([&](state::LinkFacts& link) { link.connected = summary.connected; });
     if (!Live()) return state::GreyIndicators(state_);
     // The view may have come before the state that makes it current.
     if (!wasLive && !lastView_.isEmpty()) (void)ApplyViewJson(state_, lastView_);
@@ -65,10 +62,7 @@ void RemoteFeed::TakeState(const QByteArray& payload) {
 }
 
 void RemoteFeed::Fresh() {
-    if (state_.Link.stale) {
-        state_.Link.stale = false;
-        state_.NoteFacts();
-    }
+    state_.UpdateLink([](state::LinkFacts& link) { link.stale = false; });
     Watchdog->start();
 }
 

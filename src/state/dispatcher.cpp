@@ -48,21 +48,22 @@ const CountRow kIcpconCounts[] = {
 
 template <std::size_t N>
 void ShowCounts(PanelState& state, const CountRow (&rows)[N],
-                std::array<std::optional<double>, N>& facts, std::string_view message) {
+                std::array<std::optional<double>, N> PlantFacts::*facts, std::string_view message) {
+    std::array<std::optional<double>, N> counts;
     for (std::size_t i = 0; i < N; ++i) {
-        const double count = Count(message, rows[i].pos);
-        state.SetCaption(rows[i].label, std::string(rows[i].prefix) + text::PlainNumber(count));
-        facts[i] = count;
+        counts[i] = Count(message, rows[i].pos);
+        state.SetCaption(rows[i].label,
+                         std::string(rows[i].prefix) + text::PlainNumber(*counts[i]));
     }
-    state.NoteFacts();
+    state.UpdatePlant([&](PlantFacts& plant) { plant.*facts = counts; });
 }
 
 void ListErrorReport(PanelState& state, int code) {
     state.InsertTop(List::lstErrors,
                     text::PlainNumber(code) + " (" + std::string(protocol::ResultText(code)) + ")");
-    state.OperationErrorCount.Increment();
+    state.CountOperationError();
     state.SetCaption(Text::lblOperationErrors,
-                     text::PlainNumber(state.OperationErrorCount.value()) + " operation errors");
+                     text::PlainNumber(state.OperationErrors()) + " operation errors");
 }
 
 void OperatingHours(PanelState& state, std::string_view message, int code) {
@@ -74,18 +75,21 @@ void OperatingHours(PanelState& state, std::string_view message, int code) {
         state.SetCaption(Text::lblTMP2OperatingHours, "TMP2: " + hours(12) + " hours");
         state.SetFill(Fill::shpTMP1OperatingHours, kWhite);
         state.SetFill(Fill::shpTMP2OperatingHours, kWhite);
-        state.Plant.tmpHours = {text::LeadingNumber(FieldAt(message, 6, 6)),
-                                text::LeadingNumber(FieldAt(message, 12, 6))};
-        state.Plant.hoursFailed = false;
+        state.UpdatePlant([&](PlantFacts& plant) {
+            plant.tmpHours = {text::LeadingNumber(FieldAt(message, 6, 6)),
+                              text::LeadingNumber(FieldAt(message, 12, 6))};
+            plant.hoursFailed = false;
+        });
     } else {
         state.SetCaption(Text::lblTMP1OperatingHours, "TMP1: ------");
         state.SetFill(Fill::shpTMP1OperatingHours, kRed);
         state.SetCaption(Text::lblTMP2OperatingHours, "TMP2: ------");
         state.SetFill(Fill::shpTMP2OperatingHours, kRed);
-        state.Plant.tmpHours = {};
-        state.Plant.hoursFailed = true;
+        state.UpdatePlant([](PlantFacts& plant) {
+            plant.tmpHours = {};
+            plant.hoursFailed = true;
+        });
     }
-    state.NoteFacts();
 }
 
 }  // namespace
@@ -95,10 +99,9 @@ std::optional<List> HandleMessage(PanelState& state, std::string_view message) {
     const Classification c = protocol::Classify(message);
     switch (c.action) {
         case Classification::Action::ChecksumError:
-            state.CrcErrorCount.Increment();
-            state.SetCaption(
-                Text::lblCrcErrors,
-                text::SignPositionNumber(state.CrcErrorCount.value()) + " received crc errors");
+            state.CountCrcError();
+            state.SetCaption(Text::lblCrcErrors,
+                             text::SignPositionNumber(state.CrcErrors()) + " received crc errors");
             return std::nullopt;
         case Classification::Action::ErrorReport:
             ListErrorReport(state, c.resultCode);
@@ -109,16 +112,16 @@ std::optional<List> HandleMessage(PanelState& state, std::string_view message) {
 
     switch (c.kind) {
         case protocol::MessageKind::TmpErrorCounts:
-            ShowCounts(state, kTmpCounts, state.Plant.tmpErrors, message);
+            ShowCounts(state, kTmpCounts, &PlantFacts::tmpErrors, message);
             break;
         case protocol::MessageKind::TmpOperatingHours:
             OperatingHours(state, message, c.resultCode);
             break;
         case protocol::MessageKind::GaugeErrorCounts:
-            ShowCounts(state, kGaugeCounts, state.Plant.gaugeErrors, message);
+            ShowCounts(state, kGaugeCounts, &PlantFacts::gaugeErrors, message);
             break;
         case protocol::MessageKind::IcpconErrorCounts:
-            ShowCounts(state, kIcpconCounts, state.Plant.icpconErrors, message);
+            ShowCounts(state, kIcpconCounts, &PlantFacts::icpconErrors, message);
             break;
         case protocol::MessageKind::StatusReport:
             DecodeStatus(state, message);
@@ -138,7 +141,7 @@ std::optional<List> HandleMessage(PanelState& state, std::string_view message) {
 void ClearErrors(PanelState& state) {
     for (List list : {List::lstErrors, List::lstWarnings, List::lstMessages}) state.ClearList(list);
     state.SetCaption(Text::lblOperationErrors, "");
-    state.OperationErrorCount.Reset();
+    state.ClearOperationErrors();
 }
 
 }  // namespace vp::state

@@ -24,7 +24,7 @@ LinkDisplay::LinkDisplay(PanelState& state, QObject* parent)
 }
 
 void LinkDisplay::Load(const QString& comText) {
-    state_.LastPressures = {};
+    state_.ClearLastPressures();
     for (List list : {List::lstErrors, List::lstWarnings, List::lstMessages})
         state_.ClearList(list);
     GreyIndicators(state_);
@@ -36,12 +36,12 @@ void LinkDisplay::FrameSent(std::int32_t sentCount) {
     // Lighting a lit lamp leaves its timer running, so the lamp blinks at the poll rate.
     if (!Timer3->isActive()) Timer3->start();
     state_.SetCaption(Text::lblSentMessages, Counted(sentCount, " sent messages"));
-    state_.Link.sent = sentCount;
+    state_.UpdateLink([&](LinkFacts& link) { link.sent = sentCount; });
 }
 
 void LinkDisplay::MessagesArrived(std::int32_t receivedCount) {
     state_.SetCaption(Text::lblReceivedMessages, Counted(receivedCount, " received messages"));
-    state_.Link.received = receivedCount;
+    state_.UpdateLink([&](LinkFacts& link) { link.received = receivedCount; });
     state_.SetFill(Fill::shpRecv, kGreen);
     if (!Timer4->isActive()) Timer4->start();
 }
@@ -51,11 +51,11 @@ void LinkDisplay::ShowStatusText(const QString& text) {
 }
 
 void LinkDisplay::ShowConnection(bool open, const QString& comText) {
-    if (state_.Link.connected != open) {
-        state_.Link.connected = open;
-        state_.Link.reported = false;
-        state_.NoteFacts();
-    }
+    state_.UpdateLink([&](LinkFacts& link) {
+        // A report from before the port opened says nothing of the plant now.
+        if (link.connected != open) link.reported = false;
+        link.connected = open;
+    });
     if (open) {
         state_.SetCaption(Text::lblStatus, "Connected");
         state_.SetNotice(Text::lblComStatus, comText.toStdString());

@@ -5,6 +5,10 @@
 #include <QTimer>
 #include <cstdint>
 
+namespace vp::test {
+struct StateProbe;
+}
+
 namespace vp::state {
 
 class PanelState;
@@ -29,11 +33,12 @@ public:
     void Timer3_Timer();  // send lamp out
     void Timer4_Timer();  // receive lamp out
 
+private:
+    friend struct test::StateProbe;
+
     // 100 ms lamp switches, off until a lamp is lit.
     QTimer* Timer3;
     QTimer* Timer4;
-
-private:
     PanelState& state_;
 };
 

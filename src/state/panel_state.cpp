@@ -33,6 +33,59 @@ void PanelState::NoteFacts() {
     Announce();
 }
 
+void PanelState::Count(protocol::Counter& counter) {
+    const std::int32_t before = counter.value();
+    counter.Increment();
+    if (counter.value() != before) NoteFacts();  // at the top it stays, and that is no news
+}
+
+void PanelState::CountCrcError() {
+    Count(crcErrors_);
+}
+
+void PanelState::CountOperationError() {
+    Count(operationErrors_);
+}
+
+void PanelState::CountShownReport() {
+    Count(shownReports_);
+}
+
+void PanelState::ClearOperationErrors() {
+    if (operationErrors_.value() == 0) return;
+    operationErrors_.Reset();
+    NoteFacts();
+}
+
+void PanelState::TakeReport(protocol::StatusReport report, std::int64_t utcMs) {
+    bool news = false;
+    if (plant_.report != report) {
+        plant_.report = std::move(report);
+        news = true;
+    }
+    if (plant_.reportUtcMs != utcMs) {
+        plant_.reportUtcMs = utcMs;
+        news = true;
+    }
+    if (link_.stale || !link_.reported) {
+        link_.stale = false;
+        link_.reported = true;
+        news = true;
+    }
+    if (news) NoteFacts();
+}
+
+void PanelState::SetLastPressure(std::size_t gauge, std::string_view text) {
+    std::string& last = lastPressures_[gauge];
+    if (last == text) return;
+    last.assign(text);
+    NoteFacts();
+}
+
+void PanelState::ClearLastPressures() {
+    for (std::size_t gauge = 0; gauge < kGaugeCount; ++gauge) SetLastPressure(gauge, {});
+}
+
 void PanelState::SetFill(Fill id, ColourValue value) {
     auto& slot = fills_[Index(id)];
     if (slot.revision != 0 && slot.value == value) return;

@@ -2,15 +2,21 @@
 
 #include <QObject>
 #include <array>
+#include <concepts>
 #include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "protocol/counter.h"
 #include "state/colour_values.h"
 #include "state/plant_facts.h"
+
+namespace vp::test {
+struct StateProbe;
+}
 
 namespace vp::state {
 
@@ -62,9 +68,10 @@ const char* Name(List id);
 // (Latin-1), colours as colour values. A control nobody has written yet is unknown, and whoever
 // shows the state leaves it as it was drawn.
 //
-// Writers change values; readers ask for what changed since the revision they last saw. Changed()
-// is emitted on the first write after a reader caught up, so a reader that is not already
-// waiting learns of the change without a signal per write.
+// Every value is written through a setter that announces it; a write that changes nothing is no
+// news. Readers ask for what changed since the revision they last saw. Changed() is emitted on
+// the first write after a reader caught up, so a reader that is not already waiting learns of
+// the change without a signal per write.
 class PanelState : public QObject {
     Q_OBJECT
 public:
@@ -102,18 +109,37 @@ public:
     void CaughtUp() { announced_ = false; }
 
     // The last pressure text of each gauge reported OK (TG1, 1G1, 2G1, 1G3), for the log.
-    std::array<std::string, 4> LastPressures;
+    static constexpr std::size_t kGaugeCount = 4;
+    const std::string& LastPressure(std::size_t gauge) const { return lastPressures_[gauge]; }
+    void SetLastPressure(std::size_t gauge, std::string_view text);
+    void ClearLastPressures();
 
     // Counters the controller's messages move; the link counts its own frames.
-    protocol::Counter CrcErrorCount;
-    protocol::Counter OperationErrorCount;
-    protocol::Counter ShownReports;  // reports drawn: proves none was lost at full line rate
+    std::int32_t CrcErrors() const { return crcErrors_.value(); }
+    std::int32_t OperationErrors() const { return operationErrors_.value(); }
+    // Reports drawn: proves none was lost at full line rate.
+    std::int32_t ShownReports() const { return shownReports_.value(); }
+    void CountCrcError();
+    void CountOperationError();
+    void ClearOperationErrors();
+    void CountShownReport();
 
-    // The same news as meaning. Writers call NoteFacts() after changing them, so a reader that
-    // follows Changed() hears of a change that moves no caption (a code outside its table).
-    PlantFacts Plant;
-    LinkFacts Link;
-    void NoteFacts();
+    // The same news as meaning. A change is made on a copy and announced only if the facts
+    // differ afterwards, so a reader that follows Changed() hears of a change that moves no
+    // caption (a code outside its table), and of nothing else.
+    const PlantFacts& Plant() const { return plant_; }
+    const LinkFacts& Link() const { return link_; }
+    // A decoded report, arrived at utcMs: the plant as it is now, and proof that the line is
+    // fresh. Taken apart from UpdatePlant so that a report at full line rate costs no copy.
+    void TakeReport(protocol::StatusReport report, std::int64_t utcMs);
+    template <std::invocable<PlantFacts&> Change>
+    void UpdatePlant(Change&& change) {
+        Update(plant_, std::forward<Change>(change));
+    }
+    template <std::invocable<LinkFacts&> Change>
+    void UpdateLink(Change&& change) {
+        Update(link_, std::forward<Change>(change));
+    }
 
 signals:
     void Changed();
@@ -129,12 +155,29 @@ private:
         return static_cast<std::size_t>(id);
     }
     void Announce();
+    void NoteFacts();
+    void Count(protocol::Counter& counter);
+    template <typename Facts, typename Change>
+    void Update(Facts& facts, Change&& change) {
+        Facts next = facts;
+        std::forward<Change>(change)(next);
+        if (next == facts) return;
+        facts = std::move(next);
+        NoteFacts();
+    }
+    friend struct test::StateProbe;
 
     std::array<Slot<ColourValue>, kFillCount> fills_{};
     std::array<Slot<std::string>, kTextCount> texts_{};
     std::array<std::optional<std::string>, kTextCount> notices_{};
     std::array<Slot<std::deque<std::string>>, kListCount> lists_{};
     std::array<std::uint64_t, kListCount> inserted_{};
+    std::array<std::string, kGaugeCount> lastPressures_{};
+    protocol::Counter crcErrors_;
+    protocol::Counter operationErrors_;
+    protocol::Counter shownReports_;
+    PlantFacts plant_;
+    LinkFacts link_;
     std::uint64_t revision_ = 0;
     bool announced_ = false;
 };

@@ -102,7 +102,7 @@ void ShowCaption(PanelState& state, Text label, const Caption (&captions)[N], in
 }  // namespace
 
 bool DecodeStatus(PanelState& state, std::string_view message) {
-    const auto report = protocol::ReadStatusReport(message);
+    auto report = protocol::ReadStatusReport(message);
     if (!report) return false;
     std::string text;  // one buffer for the composed captions
 
@@ -112,7 +112,7 @@ bool DecodeStatus(PanelState& state, std::string_view message) {
         if (gauge.state == protocol::ResultCode::Ok) {
             text.assign(gauge.pressureText).append("\r\nmBar");
             state.SetCaption(row.value, text);
-            state.LastPressures[i] = gauge.pressureText;
+            state.SetLastPressure(i, gauge.pressureText);
             state.SetFill(row.shape, kWhite);
         } else {
             state.SetCaption(row.value, "---");
@@ -160,24 +160,15 @@ bool DecodeStatus(PanelState& state, std::string_view message) {
     state.SetFill(Fill::shpBranch2, kWhite);
 
     state.SetCaption(Text::txtUptime, report->uptimeText);
-    state.ShownReports.Increment();
-    state.Plant.reportUtcMs = QDateTime::currentMSecsSinceEpoch();
-    if (state.Link.stale || !state.Link.reported || state.Plant.report != report) {
-        state.Link.stale = false;
-        state.Link.reported = true;
-        state.Plant.report = std::move(report);
-        state.NoteFacts();
-    }
+    state.CountShownReport();
+    state.TakeReport(std::move(*report), QDateTime::currentMSecsSinceEpoch());
     return true;
 }
 
 void GreyIndicators(PanelState& state) {
     for (std::size_t i = 0; i < kIndicatorCount; ++i)
         state.SetFill(static_cast<Fill>(i), kGreyText);
-    if (!state.Link.stale) {
-        state.Link.stale = true;
-        state.NoteFacts();
-    }
+    state.UpdateLink([](LinkFacts& link) { link.stale = true; });
 }
 
 std::string_view ValveWord(int code) {

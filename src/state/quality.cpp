@@ -23,10 +23,10 @@ const char* QualityWord(Quality quality) {
 Quality QualityOf(const PanelState& state) {
     // Until the first report, whatever the port: its display follows half a second behind, and
     // the state's link.connected tells a port that never opens.
-    if (!state.Plant.report) return Quality::Starting;
-    if (!state.Link.connected) return Quality::Disconnected;
+    if (!state.Plant().report) return Quality::Starting;
+    if (!state.Link().connected) return Quality::Disconnected;
     // A report kept from before the line was lost says nothing about the plant now.
-    if (state.Link.stale || !state.Link.reported) return Quality::Stale;
+    if (state.Link().stale || !state.Link().reported) return Quality::Stale;
     return Quality::Good;
 }
 

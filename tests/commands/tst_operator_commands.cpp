@@ -12,6 +12,7 @@
 #include "protocol/lines.h"
 #include "sim/responder.h"
 #include "support/panel_on_pty.h"
+#include "support/state_probe.h"
 
 using vp::panel::Label;
 using vp::panel::Shape;
@@ -102,7 +103,7 @@ private slots:
         QCOMPARE(refused, 44);
         QCOMPARE(Box("txtHighVacuumSpeed")->BackColor(), kWhite);
         QCOMPARE(panel->Sent(), 0);
-        QVERIFY(!panel->app->linkDisplay().Timer3->isActive());
+        QVERIFY(!vp::test::StateProbe::SendLamp(panel->app->linkDisplay()).isActive());
         QVERIFY(panel->pty.Received().isEmpty());
     }
 

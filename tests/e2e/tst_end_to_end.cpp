@@ -2,7 +2,9 @@
 // window's own timers running. Waits are bounded polls on the controls.
 #include <QtTest>
 
+#include "support/link_probe.h"
 #include "support/live_panel.h"
+#include "support/state_probe.h"
 
 namespace {
 constexpr int kWait = LivePanel::kWait;
@@ -29,7 +31,7 @@ private slots:
         QCOMPARE(live.form->lblTG1State->Caption(), QStringLiteral("TG1 state: OK"));
         QVERIFY(live.form->lblTMP1status->Caption() != "---");
         QVERIFY(live.form->txtUptime->text().endsWith('s'));
-        QVERIFY(!live.panel->state().LastPressures[0].empty());
+        QVERIFY(!live.panel->state().LastPressure(0).empty());
         // The counters climb with every poll and its answer.
         const int sent = live.Sent();
         QTRY_VERIFY_WITH_TIMEOUT(live.Sent() > sent + 2, kWait);
@@ -48,8 +50,8 @@ private slots:
         int single = 0;
         QStringList seen;
         for (int exchange = 0; exchange < 5; ++exchange) {
-            lamps.Timer3->stop();
-            lamps.Timer4->stop();
+            vp::test::StateProbe::SendLamp(lamps).stop();
+            vp::test::StateProbe::ReceiveLamp(lamps).stop();
             view.Render();
             QTest::qWait(2 * vp::panel::View::kFramePeriodMs);  // the quiet spell itself
             const auto renders = view.Renders();
@@ -106,7 +108,8 @@ private slots:
     }
 
     void controllerFaultsReachTheLists() {
-        live.panel->link().tmrTMPOperatingHours->stop();  // every answer here is one asked for
+        // Every answer here is one asked for.
+        vp::test::LinkProbe::SlowPoll(live.panel->link()).stop();
         ConnectLive();
         QVERIFY(live.sim->InjectFault("bad-checksum"));
         QTRY_COMPARE_WITH_TIMEOUT(live.Crc(), 1, kWait);

@@ -24,6 +24,7 @@
 #include "state/state_map.h"
 #include "support/broker.h"
 #include "support/file_with_mode.h"
+#include "support/link_probe.h"
 
 using namespace vp;
 using state::List;
@@ -91,7 +92,7 @@ struct Program {
 
 // The view shows a plant whose panel is on line.
 bool Shown(const state::PanelState& state) {
-    return state.Link.connected && !AllGrey(state);
+    return state.Link().connected && !AllGrey(state);
 }
 
 QJsonObject Parsed(const QByteArray& payload) {
@@ -141,16 +142,15 @@ private slots:
         QVERIFY(BothLive());
         // A plant change, and news in all three lists.
         link::Link& line = gateway_->panel->link();
-        line.tmrTMPOperatingHours->stop();  // its answers would come at their own time
+        test::LinkProbe::SlowPoll(line).stop();  // its answers would come at their own time
         // The faults take the controller's next reply: no poll may be on its way before 062_.
-        line.Timer1->stop();
-        QTRY_COMPARE_WITH_TIMEOUT(gateway_->sim->FramesReceived(), line.SentMessageCount.value(),
-                                  kWait);
+        test::LinkProbe::StatusPoll(line).stop();
+        QTRY_COMPARE_WITH_TIMEOUT(gateway_->sim->FramesReceived(), line.SentMessageCount(), kWait);
         line.SendCommand("062_");  // open 1V1
         QVERIFY(gateway_->sim->InjectFault("error-report=170"));
         QVERIFY(gateway_->sim->InjectFault("warning=235"));
         line.SendCommand("039_");  // its answer has no handler: listed as received
-        line.Timer1->start();
+        test::LinkProbe::StatusPoll(line).start();
         QTRY_COMPARE_WITH_TIMEOUT(view_->state().Caption(Text::lbl1V1status), std::string("open"),
                                   kWait);
         for (List list : {List::lstErrors, List::lstWarnings, List::lstMessages})
@@ -189,9 +189,9 @@ private slots:
                                   kWait);
         // Nothing was lost on the line meanwhile: every frame answered, every answer taken.
         Still();
-        QTRY_COMPARE_WITH_TIMEOUT(gateway_->panel->link().ReceivedMessageCount.value(),
+        QTRY_COMPARE_WITH_TIMEOUT(gateway_->panel->link().ReceivedMessageCount(),
                                   gateway_->sim->FramesReceived(), kWait);
-        QCOMPARE(gateway_->panel->state().CrcErrorCount.value(), 0);
+        QCOMPARE(gateway_->panel->state().CrcErrors(), 0);
         QTRY_COMPARE_WITH_TIMEOUT(RemoteShown(view_->state()),
                                   RemoteShown(gateway_->panel->state()), kWait);
     }
@@ -548,11 +548,10 @@ private:
     // plant stays as good as its last report.
     void Still() {
         link::Link& line = gateway_->panel->link();
-        line.Timer1->stop();
-        line.Timer5->stop();
-        line.tmrTMPOperatingHours->stop();
-        QTRY_COMPARE_WITH_TIMEOUT(gateway_->sim->FramesReceived(), line.SentMessageCount.value(),
-                                  kWait);
+        test::LinkProbe::StatusPoll(line).stop();
+        test::LinkProbe::Watchdog(line).stop();
+        test::LinkProbe::SlowPoll(line).stop();
+        QTRY_COMPARE_WITH_TIMEOUT(gateway_->sim->FramesReceived(), line.SentMessageCount(), kWait);
     }
     bool BothLive() {
         return gateway_->Start(Here()) && !view_->Start() &&

@@ -9,6 +9,7 @@
 #include "sim/replay.h"
 #include "sim/simulated_controller.h"
 #include "support/file_size_limit.h"
+#include "support/link_probe.h"
 
 using vp::app::Panel;
 using vp::panel::Form1;
@@ -44,7 +45,7 @@ QStringList Shown(Form1& form) {
 // windows at different moments and is not under test.
 std::unique_ptr<Panel> QuietPanel(const QString& device) {
     auto panel = std::make_unique<Panel>(Panel::Options{.ports = {{3, device}}});
-    panel->link().Timer5->stop();
+    vp::test::LinkProbe::Watchdog(panel->link()).stop();
     panel->tmrLogData->stop();
     return panel;
 }
@@ -96,17 +97,17 @@ private slots:
             QString error;
             auto messages = vp::sim::LoadReplay(record, &error);
             QVERIFY2(messages, qPrintable(error));
-            QCOMPARE(messages->size(), firstPanel->link().ReceivedMessageCount.value());
+            QCOMPARE(messages->size(), firstPanel->link().ReceivedMessageCount());
             SimulatedController player;
             QVERIFY(player.Start());
             player.Replay(*messages, /*fast=*/true);
             const auto secondPanel = QuietPanel(player.DevicePath());
             Form1& second = *secondPanel->window();
             second.cmdConnect->click();
-            QTRY_COMPARE_WITH_TIMEOUT(secondPanel->link().ReceivedMessageCount.value(),
+            QTRY_COMPARE_WITH_TIMEOUT(secondPanel->link().ReceivedMessageCount(),
                                       int(messages->size()), kWait);
             QCOMPARE(Shown(second), shown);
-            QCOMPARE(secondPanel->state().CrcErrorCount.value(), 1);
+            QCOMPARE(secondPanel->state().CrcErrors(), 1);
         }
 
         // The record itself: one line per frame and message, every byte escaped.
@@ -144,7 +145,7 @@ private slots:
         // The panel goes on: the answer arrives and is shown, and nothing more is said.
         QTRY_VERIFY_WITH_TIMEOUT(form.shpTG1->FillColor() != 0x80000011u, kWait);
         QVERIFY(form.txtStatus->text().isEmpty());
-        QVERIFY(panel->link().SentMessageCount.value() >= 1);
+        QVERIFY(panel->link().SentMessageCount() >= 1);
     }
 };
 

@@ -4,6 +4,7 @@
 #include <QtTest>
 
 #include "protocol/rx_buffer.h"
+#include "support/link_probe.h"
 #include "support/live_panel.h"
 
 namespace {
@@ -69,7 +70,7 @@ private slots:
     void wrongLengthReportIsCountedNotDrawn() {
         QFETCH(QString, fault);
         // Only status polls from here on, so every message but the faulty one is a drawn report.
-        live.panel->link().tmrTMPOperatingHours->stop();
+        vp::test::LinkProbe::SlowPoll(live.panel->link()).stop();
         Connect();
         QTRY_VERIFY_WITH_TIMEOUT(Received() == Shown(), kWait);
         QVERIFY(live.sim->InjectFault(fault));
@@ -82,7 +83,7 @@ private slots:
 
     void silenceGreysTheDiagram() {
         vp::link::Link& link = live.panel->link();
-        link.Timer5->stop();  // the watchdog's periods are driven here
+        vp::test::LinkProbe::Watchdog(link).stop();  // the watchdog's periods are driven here
         Connect();
         QVERIFY(live.sim->InjectFault("silence=3"));
         int frames = live.sim->FramesReceived();
@@ -157,8 +158,7 @@ private slots:
         }
         QVERIFY(live.sim->InjectFault("push=0"));
         // Split replies trickle out a few bytes a millisecond: wait for the last error report.
-        QTRY_VERIFY_WITH_TIMEOUT(live.panel->state().OperationErrorCount.value() >= kRounds,
-                                 3 * kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(live.panel->state().OperationErrors() >= kRounds, 3 * kWait);
         ReportsGoOn();
         QCOMPARE(live.form->lstErrors->count(), 10);
         QCOMPARE(live.form->lstWarnings->count(), 10);

@@ -46,9 +46,9 @@ private slots:
         // The controller falls silent until the watchdog greys the picture, then speaks again.
         QVERIFY(live.sim->InjectFault("silence=3600"));
         QTRY_VERIFY_WITH_TIMEOUT(
-            (live.panel->link().Timer5_Timer(), live.panel->state().Link.stale), wait);
+            (live.panel->link().Timer5_Timer(), live.panel->state().Link().stale), wait);
         QVERIFY(live.sim->InjectFault("clear"));
-        QTRY_VERIFY_WITH_TIMEOUT(!live.panel->state().Link.stale, wait);
+        QTRY_VERIFY_WITH_TIMEOUT(!live.panel->state().Link().stale, wait);
         live.form->cmdDisconnect->click();
         live.panel->link().Timer2_Timer();
         live.form->cmdHigh->click();

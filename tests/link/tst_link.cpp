@@ -11,6 +11,7 @@
 #include "link/link.h"
 #include "link/port_errors.h"
 #include "protocol/lines.h"
+#include "support/link_probe.h"
 #include "support/pseudo_terminal.h"
 #include "support/unprivileged.h"
 
@@ -65,8 +66,7 @@ private slots:
 
     void countersStopAtTheTop() {
         Open();
-        link->SentMessageCount.Set(2147483646);
-        link->ReceivedMessageCount.Set(2147483647);
+        LinkProbe::StartCounts(*link, 2147483646, 2147483647);
         for (const char* body : {"111_", ""}) link->SendCommand(body);
         QTRY_COMPARE_WITH_TIMEOUT(pty->Received(), QByteArray("111_242\r000\r"), 5000);
         QCOMPARE(heard.sent, (QList<int>{2147483647, 2147483647}));
@@ -132,12 +132,12 @@ private slots:
         link->Timer1_Timer();
         QList<int> steps;
         for (int i = 0; i < 5; ++i) {
-            steps << link->SlowPollStep;
+            steps << LinkProbe::SlowPollStep(*link);
             link->tmrTMPOperatingHours_Timer();
         }
         QCOMPARE(steps, (QList<int>{0, 1, 2, 3, 0}));
         QVERIFY(heard.texts.isEmpty());  // no "Not connected!" from a poll
-        QCOMPARE(link->SentMessageCount.value(), 0);
+        QCOMPARE(link->SentMessageCount(), 0);
         // The slow poll turned on while the port was closed (to step 1), so it goes on there.
         Open();
         link->Timer1_Timer();

@@ -5,6 +5,7 @@
 #include <QtTest>
 #include <functional>
 
+#include "support/link_probe.h"
 #include "support/panel_on_pty.h"
 
 using vp::panel::Form1;
@@ -18,7 +19,8 @@ class TestPopUpMenus : public QObject {
 private slots:
     void init() {
         p = std::make_unique<PanelOnPty>();
-        p->app->link().Timer1->start();  // the status polls run on, as for the operator
+        // The status polls run on, as for the operator.
+        vp::test::LinkProbe::StatusPoll(p->app->link()).start();
         form = p->form;
         QVERIFY(p->Show());
         QTest::mouseClick(form->cmdConnect, Qt::LeftButton);

@@ -103,7 +103,7 @@ private slots:
         // A view that comes later hears the plant's last state and its flag, both retained.
         RemoteView later(url, vp::app::Options{});
         QVERIFY(!later.Start());
-        QTRY_VERIFY_WITH_TIMEOUT(later.state().Link.connected, kWait);  // the state has come
+        QTRY_VERIFY_WITH_TIMEOUT(later.state().Link().connected, kWait);  // the state has come
         QTRY_COMPARE_WITH_TIMEOUT(Status(later), "Plant offline" + where, kWait);
         later.Stop();
         view.Stop();

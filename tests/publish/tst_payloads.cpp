@@ -151,7 +151,7 @@ private slots:
     void meaningFollowsTheReport() {
         QFETCH(Messages, messages);
         QFETCH(QString, path);
-        a->Link.connected = true;
+        a->UpdateLink([](vp::state::LinkFacts& link) { link.connected = true; });
         for (const QByteArray& m : messages) vp::state::HandleMessage(*a, View(m));
         // As a subscriber reads it.
         QTEST(At(Parsed(Compact(StateObject(*a, vp::state::QualityOf(*a), 0))), path), "expected");

@@ -7,6 +7,7 @@
 
 #include "protocol/lines.h"
 #include "publish/mqtt_client.h"
+#include "publish/payloads.h"
 #include "publish/publisher.h"
 #include "sim/plant.h"
 #include "sim/replies.h"
@@ -85,6 +86,27 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(publisher->LastSent(t.gauges[0]), "null", kWait);
         QCOMPARE(publisher->SentCount(t.stats), 1);
         QVERIFY(publisher->timer().remainingTime() > Publisher::kStatsSpacingMs / 2);
+    }
+
+    // Hours show rounded: a tenth more moves no caption, yet the plant's meaning changed, and the
+    // state topic carries it as soon as its spacing allows.
+    void aChangeOfMeaningAloneGoesOut() {
+        const publish::Topics& t = publisher->topics();
+        const auto hours = [](const char* tmp1) {
+            return test::View(test::Signed("040_" + test::Byte(150) + tmp1 + "000010"));
+        };
+        link->ShowConnection(true, "Com3");
+        state::HandleMessage(*s, test::View(Report()));
+        state::HandleMessage(*s, hours("1234.0"));
+        publisher->Check();
+        QVERIFY(!publisher->timer().isActive());  // all sent, nothing waits
+        const QJsonObject view = publish::ViewObject(*s);
+        state::HandleMessage(*s, hours("1234.4"));
+        QCOMPARE(publish::ViewObject(*s), view);
+        QVERIFY(publisher->timer().isActive());  // it heard
+        QTRY_COMPARE_WITH_TIMEOUT(publisher->SentCount(t.state), 2, kWait);
+        const QJsonObject state = Parsed(publisher->LastSent(t.state));
+        QCOMPARE(state["pumps"].toObject()["TMP1"].toObject()["hours"].toDouble(), 1234.4);
     }
 
     // A clean exit: the plant as last known, offline, no reading current, and online=false last.

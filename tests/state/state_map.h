@@ -35,12 +35,12 @@ inline StateMap Snapshot(const state::PanelState& s) {
             entries << QString::fromLatin1(entry);
         map[Name(static_cast<List>(i))] = entries.join('\n');
     }
-    map["CrcErrorCount"] = QString::number(s.CrcErrorCount.value());
-    map["OperationErrorCount"] = QString::number(s.OperationErrorCount.value());
-    map["ShownReports"] = QString::number(s.ShownReports.value());
+    map["CrcErrorCount"] = QString::number(s.CrcErrors());
+    map["OperationErrorCount"] = QString::number(s.OperationErrors());
+    map["ShownReports"] = QString::number(s.ShownReports());
     const char* gauges[] = {"TG1", "1G1", "2G1", "1G3"};
     for (int g = 0; g < 4; ++g)
-        map[QStringLiteral("LastPressure") + gauges[g]] = QString::fromLatin1(s.LastPressures[g]);
+        map[QStringLiteral("LastPressure") + gauges[g]] = QString::fromLatin1(s.LastPressure(g));
     return map;
 }
 

@@ -12,6 +12,7 @@
 #include "state/link_display.h"
 #include "state/plant_status.h"
 #include "state/state_map.h"
+#include "support/state_probe.h"
 
 using namespace vp::test;
 using vp::state::Fill;
@@ -20,6 +21,7 @@ using vp::state::List;
 using vp::state::PanelState;
 using vp::state::Text;
 using Event = std::function<void(LinkDisplay&)>;
+using Write = std::function<void(PanelState&, LinkDisplay&)>;
 
 namespace {
 
@@ -158,14 +160,14 @@ private slots:
         LinkDisplay d(*s);
         d.FrameSent(1);
         d.MessagesArrived(1);
-        QVERIFY(d.Timer3->isActive() && d.Timer4->isActive());
+        QVERIFY(StateProbe::SendLamp(d).isActive() && StateProbe::ReceiveLamp(d).isActive());
         d.Timer3_Timer();
         QCOMPARE(s->FillOf(Fill::shpSend), vp::state::kMenuColour);
         QCOMPARE(s->FillOf(Fill::shpRecv), vp::state::kGreen);
-        QVERIFY(!d.Timer3->isActive());
+        QVERIFY(!StateProbe::SendLamp(d).isActive());
         d.Timer4_Timer();
         QCOMPARE(s->FillOf(Fill::shpRecv), vp::state::kMenuColour);
-        QVERIFY(!d.Timer4->isActive());
+        QVERIFY(!StateProbe::ReceiveLamp(d).isActive());
     }
 
     void loadAndLinkFacts() {
@@ -173,9 +175,9 @@ private slots:
         display.ShowConnection(true, QStringLiteral("Com3,9600,n,8,1"));
         display.FrameSent(7);
         display.MessagesArrived(5);
-        QCOMPARE(s->Link, (vp::state::LinkFacts{true, false, 7, 5}));
+        QCOMPARE(s->Link(), (vp::state::LinkFacts{true, false, 7, 5}));
         display.ShowConnection(false, QString());
-        QVERIFY(!s->Link.connected);
+        QVERIFY(!s->Link().connected);
         s->InsertTop(List::lstWarnings, "w");
         display.Load(QStringLiteral("Com3,9600,N,8,1"));
         QVERIFY(s->Entries(List::lstWarnings).empty());
@@ -273,20 +275,79 @@ private slots:
     // caption, yet is news to whoever publishes the plant.
     void aReportIsKeptAsMeaning() {
         vp::state::GreyIndicators(*s);
-        QVERIFY(s->Link.stale);
+        QVERIFY(s->Link().stale);
         QCOMPARE(vp::state::HandleMessage(*s, View(Report())), std::nullopt);  // no list's news
-        QVERIFY(!s->Link.stale);
-        QCOMPARE(s->Plant.report->uptimeText, std::string("12345s"));
+        QVERIFY(!s->Link().stale);
+        QCOMPARE(s->Plant().report->uptimeText, std::string("12345s"));
         s->CaughtUp();
         QSignalSpy changed(s.get(), &PanelState::Changed);
         send(Report({{kCurrentMode, Byte(250)}}));
         QCOMPARE(s->Caption(Text::lblCurrentMode), std::string("Idle mode"));
-        QCOMPARE(s->Plant.report->currentMode, 250);
+        QCOMPARE(s->Plant().report->currentMode, 250);
         QCOMPARE(changed.count(), 1);
     }
 
+    // Whatever writes the state, the same write again is no news: no signal, no revision, so
+    // neither the view nor the publisher wakes for it. Each row writes once, then again.
+    void theSameWriteAgainIsNoNews_data() {
+        QTest::addColumn<Write>("write");
+        const auto message = [](QByteArray m) {
+            return Write(
+                [m](PanelState& s, LinkDisplay&) { vp::state::HandleMessage(s, View(m)); });
+        };
+        const auto link = [](std::function<void(LinkDisplay&)> event) {
+            return Write([event](PanelState&, LinkDisplay& d) { event(d); });
+        };
+        QTest::newRow("TMP counts") << message(Signed("038_" + kOk + "0000300012"));
+        QTest::newRow("gauge counts") << message(Signed("090_" + kOk + "00003000000001200001"));
+        QTest::newRow("hours") << message(Signed("040_" + kOk + "001234000010"));
+        QTest::newRow("hours not read") << message(Signed("040_" + Byte(149)));
+        QTest::newRow("grey") << Write(
+            [](PanelState& s, LinkDisplay&) { vp::state::GreyIndicators(s); });
+        QTest::newRow("connected") << link([](LinkDisplay& d) { d.ShowConnection(true, "Com3"); });
+        QTest::newRow("disconnected") << link([](LinkDisplay& d) { d.ShowConnection(false, ""); });
+        QTest::newRow("frames sent") << link([](LinkDisplay& d) { d.FrameSent(7); });
+        QTest::newRow("messages arrived") << link([](LinkDisplay& d) { d.MessagesArrived(9); });
+        QTest::newRow("load") << link([](LinkDisplay& d) { d.Load("Com3"); });
+        QTest::newRow("clear errors")
+            << Write([](PanelState& s, LinkDisplay&) { vp::state::ClearErrors(s); });
+        QTest::newRow("crc count at its top") << Write([](PanelState& s, LinkDisplay&) {
+            StateProbe::StartCrcErrors(s, 2147483647);
+            vp::state::HandleMessage(s, "1");
+        });
+        QTest::newRow("pressure") << Write(
+            [](PanelState& s, LinkDisplay&) { s.SetLastPressure(1, "5.000E-3"); });
+    }
+    void theSameWriteAgainIsNoNews() {
+        QFETCH(Write, write);
+        LinkDisplay display(*s);
+        write(*s, display);
+        s->CaughtUp();
+        const auto revision = s->Revision();
+        const auto plant = s->Plant();
+        const auto link = s->Link();
+        QSignalSpy changed(s.get(), &PanelState::Changed);
+        write(*s, display);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(s->Revision(), revision);
+        QVERIFY(s->Plant() == plant && s->Link() == link);
+    }
+
+    // A fact that moves no caption is news all the same: hours show rounded, so a tenth more
+    // leaves both captions as they were, and the reader that follows Changed() hears of it.
+    void aFactAloneIsNews() {
+        send(Signed("040_" + kOk + "1234.0000010"));
+        const StateMap shown = Snapshot(*s);
+        s->CaughtUp();
+        QSignalSpy changed(s.get(), &PanelState::Changed);
+        send(Signed("040_" + kOk + "1234.4000010"));
+        QCOMPARE(Changes(shown, Snapshot(*s)), StateMap{});
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(s->Plant().tmpHours[0], 1234.4);
+    }
+
     void crcCountStopsAtTheTop() {
-        s->CrcErrorCount.Set(2147483646);
+        StateProbe::StartCrcErrors(*s, 2147483646);
         send("1");
         send("1");
         QCOMPARE(s->Caption(Text::lblCrcErrors), " 2147483647 received crc errors");

@@ -42,10 +42,10 @@ struct LivePanel {
         return form->txtStatus->text();
     }
     bool Live() const { return form->shpTG1->FillColor() != kGrey; }
-    int Shown() const { return panel->state().ShownReports.value(); }
-    int Received() const { return panel->link().ReceivedMessageCount.value(); }
-    int Sent() const { return panel->link().SentMessageCount.value(); }
-    int Crc() const { return panel->state().CrcErrorCount.value(); }
+    int Shown() const { return panel->state().ShownReports(); }
+    int Received() const { return panel->link().ReceivedMessageCount(); }
+    int Sent() const { return panel->link().SentMessageCount(); }
+    int Crc() const { return panel->state().CrcErrors(); }
     std::vector<vp::panel::Shape*> Indicators() const {
         std::vector<vp::panel::Shape*> shapes;
         for (std::size_t i = 0; i < vp::state::kIndicatorCount; ++i)

@@ -30,5 +30,5 @@ struct PanelOnPty {
     }
 
     bool Open() { return pty.ok() && app->link().MSComm1().SetPortOpen(true) == 0; }
-    int Sent() { return app->link().SentMessageCount.value(); }
+    int Sent() { return app->link().SentMessageCount(); }
 };
