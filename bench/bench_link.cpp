@@ -237,6 +237,7 @@ int Full(WithSimulator& bench, int seconds, const std::string& label = "full lin
     const auto sent = bench.StopSim();
     Figure(name("panel CPU"), share, "% of one core");
     Figure(name("renders per second"), renderRate, "/s");
+    Figure(name("peak resident memory (VmHWM)"), StatusKb("VmHWM") / 1024, "MB");
     Figure(name("reports taken in"), shown, "reports");
     Figure(name("crc errors"), bench.panel().state().CrcErrors(), "");
     if (!sent) {
