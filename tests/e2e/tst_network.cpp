@@ -49,7 +49,7 @@ struct Gateway {
         if (!sim->Start() || !sim->MakeLink(link)) return false;
         if (silent && !sim->InjectFault(QStringLiteral("silence=600"))) return false;
         panel = std::make_unique<app::Panel>(
-            app::Panel::Options{.ports = {{3, link}}, .window = false});
+            app::Panel::Options{.ports = {{3, link}}});
         app::Options options;
         options.publish = ParsedUrl(url);
         publishing = std::make_unique<app::Publishing>(*panel, *options.publish, options);

@@ -8,6 +8,7 @@
 #include "app/window_system.h"
 #include "panel/form1.h"
 #include "panel/units.h"
+#include "support/windowed_panel.h"
 
 using vp::app::Panel;
 using vp::panel::ColourValue;
@@ -47,8 +48,8 @@ public:
 
 private slots:
     void init() {
-        panel = std::make_unique<Panel>(Panel::Options{});
-        form = panel->window();
+        panel = std::make_unique<WindowedPanel>();
+        form = &panel->form();
         form->show();
     }
     void cleanup() { panel.reset(); }
@@ -63,7 +64,7 @@ private slots:
     void roundShapeLooksAsDrawn();
 
 private:
-    std::unique_ptr<Panel> panel;
+    std::unique_ptr<WindowedPanel> panel;
     Form1* form = nullptr;
 };
 
