@@ -311,7 +311,13 @@ private slots:
         QFETCH(int, signal);
         const QString record = dir_.filePath(QString("record-%1").arg(signal));
         TestClient listener(Here());
-        Program panel({"--headless", "--simulate", "--publish", Here(), "--record", record});
+        // The rack PC's program itself, which --simulate would hand to the window's program.
+        sim::SimulatedController sim;
+        QString error;
+        QVERIFY2(sim.Start(&error), qPrintable(error));
+        const QString link = dir_.filePath(QString("controller-%1").arg(signal));
+        QVERIFY2(sim.MakeLink(link, &error), qPrintable(error));
+        Program panel({"--headless", "--port", "3=" + link, "--publish", Here(), "--record", record});
         QTRY_VERIFY_WITH_TIMEOUT(panel.Said("vacuum-panel: link connected: Com3,115200,n,8,1\n"),
                                  kWait);
         QCOMPARE(panel.Said("vacuum-panel: Port 3 open successfully\n"), 1);
