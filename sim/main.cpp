@@ -137,8 +137,7 @@ int main(int argc, char* argv[]) {
         const int shortened = sim.Replay(std::move(*messages), parser.isSet(fast_option));
         if (shortened > 0 && !parser.isSet(fast_option))
             std::fprintf(
-                stderr, "%s: %d pause(s) in the record cut to %lld s\n", vp::kSimProgram,
-                shortened,
+                stderr, "%s: %d pause(s) in the record cut to %lld s\n", vp::kSimProgram, shortened,
                 static_cast<long long>(vp::sim::SimulatedController::kMaxReplayGapMs / 1000));
     }
     if (!sim.Start(&error)) {

@@ -205,7 +205,8 @@ EventMarks LoadEvents(const QStringList& inputs, qint64 fromMs, qint64 toMs) {
         events.marks.begin(), events.marks.end(),
         [](const EventMarks::Mark& a, const EventMarks::Mark& b) { return a.ms < b.ms; });
     events.path = path;
-    if (failure) events.problems << vp::ProgramSays(vp::kTrendProgram, "journal " + failure->reason);
+    if (failure)
+        events.problems << vp::ProgramSays(vp::kTrendProgram, "journal " + failure->reason);
     return events;
 }
 

@@ -49,12 +49,13 @@ std::optional<QString> NoDisplay() {
     const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if ((platform.isEmpty() && !x11 && !wayland) || (platform == QStringLiteral("xcb") && !x11) ||
         (platform.startsWith(QStringLiteral("wayland")) && !wayland))
-        return vp::ProgramSays(vp::kTrendProgram,
-                               QStringLiteral("the window needs a display, and none is set "
-                                              "(DISPLAY%1); --png FILE draws the plot without one\n")
-                                   .arg(platform.startsWith(QStringLiteral("wayland"))
-                                            ? QStringLiteral(" or WAYLAND_DISPLAY")
-                                            : QString()));
+        return vp::ProgramSays(
+            vp::kTrendProgram,
+            QStringLiteral("the window needs a display, and none is set "
+                           "(DISPLAY%1); --png FILE draws the plot without one\n")
+                .arg(platform.startsWith(QStringLiteral("wayland"))
+                         ? QStringLiteral(" or WAYLAND_DISPLAY")
+                         : QString()));
     return std::nullopt;
 }
 
@@ -64,12 +65,12 @@ bool ShowProgress(int done, int total) {
     const bool terminal = ::isatty(STDERR_FILENO);
     if (done == 1 || terminal)
         Print(stderr, (terminal ? QStringLiteral("\r") : QString()) +
-                          vp::ProgramSays(vp::kTrendProgram,
-                                          QStringLiteral("reading %1 log files%2")
-                                              .arg(total)
-                                              .arg(terminal ? QStringLiteral(": %1%").arg(
-                                                                  100 * done / total)
-                                                            : QStringLiteral("...\n"))));
+                          vp::ProgramSays(
+                              vp::kTrendProgram,
+                              QStringLiteral("reading %1 log files%2")
+                                  .arg(total)
+                                  .arg(terminal ? QStringLiteral(": %1%").arg(100 * done / total)
+                                                : QStringLiteral("...\n"))));
     if (terminal && done == total) Print(stderr, QStringLiteral("\n"));
     return true;
 }

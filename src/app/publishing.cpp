@@ -70,14 +70,14 @@ void ReportBrokerState(publish::MqttClient& client) {
                      });
     QObject::connect(&client, &publish::MqttClient::PublishRefused, &client,
                      [](const QString& topic, const QString& reason) {
-                         std::fprintf(stderr, "%s: broker refused publish to %s: %s\n", kPanelProgram,
-                                      qPrintable(topic), qPrintable(reason));
+                         std::fprintf(stderr, "%s: broker refused publish to %s: %s\n",
+                                      kPanelProgram, qPrintable(topic), qPrintable(reason));
                      });
     QObject::connect(&client, &publish::MqttClient::EventsDropped, &client, [](int count) {
         std::fprintf(stderr,
                      "%s: %d events dropped while the broker did not take them (at most "
-                     "%d are held)\n", kPanelProgram,
-                     count, publish::MqttClient::kMaxQueuedEvents);
+                     "%d are held)\n",
+                     kPanelProgram, count, publish::MqttClient::kMaxQueuedEvents);
     });
 }
 
@@ -90,8 +90,8 @@ Publishing::Publishing(Panel& panel, const publish::BrokerUrl& url, const Option
     connect(&publisher_, &publish::Publisher::AnotherGateway, this, [](const QString& run) {
         std::fprintf(stderr,
                      "%s: another gateway (run %s) publishes under the same prefix: "
-                     "subscribers see both plants mixed\n", kPanelProgram,
-                     qPrintable(run));
+                     "subscribers see both plants mixed\n",
+                     kPanelProgram, qPrintable(run));
     });
     if (!options.discovery.isEmpty()) {
         const auto configs =
@@ -118,8 +118,8 @@ int RemoveDiscovery(const publish::BrokerUrl& url, const Options& options) {
     QTimer::singleShot(kRemoveWaitMs, &loop, &QEventLoop::quit);
     loop.exec();
     if (client.State() != publish::MqttClient::BrokerState::Connected) {
-        std::fprintf(stderr, "%s: discovery configs not removed: no broker within %d s\n", kPanelProgram,
-                     kRemoveWaitMs / 1000);
+        std::fprintf(stderr, "%s: discovery configs not removed: no broker within %d s\n",
+                     kPanelProgram, kRemoveWaitMs / 1000);
         return 1;
     }
     client.Stop(publish::DiscoveryRemovals(options.discovery, url.prefix));

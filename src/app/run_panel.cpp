@@ -63,9 +63,10 @@ int RunPanel(const Options& options, link::PortNames ports, const RunWindow& win
         }
     }
     // Beside the daily logs, so a gateway service's journal lands in its state folder.
-    Journaling journaling(panel, {.path = options.logFolder.isEmpty()
-                                              ? QString()
-                                              : options.logFolder + QStringLiteral("/journal.sqlite")});
+    Journaling journaling(panel,
+                          {.path = options.logFolder.isEmpty()
+                                       ? QString()
+                                       : options.logFolder + QStringLiteral("/journal.sqlite")});
     // The service manager hears of the broker from its first state on.
     std::unique_ptr<ServiceNotify> service;
     if (options.headless) service = std::make_unique<ServiceNotify>();

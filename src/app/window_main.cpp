@@ -7,9 +7,9 @@
 
 #include "app/command_line.h"
 #include "app/panel_window.h"
+#include "app/quit_signals.h"
 #include "app/remote_view.h"
 #include "app/run_panel.h"
-#include "app/quit_signals.h"
 #include "app/window_system.h"
 #include "base/program_name.h"
 #include "panel/form1.h"
@@ -48,16 +48,16 @@ int RunOnPlant(const Options& options, const vp::app::RunWindow& window = {}) {
 
 int RunWindow(const Options& options) {
     int status = 0;
-    const int code = RunOnPlant(
-        options, {.attach = [](vp::app::Panel& panel) -> std::unique_ptr<QObject> {
-                      return std::make_unique<vp::app::PanelWindow>(panel);
-                  },
-                  .show =
-                      [&options, &status](QObject& attached) {
-                          vp::panel::Form1& form = static_cast<vp::app::PanelWindow&>(attached).form();
-                          form.show();
-                          ScreenshotOnQuit(options, form, status);
-                      }});
+    vp::app::RunWindow window;
+    window.attach = [](vp::app::Panel& panel) -> std::unique_ptr<QObject> {
+        return std::make_unique<vp::app::PanelWindow>(panel);
+    };
+    window.show = [&options, &status](QObject& attached) {
+        vp::panel::Form1& form = static_cast<vp::app::PanelWindow&>(attached).form();
+        form.show();
+        ScreenshotOnQuit(options, form, status);
+    };
+    const int code = RunOnPlant(options, window);
     return code != 0 ? code : status;
 }
 

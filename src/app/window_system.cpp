@@ -41,14 +41,14 @@ std::optional<QString> NoDisplay(const Options& options, const QStringList& argu
         hint = QStringLiteral("; -platform offscreen takes the --screenshot without one");
     else if (!options.view)
         hint = QStringLiteral("; --headless runs the panel without one");
-    return ProgramSays(kPanelProgram,
-                       QStringLiteral("%1 needs a display, and none is set (%2)%3\n")
-                           .arg(options.view ? QStringLiteral("the view is a window: it")
-                                             : QStringLiteral("the window"),
-                                platforms.contains(QStringLiteral("wayland"))
-                                    ? QStringLiteral("WAYLAND_DISPLAY")
-                                    : QStringLiteral("DISPLAY"),
-                                hint));
+    return ProgramSays(
+        kPanelProgram,
+        QStringLiteral("%1 needs a display, and none is set (%2)%3\n")
+            .arg(options.view ? QStringLiteral("the view is a window: it")
+                              : QStringLiteral("the window"),
+                 platforms.contains(QStringLiteral("wayland")) ? QStringLiteral("WAYLAND_DISPLAY")
+                                                               : QStringLiteral("DISPLAY"),
+                 hint));
 }
 
 void PrepareWindowSystem() {

@@ -95,9 +95,8 @@ ReaderOptions ParseReaderCommandLine(const QStringList& arguments, const QDateTi
     if (parser.isSet(help) || parser.isSet(version)) {
         ReaderOptions o;
         o.exitCode = 0;
-        o.message = parser.isSet(help)
-                        ? HelpNamed(parser.helpText(), kJournalProgram)
-                        : VersionLine(kJournalProgram);
+        o.message = parser.isSet(help) ? HelpNamed(parser.helpText(), kJournalProgram)
+                                       : VersionLine(kJournalProgram);
         return o;
     }
 

@@ -16,8 +16,7 @@ struct PanelOnPty {
     vp::panel::Form1* form;
 
     PanelOnPty()
-        : app(std::make_unique<WindowedPanel>(
-              vp::app::Panel::Options{.ports = {{3, pty.path()}}})),
+        : app(std::make_unique<WindowedPanel>(vp::app::Panel::Options{.ports = {{3, pty.path()}}})),
           form(&app->form()) {
         for (QTimer* timer : app->findChildren<QTimer*>()) timer->stop();
         for (QTimer* timer : app->link().findChildren<QTimer*>()) timer->stop();
