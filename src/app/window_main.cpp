@@ -46,7 +46,7 @@ int RunOnPlant(const Options& options, const vp::app::RunWindow& window = {}) {
     return vp::app::RunPanel(options, ports, window);
 }
 
-int RunWindow(const Options& options) {
+int RunWithWindow(const Options& options) {
     int status = 0;
     vp::app::RunWindow window;
     window.attach = [](vp::app::Panel& panel) -> std::unique_ptr<QObject> {
@@ -93,5 +93,5 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     vp::NameApplication(vp::kPanelProgram);
     vp::app::QuitOnTermination();
-    return options.view ? RunView(options) : RunWindow(options);
+    return options.view ? RunView(options) : RunWithWindow(options);
 }
