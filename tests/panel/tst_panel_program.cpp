@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -234,6 +235,22 @@ private slots:
         QVERIFY2(run.finished, run.err.constData());
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(QByteArray(run.err).replace('\n', ""), QByteArray());
+    }
+
+    // The window sets port 3 before the journal opens, so even its first record names that port.
+    void theJournalOfAWindowNamesItsPortFromTheStart() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("log"));
+        const Run run = Start({"--quit-after", "1"}, withWindow_, 20000, dir.path());
+        QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+        QProcess reader;
+        reader.start(QFileInfo(QStringLiteral(VP_PANEL_PROGRAM)).dir().filePath("vacuum-journal"),
+                     {dir.filePath("log")});
+        QVERIFY(reader.waitForFinished(20000) && reader.exitCode() == 0);
+        const QList<QByteArray> records = reader.readAllStandardOutput().split('\n');
+        QVERIFY2(records.first().contains(" start vacuum-panel "), records.first().constData());
+        for (const QByteArray& record : records)
+            if (!record.isEmpty()) QVERIFY2(record.contains(" Com3 "), record.constData());
     }
 
     // The site's own files for the broker, as they go wrong: each is one line at start naming the
