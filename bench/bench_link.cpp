@@ -45,6 +45,7 @@
 
 #include "app/journaling.h"
 #include "app/panel.h"
+#include "app/panel_window.h"
 #include "app/window_system.h"
 #include "panel/form1.h"
 #include "protocol/status_report.h"
@@ -106,7 +107,9 @@ void RunFor(int ms) {
 class Wired {
 public:
     bool Start(const QString& device) {
+        window_.reset();
         panel_.emplace(vp::app::Panel::Options{.ports = {{3, device}}});
+        window_.emplace(*panel_);
         form().show();
         form().cmdConnect->click();
         const std::string& said = panel_->state().Caption(vp::state::Text::txtStatus);
@@ -118,12 +121,13 @@ public:
                       [&] { return form().windowHandle() && form().windowHandle()->isExposed(); });
     }
     vp::app::Panel& panel() { return *panel_; }
-    Form1& form() { return *panel_->window(); }
+    Form1& form() { return window_->form(); }
     int Received() { return panel_->link().ReceivedMessageCount(); }
     int Shown() { return panel_->state().ShownReports(); }
 
 private:
     std::optional<vp::app::Panel> panel_;
+    std::optional<vp::app::PanelWindow> window_;  // declared after the panel: it goes first
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -9,10 +9,12 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/panel.h"
+#include "app/panel_window.h"
 #include "panel/form1.h"
 #include "protocol/frame.h"
 #include "protocol/message_kind.h"
@@ -120,8 +122,10 @@ bool RunUntil(int ms, Done done) {
 // view renders and the window paints at their own pace and are paid for as in the program.
 void IntoTheState(benchmark::State& state, bool window, bool changing) {
     const auto lines = Reports(changing);
-    vp::app::Panel panel({.ports = {}, .window = window});
-    vp::panel::Form1* form = panel.window();
+    vp::app::Panel panel({.ports = {}});
+    std::optional<vp::app::PanelWindow> attached;
+    if (window) attached.emplace(panel);
+    vp::panel::Form1* form = attached ? &attached->form() : nullptr;
     if (form) form->show();
     QCoreApplication::processEvents();
     vp::link::Link& link = panel.link();
@@ -163,8 +167,9 @@ BENCHMARK_CAPTURE(IntoTheState, window_unchanged, true, false);
 // ten: a list renewed whole between two frames), with the window shown and painted.
 void RenderAList(benchmark::State& state) {
     const auto arrived = static_cast<std::uint32_t>(state.range(0));
-    vp::app::Panel panel({.ports = {}, .window = true});
-    vp::panel::Form1* form = panel.window();
+    vp::app::Panel panel({.ports = {}});
+    vp::app::PanelWindow window(panel);
+    vp::panel::Form1* form = &window.form();
     form->show();
     vp::state::PanelState& plant = panel.state();
     std::uint32_t n = 0;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/panel.h"
+#include "app/panel_window.h"
 #include "panel/form1.h"
 
 // Fontconfig keeps a cache for the life of the process that LeakSanitizer takes for a leak.
@@ -44,7 +45,7 @@ Line& Open() {
         fcntl(l.master, F_SETFL, fcntl(l.master, F_GETFL) | O_NONBLOCK);
         const QString slave = QString::fromLocal8Bit(ptsname(l.master));
         auto* panel = new vp::app::Panel({.ports = vp::link::PortNames{{3, slave}}});
-        l.form = panel->window();
+        l.form = &(new vp::app::PanelWindow(*panel))->form();
         l.form->cmdConnect->click();
         Require(panel->link().PortOpen());
         // Nothing runs the event loop here, so no poll goes out; the timers stay idle.

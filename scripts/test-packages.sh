@@ -76,6 +76,11 @@ ldd /usr/bin/vacuum-panel | grep -E 'libX11|libxcb|libQt6Gui|libQt6Widgets' &&
     fail "the gateway's program links the window system"
 bash scripts/test-gateway-service.sh build-pkg/bin/vacuum-controller-sim ||
     fail "the gateway's service"
+# Alone, the gateway has no simulated controller: --simulate is refused in one line, exit code 2.
+code=0
+said=$(/usr/bin/vacuum-panel --headless --simulate 2>&1 > /dev/null) || code=$?
+[ "$code" -eq 2 ] && [ "$(wc -l <<< "$said")" -eq 1 ] && [[ $said == *"--simulate needs"* ]] ||
+    fail "the gateway alone answered --simulate with $code: $said"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$panel_deb" "$trend_deb"
 # No display here; the panel opens its platform before reading even --version.
 export QT_QPA_PLATFORM=offscreen

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/program_name.h"
 #include "sim/faults.h"
 #include "sim/simulated_controller.h"
 
@@ -71,8 +72,7 @@ void ReadFaultsFrom(int fd, vp::sim::SimulatedController& sim, QCoreApplication&
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("vacuum-controller-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VP_VERSION));
+    vp::NameApplication(vp::kSimProgram);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -110,7 +110,7 @@ int main(int argc, char* argv[]) {
         {replay_option, fast_option, strict_option, link_option, fault_option, interactive_option});
 
     const auto fail = [](const QString& why) {
-        std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(why));
+        std::fprintf(stderr, "%s: %s\n", vp::kSimProgram, qPrintable(why));
         return 2;
     };
     if (!parser.parse(QCoreApplication::arguments())) return fail(parser.errorText());
@@ -132,17 +132,16 @@ int main(int argc, char* argv[]) {
         auto messages = vp::sim::LoadReplay(parser.value(replay_option), &error, &warnings,
                                             parser.isSet(strict_option));
         for (const QString& warning : warnings)
-            std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(warning));
+            std::fprintf(stderr, "%s: %s\n", vp::kSimProgram, qPrintable(warning));
         if (!messages) return fail(error);
         const int shortened = sim.Replay(std::move(*messages), parser.isSet(fast_option));
         if (shortened > 0 && !parser.isSet(fast_option))
             std::fprintf(
-                stderr, "vacuum-controller-sim: %d pause(s) in the record cut to %lld s\n",
-                shortened,
+                stderr, "%s: %d pause(s) in the record cut to %lld s\n", vp::kSimProgram, shortened,
                 static_cast<long long>(vp::sim::SimulatedController::kMaxReplayGapMs / 1000));
     }
     if (!sim.Start(&error)) {
-        std::fprintf(stderr, "vacuum-controller-sim: %s\n", qPrintable(error));
+        std::fprintf(stderr, "%s: %s\n", vp::kSimProgram, qPrintable(error));
         return 1;
     }
     for (const QString& request : parser.values(fault_option)) {
@@ -151,7 +150,7 @@ int main(int argc, char* argv[]) {
     if (parser.isSet(link_option) && !sim.MakeLink(parser.value(link_option), &error))
         return fail(error);
     if (!QuitOnSignals(app)) {
-        std::fprintf(stderr, "vacuum-controller-sim: cannot watch for signals\n");
+        std::fprintf(stderr, "%s: cannot watch for signals\n", vp::kSimProgram);
         return 1;
     }
     if (parser.isSet(interactive_option)) ReadFaultsFrom(STDIN_FILENO, sim, app);

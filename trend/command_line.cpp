@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "base/program_name.h"
 #include "trend/regional_time.h"
 
 namespace vp::trend {
@@ -38,7 +39,7 @@ const char kDescription[] =
 Options Fail(const QString& why) {
     Options o;
     o.exitCode = 2;
-    o.message = QStringLiteral("vacuum-trend: ") + why + u'\n';
+    o.message = ProgramSays(kTrendProgram, why) + u'\n';
     return o;
 }
 
@@ -90,14 +91,13 @@ Options ParseCommandLine(const QStringList& arguments, QDate today, const QLocal
     if (parser.isSet(help)) {
         Options o;
         o.exitCode = 0;
-        o.message = parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                              QStringLiteral("vacuum-trend"));
+        o.message = HelpNamed(parser.helpText(), kTrendProgram);
         return o;
     }
     if (parser.isSet(version)) {
         Options o;
         o.exitCode = 0;
-        o.message = QStringLiteral("vacuum-trend %1\n").arg(QStringLiteral(VP_VERSION));
+        o.message = VersionLine(kTrendProgram);
         return o;
     }
 

@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 
+#include "base/program_name.h"
 #include "journal/journal.h"
 #include "logging/pressure_log.h"
 #include "protocol/codes.h"
@@ -130,11 +131,11 @@ bool WriteJournal(const QString& folder, QDate date) {
     qint64 now = 0;
     vp::journal::Journal journal(
         {.path = QDir(folder).filePath(QStringLiteral("log/journal.sqlite")),
-         .run = {"vacuum-trend-demo-log", "demo", "demo", 0},
+         .run = {vp::kTrendDemoProgram, "demo", "demo", 0},
          .now = [&now] { return now; }});
     bool troubled = false;
     QObject::connect(&journal, &vp::journal::Journal::Trouble, [&](const QString& line) {
-        std::fprintf(stderr, "vacuum-trend-demo-log: %s\n", qPrintable(line));
+        std::fprintf(stderr, "%s: %s\n", vp::kTrendDemoProgram, qPrintable(line));
         troubled = true;
     });
     journal.SetSource("Com3");
@@ -174,7 +175,7 @@ bool Record(const Plant& plant, bool connected, const QDateTime& now, DemoClock&
     }
     clock.now = now;
     if (const auto notice = log.Tick(last)) {
-        std::fprintf(stderr, "vacuum-trend-demo-log: %s\n", qPrintable(*notice));
+        std::fprintf(stderr, "%s: %s\n", vp::kTrendDemoProgram, qPrintable(*notice));
         return false;
     }
     return true;
@@ -184,7 +185,7 @@ bool Record(const Plant& plant, bool connected, const QDateTime& now, DemoClock&
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("vacuum-trend-demo-log"));
+    vp::NameApplication(vp::kTrendDemoProgram);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Writes a day of the simulated plant into FOLDER/log as the panel would. "
@@ -196,7 +197,7 @@ int main(int argc, char* argv[]) {
     parser.addOption(dateOption);
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("Where \"log\" is."));
     const auto fail = [](int code, const QString& why) {
-        std::fprintf(stderr, "vacuum-trend-demo-log: %s\n", qPrintable(why));
+        std::fprintf(stderr, "%s: %s\n", vp::kTrendDemoProgram, qPrintable(why));
         return code;
     };
     if (!parser.parse(QCoreApplication::arguments())) return fail(2, parser.errorText());

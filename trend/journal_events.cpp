@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "base/program_name.h"
 #include "journal/journal_reader.h"
 #include "journal/reader_options.h"
 
@@ -204,7 +205,8 @@ EventMarks LoadEvents(const QStringList& inputs, qint64 fromMs, qint64 toMs) {
         events.marks.begin(), events.marks.end(),
         [](const EventMarks::Mark& a, const EventMarks::Mark& b) { return a.ms < b.ms; });
     events.path = path;
-    if (failure) events.problems << "vacuum-trend: journal " + failure->reason;
+    if (failure)
+        events.problems << vp::ProgramSays(vp::kTrendProgram, "journal " + failure->reason);
     return events;
 }
 

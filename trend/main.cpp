@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "base/program_name.h"
 #include "trend/command_line.h"
 #include "trend/journal_events.h"
 #include "trend/trend_chart.h"
@@ -48,12 +49,13 @@ std::optional<QString> NoDisplay() {
     const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if ((platform.isEmpty() && !x11 && !wayland) || (platform == QStringLiteral("xcb") && !x11) ||
         (platform.startsWith(QStringLiteral("wayland")) && !wayland))
-        return QStringLiteral(
-                   "vacuum-trend: the window needs a display, and none is set "
-                   "(DISPLAY%1); --png FILE draws the plot without one\n")
-            .arg(platform.startsWith(QStringLiteral("wayland")) ? QStringLiteral(" or "
-                                                                                 "WAYLAND_DISPLAY")
-                                                                : QString());
+        return vp::ProgramSays(
+            vp::kTrendProgram,
+            QStringLiteral("the window needs a display, and none is set "
+                           "(DISPLAY%1); --png FILE draws the plot without one\n")
+                .arg(platform.startsWith(QStringLiteral("wayland"))
+                         ? QStringLiteral(" or WAYLAND_DISPLAY")
+                         : QString()));
     return std::nullopt;
 }
 
@@ -62,11 +64,13 @@ bool ShowProgress(int done, int total) {
     if (total <= kProgressFiles) return true;
     const bool terminal = ::isatty(STDERR_FILENO);
     if (done == 1 || terminal)
-        Print(stderr, QStringLiteral("%1vacuum-trend: reading %2 log files%3")
-                          .arg(terminal ? QStringLiteral("\r") : QString())
-                          .arg(total)
-                          .arg(terminal ? QStringLiteral(": %1%").arg(100 * done / total)
-                                        : QStringLiteral("...\n")));
+        Print(stderr, (terminal ? QStringLiteral("\r") : QString()) +
+                          vp::ProgramSays(
+                              vp::kTrendProgram,
+                              QStringLiteral("reading %1 log files%2")
+                                  .arg(total)
+                                  .arg(terminal ? QStringLiteral(": %1%").arg(100 * done / total)
+                                                : QStringLiteral("...\n"))));
     if (terminal && done == total) Print(stderr, QStringLiteral("\n"));
     return true;
 }
@@ -89,7 +93,7 @@ int WritePng(const Options& options) {
         LoadTrend(options.inputs, options.range, read, options.size.width(), ShowProgress);
     problems.Print(data.problems);
     if (PointCount(data.traces) == 0) {
-        Print(stderr, QStringLiteral("vacuum-trend: nothing to plot\n"));
+        Print(stderr, vp::ProgramSays(vp::kTrendProgram, QStringLiteral("nothing to plot\n")));
         return 1;
     }
     auto* chart = new QChart;
@@ -115,7 +119,8 @@ int WritePng(const Options& options) {
         const QString why =
             file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
         Print(stderr,
-              QStringLiteral("vacuum-trend: could not write %1: %2\n").arg(options.png, why));
+              vp::ProgramSays(vp::kTrendProgram,
+                              QStringLiteral("could not write %1: %2\n").arg(options.png, why)));
         return 1;
     }
     return 0;
@@ -149,7 +154,7 @@ int main(int argc, char* argv[]) {
     QObject::connect(&window, &TrendWindow::loaded, &window, [&](qint64 points) {
         // Followed logs may yet come; anything else with nothing in it is the end.
         if (points == 0 && !(window.follower() && window.follower()->IsWatching())) {
-            Print(stderr, QStringLiteral("vacuum-trend: nothing to plot\n"));
+            Print(stderr, vp::ProgramSays(vp::kTrendProgram, QStringLiteral("nothing to plot\n")));
             QCoreApplication::exit(1);
         }
     });

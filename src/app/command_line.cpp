@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "app/config_file.h"
+#include "base/program_name.h"
 #include "link/port_defaults.h"
 #include "publish/tls_files.h"
 
@@ -15,7 +16,7 @@ namespace {
 Options Fail(const QString& why) {
     Options o;
     o.exitCode = 2;
-    o.message = "vacuum-panel: " + why + "\n";
+    o.message = ProgramSays(kPanelProgram, why) + u'\n';
     return o;
 }
 
@@ -40,16 +41,6 @@ void LetQtOptionsThrough(QCommandLineParser& parser) {
     };
     for (const char* name : kQtOptionsWithValue) hidden(name, QStringLiteral("value"));
     for (const char* name : kQtFlags) hidden(name, QString());
-}
-
-// Qt names the program in the usage line by the path it was started with, or by a placeholder
-// when no application object exists yet; either way the user should read its name.
-QString HelpText(const QCommandLineParser& parser) {
-    QString text = parser.helpText();
-    const qsizetype start = text.indexOf(QLatin1String(": ")) + 2;
-    const qsizetype end = text.indexOf(QLatin1Char(' '), start);
-    if (start >= 2 && end > start) text.replace(start, end - start, QStringLiteral("vacuum-panel"));
-    return text;
 }
 
 // "--discovery" takes its value only when one follows it: without, Home Assistant's own prefix.
@@ -142,13 +133,13 @@ Options ParseCommandLine(const QStringList& given) {
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         Options o;
         o.exitCode = 0;
-        o.message = HelpText(parser);
+        o.message = HelpNamed(parser.helpText(), kPanelProgram);
         return o;
     }
     if (parser.isSet(version)) {
         Options o;
         o.exitCode = 0;
-        o.message = QStringLiteral("vacuum-panel %1\n").arg(QStringLiteral(VP_VERSION));
+        o.message = VersionLine(kPanelProgram);
         return o;
     }
     if (!parser.positionalArguments().isEmpty())

@@ -7,14 +7,12 @@
 
 #include "app/panel.h"
 #include "app/publishing.h"
+#include "base/program_name.h"
 #include "journal/command_meanings.h"
 #include "protocol/frame.h"
 #include "protocol/message_kind.h"
 #include "publish/mqtt_client.h"
 #include "state/quality.h"
-#ifndef VP_NO_WINDOW
-#include "panel/form1.h"
-#endif
 
 namespace vp::app {
 
@@ -30,7 +28,7 @@ std::string Utf8(std::string_view latin1) {
 journal::Journal::Options JournalOptions(const Journaling::Options& options) {
     return {.path = options.path.isEmpty() ? journal::JournalPath() : options.path,
             .run = {.program = options.program,
-                    .version = VP_VERSION,
+                    .version = kVersion,
                     .host = QSysInfo::machineHostName().toStdString(),
                     .pid = ::getpid()},
             .retentionDays = options.retentionDays,
@@ -43,7 +41,7 @@ journal::Journal::Options JournalOptions(const Journaling::Options& options) {
 Journaling::Journaling(Panel& panel, Options options)
     : panel_(panel), journal_(JournalOptions(options)) {
     connect(&journal_, &journal::Journal::Trouble, this, [this](const QString& line) {
-        std::fprintf(stderr, "vacuum-panel: %s\n", qPrintable(line));
+        std::fprintf(stderr, "%s: %s\n", kPanelProgram, qPrintable(line));
         panel_.linkDisplay().ShowStatusText(line);
     });
     connect(&panel, &Panel::NewsArrived, this, [this](state::List list, std::string_view message) {
@@ -54,12 +52,8 @@ Journaling::Journaling(Panel& panel, Options options)
     connect(&link, &link::Link::ConnectionShown, this, &Journaling::Connection);
     connect(&link, &link::Link::ReportsStale, this, &Journaling::Stale);
     connect(&link, &link::Link::MessagesArrived, this, &Journaling::Arrived);
-#ifndef VP_NO_WINDOW
-    if (panel::Form1* window = panel.window()) {
-        connect(window, &panel::Form1::OperatorAction, this, &Journaling::Operator);
-        connect(window, &panel::Form1::SetPointRefused, this, &Journaling::Refused);
-    }
-#endif
+    connect(&panel, &Panel::OperatorAction, this, &Journaling::Operator);
+    connect(&panel, &Panel::SetPointRefused, this, &Journaling::Refused);
 }
 
 Journaling::~Journaling() = default;

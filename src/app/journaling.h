@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "base/program_name.h"
 #include "journal/journal.h"
 
 namespace vp::publish {
@@ -24,7 +25,7 @@ class Journaling : public QObject {
 public:
     struct Options {
         QString path;  // log/journal.sqlite under the current folder when empty
-        std::string program = "vacuum-panel";
+        std::string program = kPanelProgram;
         int retentionDays = 400;
     };
     Journaling(Panel& panel, Options options);

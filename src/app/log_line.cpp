@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/program_name.h"
+
 namespace vp::app {
 
 namespace {
@@ -25,7 +27,7 @@ void QtMessageLine(QtMsgType type, const QMessageLogContext&, const QString& mes
                               : type == QtCriticalMsg || type == QtFatalMsg ? Severity::Error
                                                                             : Severity::Info;
     // The parts name the program themselves, as the line does already.
-    static const QString kName = QStringLiteral("vacuum-panel: ");
+    static const QString kName = ProgramSays(kPanelProgram, QString());
     LogLine(severity, message.startsWith(kName) ? message.mid(kName.size()) : message);
     if (type == QtFatalMsg) std::abort();
 }
@@ -48,7 +50,7 @@ bool StandardErrorIsJournal() {
 void LogLine(Severity severity, const QString& text) {
     // One write per line, so lines of two threads never interleave.
     QByteArray line = StandardErrorIsJournal() ? '<' + QByteArray::number(int(severity)) + '>'
-                                               : QByteArrayLiteral("vacuum-panel: ");
+                                               : ProgramSays(kPanelProgram, QString()).toLatin1();
     line += text.toLocal8Bit();
     line += '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stderr);

@@ -1,9 +1,6 @@
 #include "app/panel.h"
 
 #include "state/dispatcher.h"
-#ifndef VP_NO_WINDOW
-#include "panel/form1.h"
-#endif
 
 namespace vp::app {
 
@@ -29,25 +26,8 @@ Panel::Panel(Options options)
             &state::LinkDisplay::ShowConnection);
     connect(&link_, &link::Link::ReportsStale, &linkDisplay_, &state::LinkDisplay::ReportsStale);
 
-#ifndef VP_NO_WINDOW
-    if (options.window) {
-        window_ = {new panel::Form1(link_, state_), [](panel::Form1* form) { delete form; }};
-        connect(&link_, &link::Link::ConnectionShown, window_.get(),
-                [this](bool open) { window_->ShowPortLists(open); });
-        // After the lamp and the counter have taken the arrival in.
-        connect(&link_, &link::Link::MessagesArrived, &window_->view(), &panel::View::LineAnswered);
-    }
-#endif
-
     link_.Load();
     linkDisplay_.Load(link_.ComText());
-#ifndef VP_NO_WINDOW
-    if (window_) {
-        window_->Form_Load();
-        // The first picture is drawn before the window shows, not a frame later.
-        window_->view().Render();
-    }
-#endif
     link_.Start();
     tmrLogData->start();
 }

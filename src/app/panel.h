@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <memory>
 #include <optional>
 
 #include "link/link.h"
@@ -13,22 +12,17 @@
 #include "state/link_display.h"
 #include "state/panel_state.h"
 
-namespace vp::panel {
-class Form1;
-}
-
 namespace vp::app {
 
-// The whole panel, wired: the link signals what happened, the state takes it in, the window
-// shows the state and hands the operator's wishes to the link, and the log reads the state.
-// This is the one place that knows all the parts.
+// The whole panel but its window, wired: the link signals what happened, the state takes it in,
+// and the log reads the state. A window, where there is one, is attached by PanelWindow, which
+// shows the state and hands the operator's wishes to the link.
 class Panel : public QObject {
     Q_OBJECT
 public:
     struct Options {
         link::PortNames ports{};
         const logging::Clock* clock = nullptr;  // the system's when null
-        bool window = true;
         QString logFolder{};  // the daily files' folder; empty: ./log at each tick
     };
     explicit Panel(Options options);
@@ -42,7 +36,6 @@ public:
     link::Link& link() { return link_; }
     state::PanelState& state() { return state_; }
     state::LinkDisplay& linkDisplay() { return linkDisplay_; }
-    panel::Form1* window() { return window_.get(); }
     QTimer* tmrLogData;  // 60 s pressure log
 
 signals:
@@ -52,6 +45,10 @@ signals:
     void PressuresLogged();
     // The log tick could not write: the status box's notice, emitted before PressuresLogged.
     void PressureLogFailed(const QString& notice);
+    // What the operator did in an attached window, passed on for the journal: a control pressed
+    // or a menu entry chosen with the body it sends, and a set-point refused.
+    void OperatorAction(const QString& control, const QByteArray& body);
+    void SetPointRefused(const QString& box, const QString& typed);
 
 private:
     state::PanelState state_;
@@ -60,8 +57,6 @@ private:
     logging::SystemClock systemClock_;
     logging::PressureLog log_;
     record::TrafficRecorder recorder_;
-    // Deleted through a function of panel.cpp, so that a build without the window needs none.
-    std::unique_ptr<panel::Form1, void (*)(panel::Form1*)> window_{nullptr, nullptr};
 };
 
 }  // namespace vp::app

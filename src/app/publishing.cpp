@@ -6,6 +6,7 @@
 
 #include "app/log_line.h"
 #include "app/panel.h"
+#include "base/program_name.h"
 #include "publish/discovery.h"
 #include "publish/state_reader.h"
 
@@ -69,32 +70,32 @@ void ReportBrokerState(publish::MqttClient& client) {
                      });
     QObject::connect(&client, &publish::MqttClient::PublishRefused, &client,
                      [](const QString& topic, const QString& reason) {
-                         std::fprintf(stderr, "vacuum-panel: broker refused publish to %s: %s\n",
-                                      qPrintable(topic), qPrintable(reason));
+                         std::fprintf(stderr, "%s: broker refused publish to %s: %s\n",
+                                      kPanelProgram, qPrintable(topic), qPrintable(reason));
                      });
     QObject::connect(&client, &publish::MqttClient::EventsDropped, &client, [](int count) {
         std::fprintf(stderr,
-                     "vacuum-panel: %d events dropped while the broker did not take them (at most "
+                     "%s: %d events dropped while the broker did not take them (at most "
                      "%d are held)\n",
-                     count, publish::MqttClient::kMaxQueuedEvents);
+                     kPanelProgram, count, publish::MqttClient::kMaxQueuedEvents);
     });
 }
 
 Publishing::Publishing(Panel& panel, const publish::BrokerUrl& url, const Options& options)
     : client_(ClientOptions(url, options, true)),
-      publisher_(client_, panel.state(), url.prefix, QStringLiteral(VP_VERSION)) {
+      publisher_(client_, panel.state(), url.prefix, QLatin1String(kVersion)) {
     ReportBrokerState(client_);
     connect(&panel, &Panel::NewsArrived, &publisher_, &publish::Publisher::PublishEvent);
     connect(&panel, &Panel::PressuresLogged, &publisher_, &publish::Publisher::PublishPressures);
     connect(&publisher_, &publish::Publisher::AnotherGateway, this, [](const QString& run) {
         std::fprintf(stderr,
-                     "vacuum-panel: another gateway (run %s) publishes under the same prefix: "
+                     "%s: another gateway (run %s) publishes under the same prefix: "
                      "subscribers see both plants mixed\n",
-                     qPrintable(run));
+                     kPanelProgram, qPrintable(run));
     });
     if (!options.discovery.isEmpty()) {
         const auto configs =
-            publish::DiscoveryConfigs(options.discovery, url.prefix, QStringLiteral(VP_VERSION));
+            publish::DiscoveryConfigs(options.discovery, url.prefix, QLatin1String(kVersion));
         // Retained and unchanging: again on every connection, in case the broker lost them.
         connect(&client_, &publish::MqttClient::Connected, this, [this, configs] {
             for (const auto& config : configs)
@@ -108,7 +109,7 @@ int RemoveDiscovery(const publish::BrokerUrl& url, const Options& options) {
     ReportBrokerState(client);
     QString why;
     if (!client.Start(&why)) {
-        std::fprintf(stderr, "vacuum-panel: cannot remove the discovery configs: %s\n",
+        std::fprintf(stderr, "%s: cannot remove the discovery configs: %s\n", kPanelProgram,
                      qPrintable(why));
         return 1;
     }
@@ -117,12 +118,12 @@ int RemoveDiscovery(const publish::BrokerUrl& url, const Options& options) {
     QTimer::singleShot(kRemoveWaitMs, &loop, &QEventLoop::quit);
     loop.exec();
     if (client.State() != publish::MqttClient::BrokerState::Connected) {
-        std::fprintf(stderr, "vacuum-panel: discovery configs not removed: no broker within %d s\n",
-                     kRemoveWaitMs / 1000);
+        std::fprintf(stderr, "%s: discovery configs not removed: no broker within %d s\n",
+                     kPanelProgram, kRemoveWaitMs / 1000);
         return 1;
     }
     client.Stop(publish::DiscoveryRemovals(options.discovery, url.prefix));
-    std::fprintf(stderr, "vacuum-panel: discovery configs of %s removed under %s\n",
+    std::fprintf(stderr, "%s: discovery configs of %s removed under %s\n", kPanelProgram,
                  qPrintable(url.prefix), qPrintable(options.discovery));
     return 0;
 }

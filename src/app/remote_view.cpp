@@ -4,6 +4,7 @@
 
 #include "app/publishing.h"
 #include "app/rate_limited_line.h"
+#include "base/program_name.h"
 #include "panel/form1.h"
 #include "state/plant_status.h"
 
@@ -15,7 +16,7 @@ RemoteView::RemoteView(const publish::BrokerUrl& url, const Options& options)
       feed_(client_, state_, url.prefix) {
     ReportBrokerState(client_);
     auto say = [](const QString& line) {
-        std::fprintf(stderr, "vacuum-panel: %s\n", qPrintable(line));
+        std::fprintf(stderr, "%s: %s\n", kPanelProgram, qPrintable(line));
     };
     // A broker full of bad or too many payloads must not flood the operator's log.
     auto* refused = new RateLimitedLine(say, this);

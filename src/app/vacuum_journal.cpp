@@ -2,14 +2,14 @@
 #include <QCoreApplication>
 #include <cstdio>
 
+#include "base/program_name.h"
 #include "journal/journal_reader.h"
 #include "journal/reader_options.h"
 #include "journal/record_format.h"
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("vacuum-journal"));
-    app.setApplicationVersion(QStringLiteral(VP_VERSION));
+    vp::NameApplication(vp::kJournalProgram);
     using namespace vp::journal;
     const ReaderOptions options = ParseReaderCommandLine(QCoreApplication::arguments());
     if (options.exitCode) {
@@ -41,11 +41,12 @@ int main(int argc, char* argv[]) {
     if (options.format == Format::Json) put(count == 0 ? "[]\n" : "\n]\n");
     std::fflush(stdout);
     if (failure) {
-        std::fprintf(stderr, "vacuum-journal: %s\n", qPrintable(failure->reason));
+        std::fprintf(stderr, "%s: %s\n", vp::kJournalProgram, qPrintable(failure->reason));
         return 1;
     }
     if (count == 0) {
-        std::fprintf(stderr, "vacuum-journal: no record matches in %s\n", qPrintable(options.path));
+        std::fprintf(stderr, "%s: no record matches in %s\n", vp::kJournalProgram,
+                     qPrintable(options.path));
         return 1;
     }
     return 0;

@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "base/program_name.h"
+
 namespace vp::journal {
 
 namespace {
@@ -28,7 +30,7 @@ const char kDescription[] =
 ReaderOptions Fail(const QString& why) {
     ReaderOptions o;
     o.exitCode = 2;
-    o.message = QStringLiteral("vacuum-journal: ") + why + u'\n';
+    o.message = ProgramSays(kJournalProgram, why) + u'\n';
     return o;
 }
 
@@ -93,10 +95,8 @@ ReaderOptions ParseReaderCommandLine(const QStringList& arguments, const QDateTi
     if (parser.isSet(help) || parser.isSet(version)) {
         ReaderOptions o;
         o.exitCode = 0;
-        o.message = parser.isSet(help)
-                        ? parser.helpText().replace(QStringLiteral("<executable_name>"),
-                                                    QStringLiteral("vacuum-journal"))
-                        : QStringLiteral("vacuum-journal %1\n").arg(QStringLiteral(VP_VERSION));
+        o.message = parser.isSet(help) ? HelpNamed(parser.helpText(), kJournalProgram)
+                                       : VersionLine(kJournalProgram);
         return o;
     }
 

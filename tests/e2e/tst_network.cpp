@@ -49,8 +49,7 @@ struct Gateway {
         const QString link = dir.filePath(QStringLiteral("controller"));
         if (!sim->Start() || !sim->MakeLink(link)) return false;
         if (silent && !sim->InjectFault(QStringLiteral("silence=600"))) return false;
-        panel = std::make_unique<app::Panel>(
-            app::Panel::Options{.ports = {{3, link}}, .window = false});
+        panel = std::make_unique<app::Panel>(app::Panel::Options{.ports = {{3, link}}});
         app::Options options;
         options.publish = ParsedUrl(url);
         publishing = std::make_unique<app::Publishing>(*panel, *options.publish, options);
@@ -311,7 +310,14 @@ private slots:
         QFETCH(int, signal);
         const QString record = dir_.filePath(QString("record-%1").arg(signal));
         TestClient listener(Here());
-        Program panel({"--headless", "--simulate", "--publish", Here(), "--record", record});
+        // The rack PC's program itself, which --simulate would hand to the window's program.
+        sim::SimulatedController sim;
+        QString error;
+        QVERIFY2(sim.Start(&error), qPrintable(error));
+        const QString link = dir_.filePath(QString("controller-%1").arg(signal));
+        QVERIFY2(sim.MakeLink(link, &error), qPrintable(error));
+        Program panel(
+            {"--headless", "--port", "3=" + link, "--publish", Here(), "--record", record});
         QTRY_VERIFY_WITH_TIMEOUT(panel.Said("vacuum-panel: link connected: Com3,115200,n,8,1\n"),
                                  kWait);
         QCOMPARE(panel.Said("vacuum-panel: Port 3 open successfully\n"), 1);

@@ -10,6 +10,7 @@
 #include "sim/simulated_controller.h"
 #include "support/file_size_limit.h"
 #include "support/link_probe.h"
+#include "support/windowed_panel.h"
 
 using vp::app::Panel;
 using vp::panel::Form1;
@@ -43,8 +44,8 @@ QStringList Shown(Form1& form) {
 
 // The panel on port 3 served by the device, without the watchdog, which would grey the two
 // windows at different moments and is not under test.
-std::unique_ptr<Panel> QuietPanel(const QString& device) {
-    auto panel = std::make_unique<Panel>(Panel::Options{.ports = {{3, device}}});
+std::unique_ptr<WindowedPanel> QuietPanel(const QString& device) {
+    auto panel = std::make_unique<WindowedPanel>(Panel::Options{.ports = {{3, device}}});
     vp::test::LinkProbe::Watchdog(panel->link()).stop();
     panel->tmrLogData->stop();
     return panel;
@@ -77,7 +78,7 @@ private slots:
         QVERIFY(live.Start());
         {
             const auto firstPanel = QuietPanel(live.DevicePath());
-            Form1& first = *firstPanel->window();
+            Form1& first = firstPanel->form();
             QVERIFY(!firstPanel->Record(record).has_value());
             first.cmdConnect->click();
             QTRY_VERIFY_WITH_TIMEOUT(first.shpTG1->FillColor() != 0x80000011u, kWait);
@@ -102,7 +103,7 @@ private slots:
             QVERIFY(player.Start());
             player.Replay(*messages, /*fast=*/true);
             const auto secondPanel = QuietPanel(player.DevicePath());
-            Form1& second = *secondPanel->window();
+            Form1& second = secondPanel->form();
             second.cmdConnect->click();
             QTRY_COMPARE_WITH_TIMEOUT(secondPanel->link().ReceivedMessageCount(),
                                       int(messages->size()), kWait);
@@ -131,7 +132,7 @@ private slots:
         SimulatedController live;
         QVERIFY(live.Start());
         const auto panel = QuietPanel(live.DevicePath());
-        Form1& form = *panel->window();
+        Form1& form = panel->form();
         QVERIFY(!panel->Record(dir.filePath("r.rec")).has_value());
         form.cmdConnect->click();
         QVERIFY(panel->link().PortOpen());

@@ -112,7 +112,7 @@ private slots:
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         QTemporaryDir dir;
         const QString path = dir.filePath("journal.sqlite");
-        vp::app::Panel panel({.ports = {}, .clock = nullptr, .window = false});
+        vp::app::Panel panel({.ports = {}, .clock = nullptr});
         QString error;
         const auto url = vp::publish::ParseBrokerUrl(broker.Url("site/plantA"), &error);
         QVERIFY2(url, qPrintable(error));

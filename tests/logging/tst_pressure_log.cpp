@@ -123,7 +123,7 @@ private slots:
     void panelTick() {
         clock_.date = "06/12/2026";
         QVERIFY(QDir::setCurrent(dir_->path()));
-        vp::app::Panel panel(vp::app::Panel::Options{.clock = &clock_, .window = false});
+        vp::app::Panel panel(vp::app::Panel::Options{.clock = &clock_});
         QVERIFY(QDir(LogDir()).removeRecursively());
         panel.tmrLogData_Timer();
         QCOMPARE(QString::fromStdString(panel.state().Caption(vp::state::Text::txtStatus)),

@@ -7,6 +7,7 @@
 #include "app/panel.h"
 #include "app/window_system.h"
 #include "panel/form1.h"
+#include "support/windowed_panel.h"
 
 using vp::app::Panel;
 using vp::panel::Form1;
@@ -45,8 +46,8 @@ public:
 
 private slots:
     void init() {
-        panel = std::make_unique<Panel>(Panel::Options{});
-        form = panel->window();
+        panel = std::make_unique<WindowedPanel>();
+        form = &panel->form();
         form->show();
     }
     void cleanup() { panel.reset(); }
@@ -57,7 +58,7 @@ private slots:
     void rectangleCoversItsBox();
 
 private:
-    std::unique_ptr<Panel> panel;
+    std::unique_ptr<WindowedPanel> panel;
     Form1* form = nullptr;
 };
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -163,6 +164,51 @@ private slots:
         QCOMPARE(run.exitCode, exitCode);
     }
 
+    // The gateway's package holds vacuum-panel without the window's program: nothing of the
+    // simulated controller may ride along, and what needs the window's program is refused in
+    // one line. Symbols with demangled names must be there at all, or the count proves nothing.
+    void gatewayProgramCarriesNoSimulator() {
+        QProcess nm;
+        nm.start(QStringLiteral("nm"), {QStringLiteral("-C"), QStringLiteral(VP_PANEL_PROGRAM)});
+        QVERIFY(nm.waitForFinished(60000) && nm.exitCode() == 0);
+        const QByteArray symbols = nm.readAllStandardOutput();
+        QVERIFY(symbols.contains("vp::app::RunPanel("));
+        QCOMPARE(symbols.count("vp::sim::"), 0);
+    }
+
+    void gatewayAloneRefuses_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err");  // %1: the program's folder
+        QTest::newRow("simulate headless")
+            << QStringList{"--headless", "--simulate"} << 2
+            << "vacuum-panel: --simulate needs the window's program, which is not installed here "
+               "(package vacuum-panel)\n";
+        QTest::newRow("simulate window")
+            << QStringList{"--simulate"} << 2
+            << "vacuum-panel: --simulate needs the window's program, which is not installed here "
+               "(package vacuum-panel)\n";
+        QTest::newRow("window") << QStringList{} << 1
+                                << "vacuum-panel: the window's program is missing beside %1\n";
+    }
+
+    void gatewayAloneRefuses() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QTemporaryDir alone;
+        const QString program = alone.filePath(QStringLiteral("vacuum-panel"));
+        QVERIFY(QFile::copy(QStringLiteral(VP_PANEL_PROGRAM), program));
+        QProcess gateway;
+        gateway.setProcessEnvironment(withWindow_);
+        gateway.setWorkingDirectory(alone.path());
+        gateway.start(program, arguments);
+        QVERIFY(gateway.waitForFinished(20000));
+        QCOMPARE(QString::fromUtf8(gateway.readAllStandardError()),
+                 QString(err).replace(QStringLiteral("%1"), alone.path()));
+        QCOMPARE(gateway.exitCode(), exitCode);
+    }
+
     // A FIFO nobody reads must not hold the window up: opening it would wait for a reader, and
     // the program would never quit.
     void quietOnStandardError_data() {
@@ -189,6 +235,22 @@ private slots:
         QVERIFY2(run.finished, run.err.constData());
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(QByteArray(run.err).replace('\n', ""), QByteArray());
+    }
+
+    // The window sets port 3 before the journal opens, so even its first record names that port.
+    void theJournalOfAWindowNamesItsPortFromTheStart() {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("log"));
+        const Run run = Start({"--quit-after", "1"}, withWindow_, 20000, dir.path());
+        QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
+        QProcess reader;
+        reader.start(QFileInfo(QStringLiteral(VP_PANEL_PROGRAM)).dir().filePath("vacuum-journal"),
+                     {dir.filePath("log")});
+        QVERIFY(reader.waitForFinished(20000) && reader.exitCode() == 0);
+        const QList<QByteArray> records = reader.readAllStandardOutput().split('\n');
+        QVERIFY2(records.first().contains(" start vacuum-panel "), records.first().constData());
+        for (const QByteArray& record : records)
+            if (!record.isEmpty()) QVERIFY2(record.contains(" Com3 "), record.constData());
     }
 
     // The site's own files for the broker, as they go wrong: each is one line at start naming the

@@ -10,6 +10,7 @@
 #include "sim/replies.h"
 #include "support/line_filler.h"
 #include "support/pseudo_terminal.h"
+#include "support/windowed_panel.h"
 
 using vp::panel::Form1;
 
@@ -50,8 +51,8 @@ private slots:
     void pollsOutlastAControllerThatStopsReading() {
         Controller controller;
         QVERIFY(controller.pty.ok());
-        vp::app::Panel panel({.ports = {{3, controller.pty.path()}}});
-        Form1& form = *panel.window();
+        WindowedPanel panel({.ports = {{3, controller.pty.path()}}});
+        Form1& form = panel.form();
         form.show();
         const auto grey = [&] { return form.shpTG1->FillColor() == vp::panel::kGreyText; };
 

@@ -62,7 +62,7 @@ private slots:
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         const auto url = ParsedUrl(broker.Url(QStringLiteral("plant")));
         const QString where = QStringLiteral("|127.0.0.1:%1").arg(broker.port());
-        vp::app::Panel panel({.ports = {}, .window = false});
+        vp::app::Panel panel({.ports = {}});
         vp::app::Publishing publishing(panel, url, vp::app::Options{});
         QVERIFY(!publishing.Start());
         RemoteView view(url, vp::app::Options{});

@@ -258,7 +258,7 @@ private slots:
     void logFolderFailureSaidOnce() {
         const QString folder = dir_.filePath(QStringLiteral("plantA-log"));
         const QString err = dir_.filePath(QStringLiteral("log.err"));
-        vp::app::Panel panel({.ports = {}, .clock = nullptr, .window = false, .logFolder = folder});
+        vp::app::Panel panel({.ports = {}, .clock = nullptr, .logFolder = folder});
         vp::app::Headless headless(panel);
         {
             StandardErrorToFile capture(err);

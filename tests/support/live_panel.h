@@ -4,10 +4,10 @@
 #include <QtTest>
 #include <memory>
 
-#include "app/panel.h"
 #include "panel/form1.h"
 #include "sim/simulated_controller.h"
 #include "state/panel_state.h"
+#include "support/windowed_panel.h"
 
 // The whole panel, window and own timers included, on port 3 served by the simulated controller
 // through a symbolic link to its pseudo-terminal.
@@ -18,7 +18,7 @@ struct LivePanel {
     QTemporaryDir dir;
     QString link;
     std::unique_ptr<vp::sim::SimulatedController> sim;
-    std::unique_ptr<vp::app::Panel> panel;
+    std::unique_ptr<WindowedPanel> panel;
     vp::panel::Form1* form = nullptr;
 
     bool Start(QString* error) {
@@ -26,8 +26,8 @@ struct LivePanel {
         if (!sim->Start(error)) return false;
         link = dir.filePath("controller");
         if (!sim->MakeLink(link, error)) return false;
-        panel = std::make_unique<vp::app::Panel>(vp::app::Panel::Options{.ports = {{3, link}}});
-        form = panel->window();
+        panel = std::make_unique<WindowedPanel>(vp::app::Panel::Options{.ports = {{3, link}}});
+        form = &panel->form();
         return true;
     }
     void Stop() {

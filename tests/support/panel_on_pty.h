@@ -4,21 +4,20 @@
 #include <QTimer>
 #include <memory>
 
-#include "app/panel.h"
 #include "panel/form1.h"
 #include "support/pseudo_terminal.h"
+#include "support/windowed_panel.h"
 
 // The panel with its port 3 served by a raw pseudo-terminal. Its own timers are stopped, so the
 // far end sees only what the operator's handlers send.
 struct PanelOnPty {
     PseudoTerminal pty;
-    std::unique_ptr<vp::app::Panel> app;
+    std::unique_ptr<WindowedPanel> app;
     vp::panel::Form1* form;
 
     PanelOnPty()
-        : app(std::make_unique<vp::app::Panel>(
-              vp::app::Panel::Options{.ports = {{3, pty.path()}}})),
-          form(app->window()) {
+        : app(std::make_unique<WindowedPanel>(vp::app::Panel::Options{.ports = {{3, pty.path()}}})),
+          form(&app->form()) {
         for (QTimer* timer : app->findChildren<QTimer*>()) timer->stop();
         for (QTimer* timer : app->link().findChildren<QTimer*>()) timer->stop();
     }
