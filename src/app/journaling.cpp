@@ -58,6 +58,8 @@ Journaling::Journaling(Panel& panel, Options options)
     if (panel::Form1* window = panel.window()) {
         connect(window, &panel::Form1::OperatorAction, this, &Journaling::Operator);
         connect(window, &panel::Form1::SetPointRefused, this, &Journaling::Refused);
+        // The operator's record was written before the frame; a refused one follows it.
+        connect(window, &panel::Form1::SendFailed, this, &Journaling::LinkText);
     }
 #endif
 }

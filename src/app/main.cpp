@@ -84,9 +84,8 @@ int RunPanel(const Options& options) {
     std::unique_ptr<vp::sim::SimulatedController> simulator;
     if (options.simulate) {
         simulator = std::make_unique<vp::sim::SimulatedController>();
-        QString error;
-        if (!simulator->Start(&error))
-            return Refuse("cannot start the simulated controller", error);
+        if (const vp::Result<> started = simulator->Start(); !started.ok())
+            return Refuse("cannot start the simulated controller", started.error());
         // Port 3 is where the panel starts, so Connect reaches the simulated plant at once.
         ports.insert(3, simulator->DevicePath());
     }
@@ -94,10 +93,10 @@ int RunPanel(const Options& options) {
     vp::app::Panel panel(
         {.ports = ports, .window = !options.headless, .logFolder = options.logFolder});
     if (!options.record.isEmpty()) {
-        if (const auto notice = panel.Record(options.record)) {
+        if (const vp::Result<> recording = panel.Record(options.record); !recording.ok()) {
             // The panel works as well without a record: say so once and go on.
-            vp::app::LogLine(vp::app::Severity::Error, *notice);
-            panel.linkDisplay().ShowStatusText(*notice);
+            vp::app::LogLine(vp::app::Severity::Error, recording.error());
+            panel.linkDisplay().ShowStatusText(recording.error());
         }
     }
     // Beside the daily logs, so a gateway service's journal lands in its state folder.
@@ -119,7 +118,8 @@ int RunPanel(const Options& options) {
                                  service->SetBroker(vp::app::BrokerStateText(state, detail));
                              });
         // Files that cannot be used are the configuration's fault, which a restart cannot mend.
-        if (const auto why = publishing->Start()) return Refuse("cannot publish", *why, 2);
+        if (const vp::Result<> started = publishing->Start(); !started.ok())
+            return Refuse("cannot publish", started.error(), 2);
     }
     // Port 3, where the window starts, unless only other ports are mapped; chosen before the
     // journal starts, so that its first record names it.
@@ -153,7 +153,8 @@ int RunPanel(const Options& options) {
 #ifndef VP_NO_WINDOW
 int RunView(const Options& options) {
     vp::app::RemoteView view(*options.view, options);
-    if (const auto why = view.Start()) return Refuse("cannot reach the broker", *why);
+    if (const vp::Result<> started = view.Start(); !started.ok())
+        return Refuse("cannot reach the broker", started.error());
     view.window().show();
     int status = 0;
     ScreenshotOnQuit(options, view.window(), status);
@@ -172,9 +173,9 @@ QString QtOption(const QStringList& arguments, const QString& name) {
     return {};
 }
 
-// Why the window cannot open here, checked before Qt would abort on it; nothing when it can.
+// Whether the window can open here, checked before Qt would abort on it, and why not.
 // Qt tries the platforms of a list in turn, so one that needs no display is enough.
-std::optional<QString> NoDisplay(const Options& options, const QStringList& arguments) {
+vp::Result<> DisplayFound(const Options& options, const QStringList& arguments) {
     QString platforms = QtOption(arguments, QStringLiteral("platform"));
     if (platforms.isEmpty()) platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
     const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY") ||
@@ -190,19 +191,20 @@ std::optional<QString> NoDisplay(const Options& options, const QStringList& argu
         else
             shown = true;  // offscreen, vnc, eglfs, linuxfb: no display server to find
     }
-    if (shown) return std::nullopt;
+    if (shown) return {};
     // The way out, where there is one: a view is nothing but its window.
     QString hint;
     if (!options.screenshot.isEmpty())
         hint = QStringLiteral("; -platform offscreen takes the --screenshot without one");
     else if (!options.view)
         hint = QStringLiteral("; --headless runs the panel without one");
-    return QStringLiteral("vacuum-panel: %1 needs a display, and none is set (%2)%3\n")
-        .arg(options.view ? QStringLiteral("the view is a window: it")
-                          : QStringLiteral("the window"),
-             platforms.contains(QStringLiteral("wayland")) ? QStringLiteral("WAYLAND_DISPLAY")
-                                                           : QStringLiteral("DISPLAY"),
-             hint);
+    return vp::Fail(QStringLiteral("vacuum-panel: %1 needs a display, and none is set (%2)%3\n")
+                        .arg(options.view ? QStringLiteral("the view is a window: it")
+                                          : QStringLiteral("the window"),
+                             platforms.contains(QStringLiteral("wayland"))
+                                 ? QStringLiteral("WAYLAND_DISPLAY")
+                                 : QStringLiteral("DISPLAY"),
+                             hint));
 }
 #endif
 
@@ -242,8 +244,9 @@ int main(int argc, char* argv[]) {
 #ifdef VP_NO_WINDOW
     return RunWindowProgram(argv);
 #else
-    if (const auto why = NoDisplay(options, vp::app::ArgumentList(argc, argv))) {
-        std::fputs(qPrintable(*why), stderr);
+    if (const vp::Result<> display = DisplayFound(options, vp::app::ArgumentList(argc, argv));
+        !display.ok()) {
+        std::fputs(qPrintable(display.error()), stderr);
         return 2;
     }
     vp::app::PrepareWindowSystem();

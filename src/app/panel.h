@@ -34,8 +34,8 @@ public:
     explicit Panel(Options options);
     ~Panel() override;
 
-    // Records the line's traffic to the file; the failure's notice when it cannot be opened.
-    std::optional<QString> Record(const QString& path);
+    // Records the line's traffic to the file; fails with the notice when it cannot be opened.
+    Result<> Record(const QString& path);
 
     void tmrLogData_Timer();
 

@@ -28,12 +28,12 @@ private slots:
         live.Connect();
         live.panel->link().Timer2_Timer();
         QTRY_VERIFY_WITH_TIMEOUT((live.form->view().Render(), live.Live()), wait);
-        QVERIFY(live.sim->InjectFault("error-report=170"));
+        QVERIFY(live.sim->InjectFault("error-report=170").ok());
         QTRY_VERIFY_WITH_TIMEOUT(
             live.form->lstErrors->count() > 0 ||
                 !live.panel->state().Entries(vp::state::List::lstErrors).empty(),
             wait);
-        QVERIFY(live.sim->InjectFault("warning=220"));
+        QVERIFY(live.sim->InjectFault("warning=220").ok());
         QTRY_VERIFY_WITH_TIMEOUT(!live.panel->state().Entries(vp::state::List::lstWarnings).empty(),
                                  wait);
         live.panel->link().ReceiveText(vp::protocol::Frame("050_hello"));
@@ -44,10 +44,10 @@ private slots:
         live.form->cmdTMPspeed->click();
 
         // The controller falls silent until the watchdog greys the picture, then speaks again.
-        QVERIFY(live.sim->InjectFault("silence=3600"));
+        QVERIFY(live.sim->InjectFault("silence=3600").ok());
         QTRY_VERIFY_WITH_TIMEOUT(
             (live.panel->link().Timer5_Timer(), live.panel->state().Link.stale), wait);
-        QVERIFY(live.sim->InjectFault("clear"));
+        QVERIFY(live.sim->InjectFault("clear").ok());
         QTRY_VERIFY_WITH_TIMEOUT(!live.panel->state().Link.stale, wait);
         live.form->cmdDisconnect->click();
         live.panel->link().Timer2_Timer();
@@ -113,9 +113,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("journal.sqlite");
         vp::app::Panel panel({.ports = {}, .clock = nullptr, .window = false});
-        QString error;
-        const auto url = vp::publish::ParseBrokerUrl(broker.Url("site/plantA"), &error);
-        QVERIFY2(url, qPrintable(error));
+        const auto url = vp::publish::ParseBrokerUrl(broker.Url("site/plantA"));
+        QVERIFY(url.ok());
         vp::app::Publishing publishing(panel, *url, vp::app::Options{});
         vp::app::Journaling journaling(panel, {.path = path});
         journaling.SetPrefix(url->prefix);
