@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
     const auto put = [](const std::string& text) {
         std::fwrite(text.data(), 1, text.size(), stdout);
     };
-    const Result<> read = ReadJournal(options.path, options.query, [&](const Row& row) {
+    const vp::Result<> read = ReadJournal(options.path, options.query, [&](const Row& row) {
         switch (options.format) {
             case Format::Text:
                 put(TextLine(row));
