@@ -8,6 +8,7 @@
 #include "publish/broker_url.h"
 #include "support/broker.h"
 #include "support/live_panel.h"
+#include "support/panel_on_pty.h"
 
 using namespace vp::journal;
 
@@ -107,6 +108,27 @@ private slots:
     }
 
     // A gateway's records carry the plant's prefix, and the broker's coming and going.
+    // A command whose frame the line refused is followed by the reason, so the operator's record
+    // of it is not read as a command that went out.
+    void aRefusedFrameIsJournalled() {
+        PanelOnPty panel;
+        QTemporaryDir dir;
+        const QString path = dir.filePath("journal.sqlite");
+        vp::app::Journaling journaling(*panel.app, {.path = path});
+        journaling.Start();
+        QVERIFY(panel.Open());
+        panel.pty.Close();
+        panel.form->commands().Command_Click(121);
+        journaling.End();
+
+        QStringList links;
+        QVERIFY(
+            ReadJournal(path, {.fromMs = {}, .toMs = {}, .kinds = {Kind::Link}, .grep = {}},
+                        [&](const Row& row) { links << QString::fromStdString(row.entry.text); })
+                .ok());
+        QVERIFY2(links.contains("Port 3: Error writing comm device"), qPrintable(links.join('\n')));
+    }
+
     void aGatewayJournalsTheBroker() {
         Broker broker;
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
