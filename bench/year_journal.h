@@ -13,7 +13,8 @@
 inline bool WriteYearOfJournal(const QString& path, std::int64_t startMs) {
     using namespace vp::journal;
     JournalFile file;
-    if (file.Open(path, JournalFile::Mode::Write) || file.BeginRun({"bench", "0", "b", 1}, 0))
+    if (!file.Open(path, JournalFile::Mode::Write).ok() ||
+        !file.BeginRun({"bench", "0", "b", 1}, 0).ok())
         return false;
     std::vector<Entry> day;
     for (int d = 0; d < 365; ++d) {
@@ -53,7 +54,7 @@ inline bool WriteYearOfJournal(const QString& path, std::int64_t startMs) {
         }
         std::stable_sort(day.begin(), day.end(),
                          [](const Entry& a, const Entry& b) { return a.timeMs < b.timeMs; });
-        if (file.Append(day)) return false;
+        if (!file.Append(day).ok()) return false;
     }
     return true;
 }

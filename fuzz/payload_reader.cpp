@@ -19,13 +19,12 @@ void Require(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArrayView input(data, static_cast<qsizetype>(size));
-    vp::publish::PlantSummary summary;
-    if (!vp::publish::ReadStateJson(input, summary))
-        Require(summary.quality >= vp::state::Quality::Starting &&
-                summary.quality <= vp::state::Quality::Offline);
+    if (const auto summary = vp::publish::ReadStateJson(input); summary.ok())
+        Require(summary->quality >= vp::state::Quality::Starting &&
+                summary->quality <= vp::state::Quality::Offline);
 
     PanelState a;
-    if (vp::publish::ApplyViewJson(a, input)) {
+    if (!vp::publish::ApplyViewJson(a, input).ok()) {
         Require(a.Revision() == 0);
         return 0;
     }
@@ -35,11 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (payload.size() > vp::publish::kMaxStatePayload) return 0;
 
     PanelState b;
-    Require(!vp::publish::ApplyViewJson(b, payload));
+    Require(vp::publish::ApplyViewJson(b, payload).ok());
     Require(vp::publish::Compact(vp::publish::ViewObject(b)) == payload);
     // A payload carries every list, so the second view has them all written: the same payload
     // again must not move it.
     const auto revision = b.Revision();
-    Require(!vp::publish::ApplyViewJson(b, payload) && b.Revision() == revision);
+    Require(vp::publish::ApplyViewJson(b, payload).ok() && b.Revision() == revision);
     return 0;
 }

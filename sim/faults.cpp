@@ -7,11 +7,6 @@ namespace vp::sim {
 
 namespace {
 
-bool Fail(QString* error, const QString& text) {
-    if (error) *error = text;
-    return false;
-}
-
 std::optional<int> IntIn(QStringView value, int low, int high) {
     bool ok = false;
     const int number = value.toInt(&ok);
@@ -21,7 +16,7 @@ std::optional<int> IntIn(QStringView value, int low, int high) {
 
 }  // namespace
 
-bool Faults::Inject(QStringView request, double now, QString* error) {
+Result<> Faults::Inject(QStringView request, double now) {
     request = request.trimmed();
     const qsizetype eq = request.indexOf(u'=');
     const QStringView name = eq < 0 ? request : request.first(eq).trimmed();
@@ -33,25 +28,23 @@ bool Faults::Inject(QStringView request, double now, QString* error) {
     };
     const auto bad_value = [&](const char* what) {
         return Fail(
-            error,
             QStringLiteral("fault \"%1\" needs %2").arg(name.toString(), QLatin1String(what)));
     };
     const auto no_value = [&]() {
-        return !has_value ||
-               Fail(error, QStringLiteral("fault \"%1\" takes no value").arg(name.toString()));
+        return Fail(QStringLiteral("fault \"%1\" takes no value").arg(name.toString()));
     };
 
     if (name == u"bad-checksum") {
-        if (!no_value()) return false;
+        if (has_value) return no_value();
         next_.bad_checksum = true;
     } else if (name == u"noise") {
-        if (!no_value()) return false;
+        if (has_value) return no_value();
         next_.noise = true;
     } else if (name == u"split") {
-        if (!no_value()) return false;
+        if (has_value) return no_value();
         next_.split = true;
     } else if (name == u"clear") {
-        if (!no_value()) return false;
+        if (has_value) return no_value();
         next_ = {};
         silent_until_ = 0;
         push_rate_ = 0;
@@ -83,9 +76,9 @@ bool Faults::Inject(QStringView request, double now, QString* error) {
         }
         silent_until_ = now + seconds;
     } else {
-        return Fail(error, QStringLiteral("unknown fault \"%1\"").arg(request.toString()));
+        return Fail(QStringLiteral("unknown fault \"%1\"").arg(request.toString()));
     }
-    return true;
+    return {};
 }
 
 NextReplyFaults Faults::TakeNext() {

@@ -4,6 +4,8 @@
 #include <QStringView>
 #include <optional>
 
+#include "base/result.h"
+
 namespace vp::sim {
 
 // The faults the simulated controller can be asked for by name, one request at a time
@@ -47,7 +49,7 @@ struct NextReplyFaults {
 class Faults {
 public:
     // `now` is the controller's clock in seconds; it only matters for silence.
-    bool Inject(QStringView request, double now, QString* error = nullptr);
+    Result<> Inject(QStringView request, double now);
     bool Silent(double now) const { return now < silent_until_; }
     int PushRate() const { return push_rate_; }
     const NextReplyFaults& Pending() const { return next_; }

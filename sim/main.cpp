@@ -57,11 +57,10 @@ void ReadFaultsFrom(int fd, vp::sim::SimulatedController& sim, QCoreApplication&
             const QString request = QString::fromLocal8Bit(pending->left(nl)).trimmed();
             pending->remove(0, nl + 1);
             if (request.isEmpty()) continue;
-            QString error;
-            if (sim.InjectFault(request, &error)) {
+            if (const vp::Result<> injected = sim.InjectFault(request); injected.ok()) {
                 std::fprintf(stderr, "fault %s armed\n", qPrintable(request));
             } else {
-                std::fprintf(stderr, "%s\n", qPrintable(error));
+                std::fprintf(stderr, "%s\n", qPrintable(injected.error()));
             }
         }
         if (pending->size() > 4096) pending->clear();
@@ -126,29 +125,31 @@ int main(int argc, char* argv[]) {
     }
 
     vp::sim::SimulatedController sim;
-    QString error;
     if (parser.isSet(replay_option)) {
         QStringList warnings;
-        auto messages = vp::sim::LoadReplay(parser.value(replay_option), &error, &warnings,
+        auto messages = vp::sim::LoadReplay(parser.value(replay_option), &warnings,
                                             parser.isSet(strict_option));
         for (const QString& warning : warnings)
             std::fprintf(stderr, "%s: %s\n", vp::kSimProgram, qPrintable(warning));
-        if (!messages) return fail(error);
+        if (!messages.ok()) return fail(messages.error());
         const int shortened = sim.Replay(std::move(*messages), parser.isSet(fast_option));
         if (shortened > 0 && !parser.isSet(fast_option))
             std::fprintf(
                 stderr, "%s: %d pause(s) in the record cut to %lld s\n", vp::kSimProgram, shortened,
                 static_cast<long long>(vp::sim::SimulatedController::kMaxReplayGapMs / 1000));
     }
-    if (!sim.Start(&error)) {
-        std::fprintf(stderr, "%s: %s\n", vp::kSimProgram, qPrintable(error));
+    if (const vp::Result<> started = sim.Start(); !started.ok()) {
+        std::fprintf(stderr, "%s: %s\n", vp::kSimProgram, qPrintable(started.error()));
         return 1;
     }
     for (const QString& request : parser.values(fault_option)) {
-        if (!sim.InjectFault(request, &error)) return fail(error);
+        if (const vp::Result<> injected = sim.InjectFault(request); !injected.ok())
+            return fail(injected.error());
     }
-    if (parser.isSet(link_option) && !sim.MakeLink(parser.value(link_option), &error))
-        return fail(error);
+    if (parser.isSet(link_option)) {
+        if (const vp::Result<> linked = sim.MakeLink(parser.value(link_option)); !linked.ok())
+            return fail(linked.error());
+    }
     if (!QuitOnSignals(app)) {
         std::fprintf(stderr, "%s: cannot watch for signals\n", vp::kSimProgram);
         return 1;

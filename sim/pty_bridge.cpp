@@ -22,11 +22,6 @@ QString ErrnoText(const char* what) {
                                         QString::fromLocal8Bit(std::strerror(errno)));
 }
 
-bool Fail(QString* error, const QString& text) {
-    if (error) *error = text;
-    return false;
-}
-
 }  // namespace
 
 PtyBridge::PtyBridge(QObject* parent) : QObject(parent) {
@@ -45,22 +40,22 @@ PtyBridge::~PtyBridge() {
     Close();
 }
 
-bool PtyBridge::Open(QString* error) {
-    if (IsOpen()) return true;
+Result<> PtyBridge::Open() {
+    if (IsOpen()) return {};
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0) return Fail(error, ErrnoText("posix_openpt"));
+    if (master < 0) return Fail(ErrnoText("posix_openpt"));
     char name[128] = {};
     if (::grantpt(master) != 0 || ::unlockpt(master) != 0 ||
         ::ptsname_r(master, name, sizeof name) != 0) {
         const QString text = ErrnoText("preparing the pseudo-terminal");
         ::close(master);
-        return Fail(error, text);
+        return Fail(text);
     }
     const int slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (slave < 0) {
         const QString text = ErrnoText("opening the pseudo-terminal's device");
         ::close(master);
-        return Fail(error, text);
+        return Fail(text);
     }
     termios tio{};
     if (::tcgetattr(slave, &tio) == 0) {
@@ -81,7 +76,7 @@ bool PtyBridge::Open(QString* error) {
     write_notifier_ = new QSocketNotifier(master_, QSocketNotifier::Write, this);
     write_notifier_->setEnabled(false);
     connect(write_notifier_, &QSocketNotifier::activated, this, &PtyBridge::Flush);
-    return true;
+    return {};
 }
 
 void PtyBridge::Close() {

@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <deque>
 
+#include "base/result.h"
+
 class QSocketNotifier;
 
 namespace vp::sim {
@@ -21,7 +23,7 @@ public:
     explicit PtyBridge(QObject* parent = nullptr);
     ~PtyBridge() override;
 
-    bool Open(QString* error = nullptr);
+    Result<> Open();
     // Closes both sides: the device vanishes and the panel's port sees a hang-up.
     void Close();
     bool IsOpen() const { return master_ >= 0; }

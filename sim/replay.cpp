@@ -11,28 +11,24 @@ namespace {
 // A long damaged capture must not bury the terminal.
 constexpr int kMaxWarnings = 20;
 
-// Why `line` is not a traffic record line; the message when it is an RX line, else nothing.
-std::optional<QString> ReadLine(const QByteArray& line, std::optional<ReplayMessage>* message) {
+// The message of an RX line, nothing for a TX line; a refusal says why it is no traffic record
+// line.
+Result<std::optional<ReplayMessage>> ReadLine(const QByteArray& line) {
     const QList<QByteArray> fields = line.split('\t');
     bool ok = false;
     const qint64 ms = fields.value(0).toLongLong(&ok);
     if (!ok || fields.size() < 3 || (fields[1] != "TX" && fields[1] != "RX"))
-        return QStringLiteral("is not a traffic record line");
-    if (fields[1] != "RX") return std::nullopt;
+        return Fail(QStringLiteral("is not a traffic record line"));
+    if (fields[1] != "RX") return std::optional<ReplayMessage>();
     const auto bytes = record::TrafficRecorder::Unescape(fields[2].toStdString());
-    if (!bytes) return QStringLiteral("has a broken escape");
-    *message = ReplayMessage{ms, QByteArray::fromStdString(*bytes)};
-    return std::nullopt;
+    if (!bytes) return Fail(QStringLiteral("has a broken escape"));
+    return std::optional(ReplayMessage{ms, QByteArray::fromStdString(*bytes)});
 }
 
 }  // namespace
 
-std::optional<QList<ReplayMessage>> LoadReplay(const QString& path, QString* error,
-                                               QStringList* warnings, bool strict) {
-    const auto fail = [&](const QString& why) -> std::optional<QList<ReplayMessage>> {
-        if (error) *error = path + ": " + why;
-        return std::nullopt;
-    };
+Result<QList<ReplayMessage>> LoadReplay(const QString& path, QStringList* warnings, bool strict) {
+    const auto fail = [&](const QString& why) { return Fail(path + ": " + why); };
     QStringList said;
     int unsaid = 0;
     const auto warn = [&](const QString& what) {
@@ -59,13 +55,13 @@ std::optional<QList<ReplayMessage>> LoadReplay(const QString& path, QString* err
             ++comments;
             continue;
         }
-        std::optional<ReplayMessage> message;
-        if (const auto why = ReadLine(line, &message)) {
-            const QString text = QStringLiteral("line %1 %2").arg(lineNumber).arg(*why);
+        const Result<std::optional<ReplayMessage>> message = ReadLine(line);
+        if (!message.ok()) {
+            const QString text = QStringLiteral("line %1 %2").arg(lineNumber).arg(message.error());
             if (strict) return fail(text);
             warn(text + QStringLiteral(", left out"));
-        } else if (message) {
-            messages.append(*message);
+        } else if (*message) {
+            messages.append(**message);
         } else {
             ++sent;
         }

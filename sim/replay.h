@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "base/result.h"
+
 namespace vp::sim {
 
 // One controller message of a traffic record, as the panel cut it from the line (no CR).
@@ -19,8 +21,7 @@ struct ReplayMessage {
 // by a crash or a full disk and is left out with a warning. Any other malformed line is left out
 // with a warning naming it, or, when `strict`, fails the whole load. A record without a single
 // controller message fails too: there would be nothing to answer the panel with.
-std::optional<QList<ReplayMessage>> LoadReplay(const QString& path, QString* error = nullptr,
-                                               QStringList* warnings = nullptr,
-                                               bool strict = false);
+Result<QList<ReplayMessage>> LoadReplay(const QString& path, QStringList* warnings = nullptr,
+                                        bool strict = false);
 
 }  // namespace vp::sim

@@ -32,25 +32,27 @@ QString ErrnoText() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-// Why the simulator must not put its link at `path`; nothing when the path is free or holds a
-// link to a pseudo-terminal. A slip such as --link plant.rec must not cost the recording.
-std::optional<QString> LinkRefusal(const QByteArray& path) {
+// Whether the simulator may put its link at `path`: the path is free or holds a link to a
+// pseudo-terminal. A slip such as --link plant.rec must not cost the recording.
+Result<> LinkAllowed(const QByteArray& path) {
     struct stat st {};
-    if (::lstat(path.constData(), &st) != 0)
-        return errno == ENOENT ? std::nullopt : std::optional<QString>(ErrnoText());
+    if (::lstat(path.constData(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        return Fail(ErrnoText());
+    }
     if (S_ISLNK(st.st_mode)) {
         char target[4096];
         const ssize_t n = ::readlink(path.constData(), target, sizeof target - 1);
         const QByteArray to(target, n > 0 ? n : 0);
-        if (to.startsWith("/dev/pts/")) return std::nullopt;
-        return QStringLiteral("it is a symbolic link to %1, not to a pseudo-terminal")
-            .arg(QFile::decodeName(to));
+        if (to.startsWith("/dev/pts/")) return {};
+        return Fail(QStringLiteral("it is a symbolic link to %1, not to a pseudo-terminal")
+                        .arg(QFile::decodeName(to)));
     }
     const char* what = S_ISDIR(st.st_mode)    ? "a folder"
                        : S_ISREG(st.st_mode)  ? "a file"
                        : S_ISFIFO(st.st_mode) ? "a FIFO"
                                               : "a device or socket";
-    return QStringLiteral("%1 is there").arg(QLatin1String(what));
+    return Fail(QStringLiteral("%1 is there").arg(QLatin1String(what)));
 }
 
 bool IsStatusReport(const QByteArray& body) {
@@ -74,20 +76,22 @@ SimulatedController::~SimulatedController() {
     Stop();
 }
 
-bool SimulatedController::Start(QString* error) {
-    if (bridge_->IsOpen()) return true;
-    if (!bridge_->Open(error)) return false;
+Result<> SimulatedController::Start() {
+    if (bridge_->IsOpen()) return {};
+    if (Result<> opened = bridge_->Open(); !opened.ok()) return opened;
     if (!clock_.isValid()) {
         clock_.start();
         synced_ms_ = 0;
     }
     SyncClock();
     rx_.clear();
-    if (!link_path_.isEmpty() && !MakeLink(link_path_, error)) {
-        bridge_->Close();  // half started is not started
-        return false;
+    if (!link_path_.isEmpty()) {
+        if (Result<> linked = MakeLink(link_path_); !linked.ok()) {
+            bridge_->Close();  // half started is not started
+            return linked;
+        }
     }
-    return true;
+    return {};
 }
 
 void SimulatedController::Stop() {
@@ -100,32 +104,25 @@ QString SimulatedController::DevicePath() const {
     return bridge_->SlavePath();
 }
 
-bool SimulatedController::MakeLink(const QString& linkPath, QString* error) {
-    if (!bridge_->IsOpen()) {
-        if (error) *error = QStringLiteral("the simulator is not running");
-        return false;
-    }
+Result<> SimulatedController::MakeLink(const QString& linkPath) {
+    if (!bridge_->IsOpen()) return Fail(QStringLiteral("the simulator is not running"));
     // Build the new link beside the old one and rename it over: the path never goes missing.
     const QByteArray target = QFile::encodeName(DevicePath());
     const QByteArray path = QFile::encodeName(linkPath);
     const QByteArray temp = path + ".new-" + QByteArray::number(::getpid());
-    if (const auto refusal = LinkRefusal(path)) {
-        if (error)
-            *error = QStringLiteral(
-                         "will not link %1: %2; only a link to a pseudo-terminal is "
-                         "replaced, so nothing was changed")
-                         .arg(linkPath, *refusal);
-        return false;
-    }
+    if (const Result<> allowed = LinkAllowed(path); !allowed.ok())
+        return Fail(QStringLiteral("will not link %1: %2; only a link to a pseudo-terminal is "
+                                   "replaced, so nothing was changed")
+                        .arg(linkPath, allowed.error()));
     ::unlink(temp.constData());
     if (::symlink(target.constData(), temp.constData()) != 0 ||
         ::rename(temp.constData(), path.constData()) != 0) {
-        if (error) *error = QStringLiteral("cannot link %1: %2").arg(linkPath, ErrnoText());
+        const QString why = ErrnoText();
         ::unlink(temp.constData());
-        return false;
+        return Fail(QStringLiteral("cannot link %1: %2").arg(linkPath, why));
     }
     link_path_ = linkPath;
-    return true;
+    return {};
 }
 
 void SimulatedController::RemoveLink() {
@@ -135,11 +132,11 @@ void SimulatedController::RemoveLink() {
     if (info.isSymLink() && info.symLinkTarget() == DevicePath()) QFile::remove(link_path_);
 }
 
-bool SimulatedController::InjectFault(const QString& request, QString* error) {
+Result<> SimulatedController::InjectFault(const QString& request) {
     SyncClock();
-    if (!faults_.Inject(request, plant_.Time(), error)) return false;
+    if (Result<> injected = faults_.Inject(request, plant_.Time()); !injected.ok()) return injected;
     UpdatePush();
-    return true;
+    return {};
 }
 
 void SimulatedController::UpdatePush() {

@@ -28,7 +28,7 @@ public:
 
     // Opens the pty and starts the plant clock; after Stop() it opens a new pty and re-points
     // the link made before.
-    bool Start(QString* error = nullptr);
+    Result<> Start();
     // Closes master and slave and removes our link: the device vanishes for the panel.
     void Stop();
     // The slave path, e.g. /dev/pts/5; empty while stopped.
@@ -36,9 +36,9 @@ public:
     // A symlink to the device at linkPath. Only a symbolic link to a pseudo-terminal is replaced
     // (ours from before, or one a stopped run left behind); anything else there is refused and
     // left as it is.
-    bool MakeLink(const QString& linkPath, QString* error = nullptr);
+    Result<> MakeLink(const QString& linkPath);
     // Faults by name; faults.h lists them.
-    bool InjectFault(const QString& request, QString* error = nullptr);
+    Result<> InjectFault(const QString& request);
     // Plays a recorded session instead of the plant: from the first frame the panel sends, the
     // recorded controller messages go out at their recorded pace (or all at once when fast);
     // the panel's frames are still read and counted, but the plant no longer answers them.

@@ -162,8 +162,8 @@ constexpr int kPanelReopened = At(12, 58);
 constexpr int kPanelEnds = At(18, 5);
 
 // Takes the pressure texts from a status report the way the panel does and logs them.
-bool Record(const Plant& plant, bool connected, const QDateTime& now, DemoClock& clock,
-            vp::logging::PressureLog& log, std::array<QByteArray, 4>& last) {
+vp::Result<> Record(const Plant& plant, bool connected, const QDateTime& now, DemoClock& clock,
+                    vp::logging::PressureLog& log, std::array<QByteArray, 4>& last) {
     if (connected) {
         QByteArray frame = vp::sim::Frame(vp::sim::StatusReportBody(plant));
         frame.chop(1);  // the CR ends the line, it is not part of the message
@@ -174,11 +174,7 @@ bool Record(const Plant& plant, bool connected, const QDateTime& now, DemoClock&
         }
     }
     clock.now = now;
-    if (const auto notice = log.Tick(last)) {
-        std::fprintf(stderr, "%s: %s\n", vp::kTrendDemoProgram, qPrintable(*notice));
-        return false;
-    }
-    return true;
+    return log.Tick(last);
 }
 
 }  // namespace
@@ -229,9 +225,13 @@ int main(int argc, char* argv[]) {
         const bool logging = minute >= kPanelStarts && minute < kPanelEnds &&
                              (minute < kPanelClosedFrom || minute >= kPanelReopened);
         if (logging) {
-            if (!Record(plant, minute >= kLinkConnected,
-                        QDateTime(date, QTime(0, 0).addSecs(minute * 60)), clock, log, last))
+            const vp::Result<> recorded =
+                Record(plant, minute >= kLinkConnected,
+                       QDateTime(date, QTime(0, 0).addSecs(minute * 60)), clock, log, last);
+            if (!recorded.ok()) {
+                std::fprintf(stderr, "%s: %s\n", vp::kTrendDemoProgram, qPrintable(recorded.error()));
                 return 1;
+            }
         }
         const auto [first, end] = day.equal_range(minute);
         for (auto it = first; it != end; ++it) it->second(plant);

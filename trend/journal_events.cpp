@@ -172,41 +172,40 @@ EventMarks LoadEvents(const QStringList& inputs, qint64 fromMs, qint64 toMs) {
         if (lostSince) events.bands.push_back({*lostSince, ms, "link " + lostWhy});
         lostSince.reset();
     };
-    const journal::Outcome failure =
-        journal::ReadJournal(path, query, [&](const journal::Row& row) {
-            const journal::Entry& e = row.entry;
-            switch (e.kind) {
-                case Kind::Error:
-                    events.marks.push_back({e.timeMs, EventMarks::kError});
-                    break;
-                case Kind::Warning:
-                    events.marks.push_back({e.timeMs, EventMarks::kWarning});
-                    break;
-                case Kind::Operator:
-                    events.marks.push_back({e.timeMs, EventMarks::kOperator});
-                    break;
-                case Kind::Quality: {
-                    const QString text = QString::fromStdString(e.text);
-                    if (text == QLatin1String("good")) {
-                        endLoss(e.timeMs);
-                    } else if (text != QLatin1String("starting") && !lostSince) {
-                        lostSince = e.timeMs;
-                        lostWhy = text;
-                    }
-                    break;
-                }
-                default:  // a program's start or end closes what it left open
+    const Result<> read = journal::ReadJournal(path, query, [&](const journal::Row& row) {
+        const journal::Entry& e = row.entry;
+        switch (e.kind) {
+            case Kind::Error:
+                events.marks.push_back({e.timeMs, EventMarks::kError});
+                break;
+            case Kind::Warning:
+                events.marks.push_back({e.timeMs, EventMarks::kWarning});
+                break;
+            case Kind::Operator:
+                events.marks.push_back({e.timeMs, EventMarks::kOperator});
+                break;
+            case Kind::Quality: {
+                const QString text = QString::fromStdString(e.text);
+                if (text == QLatin1String("good")) {
                     endLoss(e.timeMs);
+                } else if (text != QLatin1String("starting") && !lostSince) {
+                    lostSince = e.timeMs;
+                    lostWhy = text;
+                }
+                break;
             }
-        });
+            default:  // a program's start or end closes what it left open
+                endLoss(e.timeMs);
+        }
+    });
     if (lostSince) endLoss(toMs);
     // By time, for the hover's search: a clock set back writes out of order.
     std::stable_sort(
         events.marks.begin(), events.marks.end(),
         [](const EventMarks::Mark& a, const EventMarks::Mark& b) { return a.ms < b.ms; });
     events.path = path;
-    if (failure)
-        events.problems << vp::ProgramSays(vp::kTrendProgram, "journal " + failure->reason);
+    if (!read.ok())
+        events.problems << vp::ProgramSays(vp::kTrendProgram, "journal " + read.error());
     return events;
 }
 

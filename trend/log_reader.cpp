@@ -208,42 +208,37 @@ QString ErrnoText() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
-QByteArray ReadHead(const QString& path, qint64 bytes, QString* error) {
-    if (const auto why = UnreadableBecause(path)) {
-        *error = *why;
-        return {};
-    }
+Result<QByteArray> ReadHead(const QString& path, qint64 bytes) {
+    if (Result<> readable = CheckReadable(path); !readable.ok()) return Fail(readable.error());
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read: ") + file.errorString();
-        return {};
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return Fail(QStringLiteral("cannot read: ") + file.errorString());
     QByteArray head = file.read(bytes);
     if (file.error() != QFileDevice::NoError)
-        *error = QStringLiteral("cannot read: ") + file.errorString();
+        return Fail(QStringLiteral("cannot read: ") + file.errorString());
     return head;
 }
 
 }  // namespace
 
-std::optional<QString> UnreadableBecause(const QString& path) {
+Result<> CheckReadable(const QString& path) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return errno == ENOENT ? QStringLiteral("no such file or folder")
-                               : QStringLiteral("cannot read: ") + ErrnoText();
-    if (S_ISDIR(st.st_mode)) return QStringLiteral("a folder, not a log file");
+        return Fail(errno == ENOENT ? QStringLiteral("no such file or folder")
+                                    : QStringLiteral("cannot read: ") + ErrnoText());
+    if (S_ISDIR(st.st_mode)) return Fail(QStringLiteral("a folder, not a log file"));
     if (S_ISFIFO(st.st_mode))
-        return QStringLiteral(
-            "a FIFO (named pipe), not a log file; not read, as that would wait "
-            "for a writer");
+        return Fail(
+            QStringLiteral("a FIFO (named pipe), not a log file; not read, as that would wait "
+                           "for a writer"));
     if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-        return QStringLiteral("a device, not a log file");
-    if (!S_ISREG(st.st_mode)) return QStringLiteral("a socket, not a log file");
+        return Fail(QStringLiteral("a device, not a log file"));
+    if (!S_ISREG(st.st_mode)) return Fail(QStringLiteral("a socket, not a log file"));
     if (st.st_size > kMaxLogBytes)
-        return QStringLiteral("%1 bytes, too large for a daily pressure log (at most %2)")
-            .arg(st.st_size)
-            .arg(kMaxLogBytes);
-    return std::nullopt;
+        return Fail(QStringLiteral("%1 bytes, too large for a daily pressure log (at most %2)")
+                        .arg(st.st_size)
+                        .arg(kMaxLogBytes));
+    return {};
 }
 
 LogFile ReadLog(const QByteArray& content, const QString& path, const ReadOptions& options) {
@@ -277,22 +272,21 @@ LogFile ReadLog(const QByteArray& content, const QString& path, const ReadOption
 }
 
 LogFile ReadLogFile(const QString& path, const ReadOptions& options) {
-    QString error;
-    const QByteArray content = ReadHead(path, kMaxLogBytes, &error);
-    if (!error.isEmpty()) {
+    const Result<QByteArray> content = ReadHead(path, kMaxLogBytes);
+    if (!content.ok()) {
         LogFile log;
         log.path = path;
-        log.problems << QStringLiteral("%1: %2").arg(path, error);
+        log.problems << QStringLiteral("%1: %2").arg(path, content.error());
         return log;
     }
-    return ReadLog(content, path, options);
+    return ReadLog(*content, path, options);
 }
 
 LogHeader ReadLogHeader(const QString& path, const ReadOptions& options) {
-    QString error;
     // The title, the date line and a little more: enough for the header.
-    QByteArray head = ReadHead(path, 512, &error);
-    if (!error.isEmpty()) return {std::nullopt, false, QStringLiteral("%1: %2").arg(path, error)};
+    Result<QByteArray> read = ReadHead(path, 512);
+    if (!read.ok()) return {std::nullopt, false, QStringLiteral("%1: %2").arg(path, read.error())};
+    QByteArray head = std::move(read).value();
     head.truncate(head.lastIndexOf('\n') + 1);
     ReadOptions headOnly = options;
     headOnly.following = false;

@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+#include "base/result.h"
+
 namespace vp::trend {
 
 inline constexpr int kGaugeCount = 4;
@@ -67,7 +69,8 @@ struct LogHeader {
 };
 LogHeader ReadLogHeader(const QString& path, const ReadOptions& options = {});
 
-// Why `path` cannot be read as a log at all (a device, a FIFO, too large...), before it is opened.
-std::optional<QString> UnreadableBecause(const QString& path);
+// Whether `path` can be read as a log at all, and why not (a device, a FIFO, too large...), before
+// it is opened.
+Result<> CheckReadable(const QString& path);
 
 }  // namespace vp::trend

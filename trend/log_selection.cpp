@@ -65,8 +65,8 @@ void SelectFile(const QString& input, const DateRange& range, const ReadOptions&
                 Selection& selection) {
     // Followed, a file that is gone for now is looked for again at every poll.
     if (options.following) selection.watch << input;
-    if (const auto why = UnreadableBecause(input)) {
-        selection.problems << QStringLiteral("%1: %2").arg(input, *why);
+    if (const Result<> readable = CheckReadable(input); !readable.ok()) {
+        selection.problems << QStringLiteral("%1: %2").arg(input, readable.error());
         return;
     }
     const LogHeader header = ReadLogHeader(input, options);

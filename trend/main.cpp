@@ -42,21 +42,21 @@ private:
     QSet<QString> printed_;
 };
 
-// Why the window cannot open here, checked before Qt would abort on it; nothing when it can.
-std::optional<QString> NoDisplay() {
+// Whether the window can open here, checked before Qt would abort on it, and why not.
+vp::Result<> DisplayFound() {
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM").section(u':', 0, 0);
     const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
     const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if ((platform.isEmpty() && !x11 && !wayland) || (platform == QStringLiteral("xcb") && !x11) ||
         (platform.startsWith(QStringLiteral("wayland")) && !wayland))
-        return vp::ProgramSays(
+        return vp::Fail(vp::ProgramSays(
             vp::kTrendProgram,
             QStringLiteral("the window needs a display, and none is set "
                            "(DISPLAY%1); --png FILE draws the plot without one\n")
                 .arg(platform.startsWith(QStringLiteral("wayland"))
                          ? QStringLiteral(" or WAYLAND_DISPLAY")
-                         : QString()));
-    return std::nullopt;
+                         : QString())));
+    return {};
 }
 
 // One line on standard error for a long reading, brought up to date in place on a terminal.
@@ -142,8 +142,8 @@ int main(int argc, char* argv[]) {
         QApplication app(argc, argv);
         return WritePng(options);
     }
-    if (const auto why = NoDisplay()) {
-        Print(stderr, *why);
+    if (const vp::Result<> display = DisplayFound(); !display.ok()) {
+        Print(stderr, display.error());
         return 2;
     }
     QApplication app(argc, argv);

@@ -61,9 +61,9 @@ Options ParseCommandLine(const QStringList& given) {
     // A plant's file first, the command line's own options over it.
     std::optional<ConfigFile> config;
     if (const auto path = ConfigFileArgument(commandLine)) {
-        QString why;
-        config = ReadConfigFile(*path, &why);
-        if (!config) return Fail(why);
+        Result<ConfigFile> read = ReadConfigFile(*path);
+        if (!read.ok()) return Fail(read.error());
+        config = std::move(read).value();
     }
     const QStringList arguments = config ? WithConfigFile(commandLine, *config) : commandLine;
 
@@ -198,9 +198,9 @@ Options ParseCommandLine(const QStringList& given) {
     for (const auto& [option, url] :
          {std::pair{&publish, &options.publish}, {&view, &options.view}}) {
         if (!parser.isSet(*option)) continue;
-        QString why;
-        *url = publish::ParseBrokerUrl(parser.value(*option), &why);
-        if (!*url) return Fail("--" + option->names().first() + ": " + why);
+        Result<publish::BrokerUrl> parsed = publish::ParseBrokerUrl(parser.value(*option));
+        if (!parsed.ok()) return Fail("--" + option->names().first() + ": " + parsed.error());
+        *url = std::move(parsed).value();
     }
     if (options.view) {
         // A view has no serial line: nothing of the line's may go with it.
@@ -230,17 +230,15 @@ Options ParseCommandLine(const QStringList& given) {
                         options.discovery + "\"");
     }
     if (parser.isSet(credentials)) {
-        QString why;
-        options.credentials = publish::ReadCredentials(parser.value(credentials), &why);
-        if (!options.credentials) return Fail(why);
+        Result<publish::Credentials> read = publish::ReadCredentials(parser.value(credentials));
+        if (!read.ok()) return Fail(read.error());
+        options.credentials = std::move(read).value();
     }
     options.tls = {parser.value(ca), parser.value(cert), parser.value(key)};
-    if (options.tls.cert.isEmpty() != options.tls.key.isEmpty())
-        return Fail("--mqtt-cert and --mqtt-key go together");
-    const bool tlsFiles = !options.tls.ca.isEmpty() || !options.tls.cert.isEmpty();
-    if (tlsFiles && !(options.publish ? options.publish : options.view)->tls)
-        return Fail("--mqtt-ca, --mqtt-cert and --mqtt-key want an mqtts:// URL");
-    if (const auto fault = publish::CheckTlsFiles(options.tls)) return Fail(*fault);
+    const bool tlsBroker =
+        options.publish ? options.publish->tls : options.view && options.view->tls;
+    if (const Result<> tls = publish::CheckTlsOptions(options.tls, tlsBroker); !tls.ok())
+        return Fail(tls.error());
     if (config) options.logFolder = config->logFolder;
     return options;
 }

@@ -10,6 +10,7 @@
 #include "link/port_defaults.h"
 #include "publish/broker_url.h"
 #include "publish/credentials.h"
+#include "publish/tls_files.h"
 
 namespace vp::app {
 
@@ -18,7 +19,7 @@ namespace {
 // A plant's few lines; anything much bigger was not meant as one.
 constexpr qint64 kMaxFileSize = 64 * 1024;
 
-enum class Check { Text, Url, Credentials, Readable };
+enum class Check { Text, Url, Credentials, Ca, Certificate, Key };
 
 struct Key {
     const char* name;
@@ -30,9 +31,9 @@ constexpr std::array kKeys{
     Key{"device", "port", Check::Text},
     Key{"publish", "publish", Check::Url},
     Key{"mqtt-credentials", "mqtt-credentials", Check::Credentials},
-    Key{"mqtt-ca", "mqtt-ca", Check::Readable},
-    Key{"mqtt-cert", "mqtt-cert", Check::Readable},
-    Key{"mqtt-key", "mqtt-key", Check::Readable},
+    Key{"mqtt-ca", "mqtt-ca", Check::Ca},
+    Key{"mqtt-cert", "mqtt-cert", Check::Certificate},
+    Key{"mqtt-key", "mqtt-key", Check::Key},
     Key{"log-folder", nullptr, Check::Text},
     Key{"record", "record", Check::Text},
 };
@@ -43,30 +44,27 @@ const Key* Known(const QString& name) {
     return nullptr;
 }
 
-std::optional<QString> Problem(const QString& value, Check check) {
-    if (value.isEmpty()) return QStringLiteral("empty value");
-    QString why;
+Result<> Usable(const QString& value, Check check) {
+    if (value.isEmpty()) return vp::Fail(QStringLiteral("empty value"));
     switch (check) {
         case Check::Text:
-            return std::nullopt;
+            return {};
         case Check::Url:
-            if (publish::ParseBrokerUrl(value, &why)) return std::nullopt;
-            return why;
+            if (const auto url = publish::ParseBrokerUrl(value); !url.ok())
+                return vp::Fail(url.error());
+            return {};
         case Check::Credentials:
-            if (publish::ReadCredentials(value, &why)) return std::nullopt;
-            return why;
-        case Check::Readable: {
-            QFile file(value);
-            if (file.open(QIODevice::ReadOnly)) return std::nullopt;
-            return value + ": " + file.errorString();
-        }
+            if (const auto credentials = publish::ReadCredentials(value); !credentials.ok())
+                return vp::Fail(credentials.error());
+            return {};
+        case Check::Ca:
+            return publish::CheckTlsFile(publish::TlsFile::Ca, value);
+        case Check::Certificate:
+            return publish::CheckTlsFile(publish::TlsFile::Certificate, value);
+        case Check::Key:
+            return publish::CheckTlsFile(publish::TlsFile::Key, value);
     }
-    return std::nullopt;
-}
-
-std::nullopt_t Fail(QString* error, const QString& text) {
-    if (error) *error = text;
-    return std::nullopt;
+    return {};
 }
 
 bool IsComment(const QString& line) {
@@ -75,15 +73,15 @@ bool IsComment(const QString& line) {
 
 }  // namespace
 
-std::optional<ConfigFile> ReadConfigFile(const QString& path, QString* error) {
+Result<ConfigFile> ReadConfigFile(const QString& path) {
     // A FIFO or a device would hold the start up; only a plain file is a configuration.
     struct stat info {};
     if (::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
-        return Fail(error, path + ": not a regular file");
+        return vp::Fail(path + ": not a regular file");
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return Fail(error, path + ": " + file.errorString());
+    if (!file.open(QIODevice::ReadOnly)) return vp::Fail(path + ": " + file.errorString());
     const QByteArray content = file.read(kMaxFileSize + 1);
-    if (content.size() > kMaxFileSize) return Fail(error, path + ": too large for a configuration");
+    if (content.size() > kMaxFileSize) return vp::Fail(path + ": too large for a configuration");
 
     // The lines are checked here, so that a fault names its line; QSettings reads the values.
     QHash<QString, int> lineOf;
@@ -93,7 +91,7 @@ std::optional<ConfigFile> ReadConfigFile(const QString& path, QString* error) {
         const QString line = QString::fromUtf8(raw).trimmed();
         if (line.isEmpty() || IsComment(line)) continue;
         const auto at = [&](const QString& what) {
-            return Fail(error, QStringLiteral("%1:%2: %3").arg(path).arg(number).arg(what));
+            return vp::Fail(QStringLiteral("%1:%2: %3").arg(path).arg(number).arg(what));
         };
         if (line.startsWith(QLatin1Char('[')))
             return at(line + ": no sections here, only key = value lines");
@@ -108,21 +106,22 @@ std::optional<ConfigFile> ReadConfigFile(const QString& path, QString* error) {
 
     QSettings settings(path, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError)
-        return Fail(error, path + ": cannot be read as key = value lines");
+        return vp::Fail(path + ": cannot be read as key = value lines");
     ConfigFile config{.path = path, .options = {}, .logFolder = {}};
     for (const Key& key : kKeys) {
         const QString name = QLatin1String(key.name);
         if (!lineOf.contains(name)) continue;
         const auto at = [&](const QString& what) {
-            return Fail(
-                error, QStringLiteral("%1:%2: %3: %4").arg(path).arg(lineOf[name]).arg(name, what));
+            return vp::Fail(
+                QStringLiteral("%1:%2: %3: %4").arg(path).arg(lineOf[name]).arg(name, what));
         };
         const QVariant read = settings.value(name);
         // QSettings makes a list of a value with a comma; such a value wants quotes.
         if (read.typeId() != QMetaType::QString)
             return at(QStringLiteral("put a value with a comma in double quotes"));
         const QString value = read.toString();
-        if (const auto why = Problem(value, key.check)) return at(*why);
+        if (const Result<> usable = Usable(value, key.check); !usable.ok())
+            return at(usable.error());
         if (!key.option)
             config.logFolder = value;
         else if (name == QLatin1String("device"))

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/result.h"
+
 namespace vp::app {
 
 // A plant's configuration file, /etc/vacuum-panel/<plant>.conf: INI lines "key = value", no
@@ -20,13 +22,14 @@ struct ConfigFile {
     QString logFolder;
 };
 
-// Reads and checks the file: nullopt and one line naming the file, and the line and key at fault
+// Reads and checks the file; a refusal is one line naming the file, and the line and key at fault
 // where there is one ("FILE:LINE: key: why"), when it cannot be read, a line is not "key =
 // value", a key is unknown or given twice, or a value is unusable (a bad URL, a credentials file
 // others may read, a certificate that cannot be read).
-std::optional<ConfigFile> ReadConfigFile(const QString& path, QString* error);
+Result<ConfigFile> ReadConfigFile(const QString& path);
 
-// The file named by --config FILE or --config=FILE among the arguments, if any.
+// The file named by --config FILE or --config=FILE among the arguments, if any (none given is
+// no failure).
 std::optional<QString> ConfigFileArgument(const QStringList& arguments);
 
 // The arguments with the file's options put in before the command line's own, each one left out

@@ -54,6 +54,8 @@ Journaling::Journaling(Panel& panel, Options options)
     connect(&link, &link::Link::MessagesArrived, this, &Journaling::Arrived);
     connect(&panel, &Panel::OperatorAction, this, &Journaling::Operator);
     connect(&panel, &Panel::SetPointRefused, this, &Journaling::Refused);
+    // The operator's record was written before the frame; a refused one follows it.
+    connect(&panel, &Panel::SendFailed, this, &Journaling::LinkText);
 }
 
 Journaling::~Journaling() = default;

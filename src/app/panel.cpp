@@ -34,19 +34,19 @@ Panel::Panel(Options options)
 
 Panel::~Panel() = default;
 
-std::optional<QString> Panel::Record(const QString& path) {
-    if (auto notice = recorder_.Open(path)) return notice;
+Result<> Panel::Record(const QString& path) {
+    if (Result<> opened = recorder_.Open(path); !opened.ok()) return opened;
     link_.SetRecorder(&recorder_);
-    return std::nullopt;
+    return {};
 }
 
 void Panel::tmrLogData_Timer() {
     std::array<QByteArray, 4> pressures;
     for (std::size_t i = 0; i < pressures.size(); ++i)
         pressures[i] = QByteArray::fromStdString(state_.LastPressure(i));
-    if (const auto notice = log_.Tick(pressures)) {
-        linkDisplay_.ShowStatusText(*notice);
-        emit PressureLogFailed(*notice);
+    if (const Result<> logged = log_.Tick(pressures); !logged.ok()) {
+        linkDisplay_.ShowStatusText(logged.error());
+        emit PressureLogFailed(logged.error());
     }
     emit PressuresLogged();
 }

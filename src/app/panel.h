@@ -28,8 +28,8 @@ public:
     explicit Panel(Options options);
     ~Panel() override;
 
-    // Records the line's traffic to the file; the failure's notice when it cannot be opened.
-    std::optional<QString> Record(const QString& path);
+    // Records the line's traffic to the file; fails with the notice when it cannot be opened.
+    Result<> Record(const QString& path);
 
     void tmrLogData_Timer();
 
@@ -46,9 +46,11 @@ signals:
     // The log tick could not write: the status box's notice, emitted before PressuresLogged.
     void PressureLogFailed(const QString& notice);
     // What the operator did in an attached window, passed on for the journal: a control pressed
-    // or a menu entry chosen with the body it sends, and a set-point refused.
+    // or a menu entry chosen with the body it sends, a set-point refused, and a frame the line
+    // did not take.
     void OperatorAction(const QString& control, const QByteArray& body);
     void SetPointRefused(const QString& box, const QString& typed);
+    void SendFailed(const QString& why);
 
 private:
     state::PanelState state_;

@@ -15,6 +15,7 @@ PanelWindow::PanelWindow(Panel& panel)
     connect(&link, &link::Link::MessagesArrived, &form->view(), &panel::View::LineAnswered);
     connect(form, &panel::Form1::OperatorAction, &panel, &Panel::OperatorAction);
     connect(form, &panel::Form1::SetPointRefused, &panel, &Panel::SetPointRefused);
+    connect(form, &panel::Form1::SendFailed, &panel, &Panel::SendFailed);
 
     form->Form_Load();
     // The first picture is drawn before the window shows, not a frame later.

@@ -107,10 +107,9 @@ Publishing::Publishing(Panel& panel, const publish::BrokerUrl& url, const Option
 int RemoveDiscovery(const publish::BrokerUrl& url, const Options& options) {
     publish::MqttClient client(ClientOptions(url, options, false));
     ReportBrokerState(client);
-    QString why;
-    if (!client.Start(&why)) {
+    if (const Result<> started = client.Start(); !started.ok()) {
         std::fprintf(stderr, "%s: cannot remove the discovery configs: %s\n", kPanelProgram,
-                     qPrintable(why));
+                     qPrintable(started.error()));
         return 1;
     }
     QEventLoop loop;
@@ -128,11 +127,10 @@ int RemoveDiscovery(const publish::BrokerUrl& url, const Options& options) {
     return 0;
 }
 
-std::optional<QString> Publishing::Start() {
-    QString why;
-    if (!client_.Start(&why)) return why;
+Result<> Publishing::Start() {
+    if (Result<> started = client_.Start(); !started.ok()) return started;
     publisher_.Begin();
-    return std::nullopt;
+    return {};
 }
 
 void Publishing::Stop() {

@@ -36,8 +36,8 @@ class Publishing : public QObject {
     Q_OBJECT
 public:
     Publishing(Panel& panel, const publish::BrokerUrl& url, const Options& options);
-    // A local fault (a TLS file that cannot be used): the reason; the broker being away is not one.
-    std::optional<QString> Start();
+    // Fails on a local fault (a TLS file that cannot be used); the broker being away is not one.
+    Result<> Start();
     // online=false, and a clean goodbye to the broker.
     void Stop();
 

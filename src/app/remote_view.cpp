@@ -89,10 +89,8 @@ void RemoteView::ShowBrokerState(const publish::BrokerUrl& url) {
             });
 }
 
-std::optional<QString> RemoteView::Start() {
-    QString why;
-    if (!client_.Start(&why)) return why;
-    return std::nullopt;
+Result<> RemoteView::Start() {
+    return client_.Start();
 }
 
 void RemoteView::Stop() {

@@ -24,8 +24,8 @@ public:
     RemoteView(const publish::BrokerUrl& url, const Options& options);
     ~RemoteView() override;
 
-    // A local fault (a TLS file that cannot be used): the reason; the broker being away is not one.
-    std::optional<QString> Start();
+    // Fails on a local fault (a TLS file that cannot be used); the broker being away is not one.
+    Result<> Start();
     void Stop();
 
     panel::Form1& window() { return *window_; }

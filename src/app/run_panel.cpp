@@ -57,10 +57,10 @@ int RunPanel(const Options& options, link::PortNames ports, const RunWindow& win
     std::unique_ptr<QObject> attached;
     if (window.attach) attached = window.attach(panel);
     if (!options.record.isEmpty()) {
-        if (const auto notice = panel.Record(options.record)) {
+        if (const Result<> recording = panel.Record(options.record); !recording.ok()) {
             // The panel works as well without a record: say so once and go on.
-            LogLine(Severity::Error, *notice);
-            panel.linkDisplay().ShowStatusText(*notice);
+            LogLine(Severity::Error, recording.error());
+            panel.linkDisplay().ShowStatusText(recording.error());
         }
     }
     // Beside the daily logs, so a gateway service's journal lands in its state folder.
@@ -82,7 +82,8 @@ int RunPanel(const Options& options, link::PortNames ports, const RunWindow& win
                                  service->SetBroker(BrokerStateText(state, detail));
                              });
         // Files that cannot be used are the configuration's fault, which a restart cannot mend.
-        if (const auto why = publishing->Start()) return Refuse("cannot publish", *why, 2);
+        if (const Result<> started = publishing->Start(); !started.ok())
+            return Refuse("cannot publish", started.error(), 2);
     }
     // The port the window starts on, unless only other ports are mapped; chosen before the
     // journal starts, so that its first record names it.

@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
     const auto put = [](const std::string& text) {
         std::fwrite(text.data(), 1, text.size(), stdout);
     };
-    const Outcome failure = ReadJournal(options.path, options.query, [&](const Row& row) {
+    const vp::Result<> read = ReadJournal(options.path, options.query, [&](const Row& row) {
         switch (options.format) {
             case Format::Text:
                 put(TextLine(row));
@@ -40,8 +40,8 @@ int main(int argc, char* argv[]) {
     });
     if (options.format == Format::Json) put(count == 0 ? "[]\n" : "\n]\n");
     std::fflush(stdout);
-    if (failure) {
-        std::fprintf(stderr, "%s: %s\n", vp::kJournalProgram, qPrintable(failure->reason));
+    if (!read.ok()) {
+        std::fprintf(stderr, "%s: %s\n", vp::kJournalProgram, qPrintable(read.error()));
         return 1;
     }
     if (count == 0) {

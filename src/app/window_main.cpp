@@ -39,9 +39,8 @@ int RunOnPlant(const Options& options, const vp::app::RunWindow& window = {}) {
     std::unique_ptr<vp::sim::SimulatedController> simulator;
     if (options.simulate) {
         simulator = std::make_unique<vp::sim::SimulatedController>();
-        QString error;
-        if (!simulator->Start(&error))
-            return vp::app::Refuse("cannot start the simulated controller", error);
+        if (const vp::Result<> started = simulator->Start(); !started.ok())
+            return vp::app::Refuse("cannot start the simulated controller", started.error());
         ports.insert(vp::link::kStartPort, simulator->DevicePath());
     }
     return vp::app::RunPanel(options, ports, window);
@@ -64,7 +63,8 @@ int RunWithWindow(const Options& options) {
 
 int RunView(const Options& options) {
     vp::app::RemoteView view(*options.view, options);
-    if (const auto why = view.Start()) return vp::app::Refuse("cannot reach the broker", *why);
+    if (const vp::Result<> started = view.Start(); !started.ok())
+        return vp::app::Refuse("cannot reach the broker", started.error());
     view.window().show();
     int status = 0;
     ScreenshotOnQuit(options, view.window(), status);
@@ -86,8 +86,9 @@ int main(int argc, char* argv[]) {
         vp::app::PrepareHeadless();
         return RunOnPlant(options);
     }
-    if (const auto why = vp::app::NoDisplay(options, vp::app::ArgumentList(argc, argv))) {
-        std::fputs(qPrintable(*why), stderr);
+    if (const vp::Result<> display = vp::app::DisplayFound(options, vp::app::ArgumentList(argc, argv));
+        !display.ok()) {
+        std::fputs(qPrintable(display.error()), stderr);
         return 2;
     }
     vp::app::PrepareWindowSystem();

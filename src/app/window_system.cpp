@@ -18,7 +18,7 @@ QString QtOption(const QStringList& arguments, const QString& name) {
 
 }  // namespace
 
-std::optional<QString> NoDisplay(const Options& options, const QStringList& arguments) {
+Result<> DisplayFound(const Options& options, const QStringList& arguments) {
     QString platforms = QtOption(arguments, QStringLiteral("platform"));
     if (platforms.isEmpty()) platforms = qEnvironmentVariable("QT_QPA_PLATFORM");
     const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY") ||
@@ -34,21 +34,21 @@ std::optional<QString> NoDisplay(const Options& options, const QStringList& argu
         else
             shown = true;  // offscreen, vnc, eglfs, linuxfb: no display server to find
     }
-    if (shown) return std::nullopt;
+    if (shown) return {};
     // The way out, where there is one: a view is nothing but its window.
     QString hint;
     if (!options.screenshot.isEmpty())
         hint = QStringLiteral("; -platform offscreen takes the --screenshot without one");
     else if (!options.view)
         hint = QStringLiteral("; --headless runs the panel without one");
-    return ProgramSays(
+    return Fail(ProgramSays(
         kPanelProgram,
         QStringLiteral("%1 needs a display, and none is set (%2)%3\n")
             .arg(options.view ? QStringLiteral("the view is a window: it")
                               : QStringLiteral("the window"),
                  platforms.contains(QStringLiteral("wayland")) ? QStringLiteral("WAYLAND_DISPLAY")
                                                                : QStringLiteral("DISPLAY"),
-                 hint));
+                 hint)));
 }
 
 void PrepareWindowSystem() {

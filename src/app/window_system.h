@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/result.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -11,8 +13,8 @@ namespace vp::app {
 // How the window will talk to the display; call before the application object exists.
 void PrepareWindowSystem();
 
-// Why the window cannot open here, checked before Qt would abort on it; nothing when it can.
+// Whether the window can open here, checked before Qt would abort on it, and why not.
 // Qt tries the platforms of a list in turn, so one that needs no display is enough.
-std::optional<QString> NoDisplay(const Options& options, const QStringList& arguments);
+Result<> DisplayFound(const Options& options, const QStringList& arguments);
 
 }  // namespace vp::app

@@ -7,9 +7,12 @@
 
 namespace vp {
 
-// Why something failed, in the one line an operator or a service's journal reads.
+// Why something failed, in the one line an operator or a service's journal reads, and whether
+// trying the same again can never help (a file that is not ours, damage) rather than may (a lock,
+// a full disk); only a caller that retries looks at the second.
 struct Failure {
     QString why;
+    bool lasting = false;
 };
 
 inline Failure Fail(QString why) { return Failure{std::move(why)}; }
@@ -25,6 +28,7 @@ public:
 
     bool ok() const { return outcome_.index() == 0; }
     const QString& error() const { return std::get<1>(outcome_).why; }
+    const Failure& failure() const { return std::get<1>(outcome_); }
 
     const T& value() const& { return std::get<0>(outcome_); }
     T& value() & { return std::get<0>(outcome_); }
@@ -46,6 +50,7 @@ public:
 
     bool ok() const { return !failure_; }
     const QString& error() const { return failure_->why; }
+    const Failure& failure() const { return *failure_; }
 
 private:
     std::optional<Failure> failure_;

@@ -147,16 +147,16 @@ void Journal::Run() {
 
 bool Journal::Write(JournalFile& file, std::vector<Entry>& batch) {
     if (lasting_) return false;
-    Outcome outcome;
+    Result<> outcome;
     if (!file.IsOpen()) {
         outcome = file.Open(options_.path, JournalFile::Mode::Write);
-        if (!outcome) outcome = file.BeginRun(options_.run, options_.now());
-        if (outcome) file.Close();
+        if (outcome.ok()) outcome = file.BeginRun(options_.run, options_.now());
+        if (!outcome.ok()) file.Close();
     }
-    if (!outcome) outcome = file.Append(batch);
-    if (outcome) {
-        lasting_ = outcome->lasting;
-        const QString line = "Journal not written: " + outcome->reason;
+    if (outcome.ok()) outcome = file.Append(batch);
+    if (!outcome.ok()) {
+        lasting_ = outcome.failure().lasting;
+        const QString line = "Journal not written: " + outcome.error();
         if (line != said_) Say(line);
         said_ = line;
         return false;
@@ -192,11 +192,11 @@ void Journal::Prune(JournalFile& file) {
     if (lastPruneMs_ != 0 && now - lastPruneMs_ < kDayMs && now >= lastPruneMs_) return;
     lastPruneMs_ = now;
     const std::int64_t before = now - options_.retentionDays * kDayMs;
-    int removed = 0;
     // In steps, each its own transaction, so a panel that writes meanwhile never waits long.
-    do {
-        if (file.Prune(before, kPruneStep, &removed)) return;
-    } while (removed == kPruneStep);
+    for (;;) {
+        const Result<int> removed = file.Prune(before, kPruneStep);
+        if (!removed.ok() || *removed < kPruneStep) return;
+    }
 }
 
 }  // namespace vp::journal

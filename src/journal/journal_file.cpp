@@ -74,13 +74,13 @@ Failure JournalFile::FailureOf(int code) const {
     }
 }
 
-Outcome JournalFile::Execute(const char* sql) {
+Result<> JournalFile::Execute(const char* sql) {
     const int code = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
     if (code != SQLITE_OK) return FailureOf(sqlite3_extended_errcode(db_));
-    return std::nullopt;
+    return {};
 }
 
-Outcome JournalFile::Open(const QString& path, Mode mode) {
+Result<> JournalFile::Open(const QString& path, Mode mode) {
     Close();
     path_ = path;
     const QFileInfo info(path);
@@ -102,17 +102,17 @@ Outcome JournalFile::Open(const QString& path, Mode mode) {
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-    Outcome outcome = CheckSchema(mode);
+    Result<> outcome = CheckSchema(mode);
     // A damaged or truncated file is not added to: its records are for a person to rescue. The
     // check reads the whole file, on the writer's own thread, once a start.
-    if (!outcome && mode == Mode::Write && foundVersion_ > 0) outcome = QuickCheck();
-    if (!outcome && mode == Mode::Write) {
+    if (outcome.ok() && mode == Mode::Write && foundVersion_ > 0) outcome = QuickCheck();
+    if (outcome.ok() && mode == Mode::Write) {
         // WAL: readers never wait for the writer, and a killed writer leaves every committed
         // batch behind. NORMAL syncs at checkpoints only, which loses nothing to a crash of the
         // program; a power cut may take the last commits.
         outcome = Execute("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        if (!outcome) outcome = Migrate();
-        if (!outcome) {
+        if (outcome.ok()) outcome = Migrate();
+        if (outcome.ok()) {
             code = sqlite3_prepare_v3(db_,
                                       "INSERT INTO events (time_ms, run, source, kind, code,"
                                       " control, text, raw) VALUES (?,?,?,?,?,?,?,?)",
@@ -120,11 +120,11 @@ Outcome JournalFile::Open(const QString& path, Mode mode) {
             if (code != SQLITE_OK) outcome = FailureOf(code);
         }
     }
-    if (outcome) Close();
+    if (!outcome.ok()) Close();
     return outcome;
 }
 
-Outcome JournalFile::CheckSchema(Mode mode) {
+Result<> JournalFile::CheckSchema(Mode mode) {
     // The first read of the file: a file that is not SQLite, or is damaged, says so here.
     sqlite3_stmt* statement = nullptr;
     int code = sqlite3_prepare_v2(
@@ -163,10 +163,10 @@ Outcome JournalFile::CheckSchema(Mode mode) {
                            .arg(foundVersion_)
                            .arg(kSchemaVersion),
                        true};
-    return std::nullopt;
+    return {};
 }
 
-Outcome JournalFile::QuickCheck() {
+Result<> JournalFile::QuickCheck() {
     sqlite3_stmt* statement = nullptr;
     int code = sqlite3_prepare_v2(db_, "PRAGMA quick_check(1)", -1, &statement, nullptr);
     if (code == SQLITE_OK) code = sqlite3_step(statement);
@@ -177,36 +177,36 @@ Outcome JournalFile::QuickCheck() {
     sqlite3_finalize(statement);
     if (code != SQLITE_ROW) return FailureOf(sqlite3_extended_errcode(db_));
     if (verdict != QLatin1String("ok")) return Failure{path_ + ": damaged (" + verdict + ")", true};
-    return std::nullopt;
+    return {};
 }
 
-Outcome JournalFile::Migrate() {
-    if (foundVersion_ == kSchemaVersion) return std::nullopt;
-    if (auto failure = Execute("BEGIN IMMEDIATE")) return failure;
+Result<> JournalFile::Migrate() {
+    if (foundVersion_ == kSchemaVersion) return {};
+    if (auto failure = Execute("BEGIN IMMEDIATE"); !failure.ok()) return failure;
     // Another program may have migrated it while this one waited for the lock.
-    Outcome outcome = CheckSchema(Mode::Write);
-    if (!outcome && foundVersion_ == 0)
+    Result<> outcome = CheckSchema(Mode::Write);
+    if (outcome.ok() && foundVersion_ == 0)
         outcome = Execute(
             "CREATE TABLE schema_version (version INTEGER NOT NULL);"
             "INSERT INTO schema_version VALUES (0);");
-    for (int version = foundVersion_ + 1; !outcome && version <= kSchemaVersion; ++version) {
+    for (int version = foundVersion_ + 1; outcome.ok() && version <= kSchemaVersion; ++version) {
         outcome = Execute(kMigrations[version - 1]);
-        if (!outcome)
+        if (outcome.ok())
             outcome = Execute(QStringLiteral("UPDATE schema_version SET version = %1")
                                   .arg(version)
                                   .toUtf8()
                                   .constData());
     }
-    if (!outcome) outcome = Execute("COMMIT");
-    if (outcome) {
+    if (outcome.ok()) outcome = Execute("COMMIT");
+    if (!outcome.ok()) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         return outcome;
     }
     foundVersion_ = kSchemaVersion;
-    return std::nullopt;
+    return {};
 }
 
-Outcome JournalFile::BeginRun(const RunInfo& run, std::int64_t timeMs) {
+Result<> JournalFile::BeginRun(const RunInfo& run, std::int64_t timeMs) {
     sqlite3_stmt* statement = nullptr;
     int code = sqlite3_prepare_v2(
         db_, "INSERT INTO runs (started_ms, program, version, host, pid) VALUES (?,?,?,?,?)", -1,
@@ -222,12 +222,12 @@ Outcome JournalFile::BeginRun(const RunInfo& run, std::int64_t timeMs) {
     sqlite3_finalize(statement);
     if (code != SQLITE_DONE) return FailureOf(sqlite3_extended_errcode(db_));
     runId_ = sqlite3_last_insert_rowid(db_);
-    return std::nullopt;
+    return {};
 }
 
-Outcome JournalFile::Append(std::span<const Entry> entries) {
+Result<> JournalFile::Append(std::span<const Entry> entries) {
     if (!db_) return Failure{path_ + ": not open", false};
-    if (auto failure = Execute("BEGIN IMMEDIATE")) return failure;
+    if (auto failure = Execute("BEGIN IMMEDIATE"); !failure.ok()) return failure;
     for (const Entry& entry : entries) {
         sqlite3_reset(insert_);
         sqlite3_bind_int64(insert_, 1, entry.timeMs);
@@ -256,15 +256,14 @@ Outcome JournalFile::Append(std::span<const Entry> entries) {
         }
     }
     sqlite3_reset(insert_);
-    if (auto failure = Execute("COMMIT")) {
+    if (auto failure = Execute("COMMIT"); !failure.ok()) {
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
         return failure;
     }
-    return std::nullopt;
+    return {};
 }
 
-Outcome JournalFile::Prune(std::int64_t beforeMs, int limit, int* removed) {
-    *removed = 0;
+Result<int> JournalFile::Prune(std::int64_t beforeMs, int limit) {
     sqlite3_stmt* statement = nullptr;
     int code = sqlite3_prepare_v2(db_,
                                   "DELETE FROM events WHERE id IN (SELECT id FROM events"
@@ -277,12 +276,14 @@ Outcome JournalFile::Prune(std::int64_t beforeMs, int limit, int* removed) {
     }
     sqlite3_finalize(statement);
     if (code != SQLITE_DONE) return FailureOf(sqlite3_extended_errcode(db_));
-    *removed = sqlite3_changes(db_);
-    if (*removed < limit)
-        return Execute(
+    const int removed = sqlite3_changes(db_);
+    if (removed < limit) {
+        const Result<> runs = Execute(
             "DELETE FROM runs WHERE id NOT IN (SELECT DISTINCT run FROM events)"
             " AND started_ms < (SELECT coalesce(min(time_ms), 0) FROM events)");
-    return std::nullopt;
+        if (!runs.ok()) return runs.failure();
+    }
+    return removed;
 }
 
 }  // namespace vp::journal

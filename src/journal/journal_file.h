@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 
+#include "base/result.h"
 #include "journal/entry.h"
 
 struct sqlite3;
@@ -12,13 +13,9 @@ struct sqlite3_stmt;
 
 namespace vp::journal {
 
-// Why the journal could not be opened, read or written, and whether trying again may help (a
-// lock, a full disk, a missing folder) or never will (not a journal, a newer schema, damage).
-struct Failure {
-    QString reason;
-    bool lasting = false;
-};
-using Outcome = std::optional<Failure>;
+// A failure of the journal says why it could not be opened, read or written, and whether trying
+// again may help (a lock, a full disk, a missing folder) or never will (not a journal, a newer
+// schema, damage): Failure::lasting.
 
 // Who writes: one row of the runs table per program start.
 struct RunInfo {
@@ -45,20 +42,20 @@ public:
 
     // Write mode creates the file and its tables when there is none, and upgrades an older
     // schema; read mode changes nothing and refuses a file that holds no journal.
-    [[nodiscard]] Outcome Open(const QString& path, Mode mode);
+    [[nodiscard]] Result<> Open(const QString& path, Mode mode);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
 
     // A new row of the runs table; its id tags every record this program writes.
-    [[nodiscard]] Outcome BeginRun(const RunInfo& run, std::int64_t timeMs);
+    [[nodiscard]] Result<> BeginRun(const RunInfo& run, std::int64_t timeMs);
     std::int64_t RunId() const { return runId_; }
 
     // All of them in one transaction, or none.
-    [[nodiscard]] Outcome Append(std::span<const Entry> entries);
+    [[nodiscard]] Result<> Append(std::span<const Entry> entries);
 
     // Removes records older than the time, and runs left without records; at most `limit`
-    // records a call, so a long-closed journal is trimmed in steps.
-    [[nodiscard]] Outcome Prune(std::int64_t beforeMs, int limit, int* removed);
+    // records a call, so a long-closed journal is trimmed in steps; how many went.
+    Result<int> Prune(std::int64_t beforeMs, int limit);
 
     // The file's schema version as found on opening (0 for a new file).
     int FoundVersion() const { return foundVersion_; }
@@ -68,10 +65,10 @@ public:
     Failure FailureOf(int code) const;
 
 private:
-    Outcome Execute(const char* sql);
-    Outcome CheckSchema(Mode mode);
-    Outcome Migrate();
-    Outcome QuickCheck();
+    Result<> Execute(const char* sql);
+    Result<> CheckSchema(Mode mode);
+    Result<> Migrate();
+    Result<> QuickCheck();
 
     QString path_;
     sqlite3* db_ = nullptr;

@@ -15,10 +15,10 @@ std::string Column(sqlite3_stmt* statement, int column) {
 
 }  // namespace
 
-Outcome ReadJournal(const QString& path, const Query& query,
-                    const std::function<void(const Row&)>& take) {
+Result<> ReadJournal(const QString& path, const Query& query,
+                     const std::function<void(const Row&)>& take) {
     JournalFile file;
-    if (auto failure = file.Open(path, JournalFile::Mode::Read)) return failure;
+    if (auto failure = file.Open(path, JournalFile::Mode::Read); !failure.ok()) return failure;
     // A short span is found by the time index and sorted; a long one is read straight through
     // in insertion order, which skips a sort of the whole journal.
     constexpr std::int64_t kIndexedSpanMs = 31LL * 24 * 3600 * 1000;
@@ -63,8 +63,8 @@ Outcome ReadJournal(const QString& path, const Query& query,
         row.entry.raw = Column(statement, 8);
         take(row);
     }
-    const Outcome outcome =
-        code == SQLITE_DONE ? Outcome{} : file.FailureOf(sqlite3_extended_errcode(file.handle()));
+    const Result<> outcome =
+        code == SQLITE_DONE ? Result<>() : file.FailureOf(sqlite3_extended_errcode(file.handle()));
     sqlite3_finalize(statement);
     return outcome;
 }

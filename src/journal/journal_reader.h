@@ -28,7 +28,7 @@ struct Query {
 
 // Reads the matching records in the order they were written: by insertion, so a clock set back
 // between two records keeps them in order. Each row goes to `take`; returns the failure, if any.
-[[nodiscard]] Outcome ReadJournal(const QString& path, const Query& query,
-                                  const std::function<void(const Row&)>& take);
+[[nodiscard]] Result<> ReadJournal(const QString& path, const Query& query,
+                                   const std::function<void(const Row&)>& take);
 
 }  // namespace vp::journal

@@ -90,17 +90,16 @@ void Link::Disconnect() {
     }
 }
 
-void Link::SendCommand(std::string_view body) {
-    if (!port_->PortOpen()) {
-        emit StatusText(QStringLiteral("Not connected!"));
-        return;
-    }
+Result<> Link::SendCommand(std::string_view body) {
+    if (!port_->PortOpen()) return Fail(QStringLiteral("Not connected!"));
     const std::string frame = protocol::Frame(body);
     // A frame the line did not take is not shown or counted as sent.
-    if (port_->Output(QByteArray::fromStdString(frame)) != 0) return;
+    if (const int error = port_->Output(QByteArray::fromStdString(frame)); error != kNoError)
+        return Fail(PortErrorText(error, port_->CommPort()).value_or(PortName() + " Error"));
     if (recorder_) ShowNotice(recorder_->Sent(frame));
     sentMessageCount_.Increment();
     emit FrameSent(sentMessageCount_.value());
+    return {};
 }
 
 void Link::ReceiveText(std::string_view text) {
@@ -120,12 +119,14 @@ void Link::OnMessage(std::string_view message) {
     emit MessageReceived(message);
 }
 
+// A poll the line refused needs no line of its own: no report comes back, and the watchdog greys
+// the picture within its period.
 void Link::Timer1_Timer() {
-    if (port_->PortOpen()) SendCommand(kStatusPoll);
+    if (port_->PortOpen()) (void)SendCommand(kStatusPoll);
 }
 
 void Link::tmrTMPOperatingHours_Timer() {
-    if (port_->PortOpen()) SendCommand(kSlowPolls[SlowPollStep]);
+    if (port_->PortOpen()) (void)SendCommand(kSlowPolls[SlowPollStep]);
     SlowPollStep = static_cast<std::int16_t>((SlowPollStep + 1) % 4);
 }
 
@@ -154,8 +155,8 @@ void Link::ShowPortError(int error) {
     if (const auto text = PortErrorText(error, port_->CommPort())) emit StatusText(*text);
 }
 
-void Link::ShowNotice(const std::optional<QString>& notice) {
-    if (notice) emit StatusText(*notice);
+void Link::ShowNotice(const Result<>& recorded) {
+    if (!recorded.ok()) emit StatusText(recorded.error());
 }
 
 }  // namespace vp::link

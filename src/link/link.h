@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/result.h"
 #include "link/comm_port.h"
 #include "protocol/counter.h"
 #include "protocol/rx_buffer.h"
@@ -43,9 +44,10 @@ public:
     void Connect();
     void Disconnect();
 
-    // Frames the body (checksum, CR), writes it in one write, counts it; with the port closed it
-    // only says "Not connected!".
-    void SendCommand(std::string_view body);
+    // Frames the body (checksum, CR), writes it in one write, counts it. Fails, writing and
+    // counting nothing, with "Not connected!" while the port is closed, or with the port's text
+    // when the line refuses the frame; the caller shows it.
+    Result<> SendCommand(std::string_view body);
 
     // Takes whatever the port delivered and signals each complete message, in order.
     void ReceiveText(std::string_view text);
@@ -71,7 +73,7 @@ signals:
     void MessageReceived(std::string_view message);
     // After an arrival that held messages, once: the count so far.
     void MessagesArrived(std::int32_t receivedCount);
-    // A line for the status box: port opened, closed, failed, "Not connected!", record trouble.
+    // A line for the status box: port opened, closed, failed, record trouble.
     void StatusText(const QString& text);
     // The half-second connection display: whether the port is open, and its "Com" text.
     void ConnectionShown(bool open, const QString& comText);
@@ -81,7 +83,7 @@ signals:
 private:
     void OnMessage(std::string_view message);
     void ShowPortError(int error);
-    void ShowNotice(const std::optional<QString>& notice);
+    void ShowNotice(const Result<>& recorded);
     QString PortName() const;
 
     friend struct test::LinkProbe;

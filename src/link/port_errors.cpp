@@ -13,6 +13,8 @@ std::optional<QString> PortErrorText(int error, int port) {
             return "Port " + n + " open failed";
         case kReadError:
             return "Port " + n + ": Error reading comm device";
+        case kWriteFailed:
+            return "Port " + n + ": Error writing comm device";
         default:
             return std::nullopt;
     }

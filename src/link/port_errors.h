@@ -13,10 +13,12 @@ enum PortError : int {
     kPortInUse = 8005,
     kCannotOpen = 8012,
     kReadError = 8020,
-    kWriteFailed = 8021,  // a frame the line did not take; no text of its own
+    kWriteFailed = 8021,  // a frame the line did not take
 };
 
-// The operator's line for an error number on port n, or nothing for numbers without a text.
+// The operator's line for an error number on port n, or nothing for numbers without a text. No
+// text is no failure: it means the status box keeps what it showed, so the answer is an absent
+// value rather than a Result.
 std::optional<QString> PortErrorText(int error, int port);
 
 }  // namespace vp::link

@@ -27,8 +27,8 @@ QString FileNameSafe(QString dateText) {
     return dateText;
 }
 
-QString Notice(const QString& reason) {
-    return QStringLiteral("Could not open log file for writing: ") + reason;
+Failure Notice(const QString& reason) {
+    return Fail(QStringLiteral("Could not open log file for writing: ") + reason);
 }
 
 // QFile reports a short write without an error; offering the rest again makes the device name its
@@ -60,7 +60,7 @@ QString PressureLog::FilePathFor(const QString& dateText) const {
         base.filePath(subfolder_.isEmpty() ? name : subfolder_ + QLatin1Char('/') + name));
 }
 
-std::optional<QString> PressureLog::Tick(const std::array<QByteArray, 4>& pressures) {
+Result<> PressureLog::Tick(const std::array<QByteArray, 4>& pressures) {
     const QString dateText = clock_.ShortDateText();
     const QString timeText = clock_.LongTimeText();
     const QString path = FilePathFor(dateText);
@@ -101,7 +101,7 @@ std::optional<QString> PressureLog::Tick(const std::array<QByteArray, 4>& pressu
     }
     file.close();
     if (file.error() != QFileDevice::NoError) return Notice(file.errorString());
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace vp::logging

@@ -3,8 +3,8 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
-#include <optional>
 
+#include "base/result.h"
 #include "logging/clock.h"
 
 namespace vp::logging {
@@ -19,9 +19,9 @@ public:
                          QString subfolder = QStringLiteral("log"));
 
     // Appends one record of the four pressure texts (TG1, 1G1, 2G1, 1G3), writing the three
-    // header lines first when the day's file does not exist. Returns the operator's notice
+    // header lines first when the day's file does not exist. Fails with the operator's notice
     // ("Could not open log file for writing: " and the reason) when anything failed.
-    std::optional<QString> Tick(const std::array<QByteArray, 4>& pressures);
+    Result<> Tick(const std::array<QByteArray, 4>& pressures);
 
     // Path of the day's file for the clock's current date.
     QString FilePath() const;

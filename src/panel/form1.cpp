@@ -9,6 +9,7 @@
 #include "panel/form1_layout.h"
 #include "panel/units.h"
 #include "state/dispatcher.h"
+#include "state/panel_state.h"
 
 namespace vp::panel {
 
@@ -95,6 +96,13 @@ void Form1::cmdDisconnect_Click() {
 void Form1::cmdClearError_Click() {
     emit OperatorAction(cmdClearError->objectName(), {});
     state::ClearErrors(state_);
+}
+
+void Form1::Send(std::string_view body) {
+    if (const Result<> sent = link_.SendCommand(body); !sent.ok()) {
+        state_.SetNotice(state::Text::txtStatus, sent.error().toStdString());
+        emit SendFailed(sent.error());
+    }
 }
 
 void Form1::ShowPortLists(bool portOpen) {

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QTimer>
 #include <memory>
+#include <string_view>
 
 #include "panel/context_menus.h"
 #include "panel/controls.h"
@@ -44,6 +45,10 @@ public:
     // Makes the window a view of a plant elsewhere: captioned "view of <prefix>", and every
     // control that would send, or would choose a port, disabled.
     void ShowAsView(const QString& prefix);
+
+    // Asks the link to write the body; a frame that did not go out is said in the status box,
+    // as the link's other failures are.
+    void Send(std::string_view body);
 
     link::Link& link() { return link_; }
     View& view() { return view_; }
@@ -296,6 +301,8 @@ signals:
     void OperatorAction(const QString& control, const QByteArray& body);
     // A set-point typed into the box was refused, and nothing was sent.
     void SetPointRefused(const QString& box, const QString& typed);
+    // A command's frame did not go out, and why (the status box says the same).
+    void SendFailed(const QString& why);
 
 private:
     void BuildControls();

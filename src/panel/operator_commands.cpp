@@ -88,7 +88,7 @@ void OperatorCommands::Connect() {
 }
 
 void OperatorCommands::Command_Click(int commandNumber) {
-    form_.link().SendCommand(text::ThreeDigits(commandNumber) + "_");
+    form_.Send(text::ThreeDigits(commandNumber) + "_");
 }
 
 }  // namespace vp::panel

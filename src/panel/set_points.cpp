@@ -66,7 +66,7 @@ void SetPoints::SendSetPoint(TextBox& box, int commandNumber) {
     box.SetBackColor(kWhite);
     const std::string body = text::ThreeDigits(commandNumber) + "_" + text::ThreeDigits(*value);
     emit form_.OperatorAction(box.objectName(), QByteArray::fromStdString(body));
-    form_.link().SendCommand(body);
+    form_.Send(body);
 }
 
 }  // namespace vp::panel

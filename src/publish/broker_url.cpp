@@ -17,12 +17,11 @@ QString Shown(const QString& text) {
     return text.left(start + 3) + QStringLiteral("***") + text.mid(at);
 }
 
-std::optional<BrokerUrl> Refuse(const QString& text, const QString& why, QString* error) {
+Failure Refuse(const QString& text, const QString& why) {
     const QString shown = Shown(text);
     // A password with a '/' in it lands in the host or port, which a reason quotes: not then.
     const QString reason = shown == text ? why : why.section(u'"', 0, 0).trimmed();
-    if (error) *error = QStringLiteral("broker URL \"%1\": %2").arg(shown, reason);
-    return std::nullopt;
+    return Fail(QStringLiteral("broker URL \"%1\": %2").arg(shown, reason));
 }
 
 // What the resolver takes: letters, digits, '-' and '_' (which sites use in their own names),
@@ -56,25 +55,25 @@ bool IsIpv6(const QString& host) {
     return inet_pton(AF_INET6, address.toLatin1().constData(), &parsed) == 1;
 }
 
-// Why the prefix cannot be a topic root, or an empty string when it can.
-QString PrefixFault(const QString& prefix) {
-    if (prefix.isEmpty()) return QStringLiteral("no topic prefix after the host");
+// Whether the prefix can be a topic root, and why not.
+Result<> TakesPrefix(const QString& prefix) {
+    if (prefix.isEmpty()) return Fail(QStringLiteral("no topic prefix after the host"));
     if (prefix.contains(u'+') || prefix.contains(u'#'))
-        return QStringLiteral("the topic prefix may not hold the wildcards '+' or '#'");
+        return Fail(QStringLiteral("the topic prefix may not hold the wildcards '+' or '#'"));
     if (prefix.startsWith(u'$'))
-        return QStringLiteral("topics starting with '$' belong to the broker");
+        return Fail(QStringLiteral("topics starting with '$' belong to the broker"));
     if (prefix.startsWith(u'/') || prefix.endsWith(u'/') || prefix.contains(QStringLiteral("//")))
-        return QStringLiteral("the topic prefix has an empty level");
+        return Fail(QStringLiteral("the topic prefix has an empty level"));
     for (const QChar c : prefix) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            return QStringLiteral("the topic prefix holds a control character");
+            return Fail(QStringLiteral("the topic prefix holds a control character"));
     }
     return {};
 }
 
 }  // namespace
 
-std::optional<BrokerUrl> ParseBrokerUrl(const QString& text, QString* error) {
+Result<BrokerUrl> ParseBrokerUrl(const QString& text) {
     BrokerUrl url;
     QString rest;
     if (text.startsWith(QStringLiteral("mqtt://"))) {
@@ -84,39 +83,39 @@ std::optional<BrokerUrl> ParseBrokerUrl(const QString& text, QString* error) {
         url.port = 8883;
         rest = text.mid(8);
     } else {
-        return Refuse(text, QStringLiteral("must start with mqtt:// or mqtts://"), error);
+        return Refuse(text, QStringLiteral("must start with mqtt:// or mqtts://"));
     }
 
     // A query would become part of the topic prefix; the broker's URL has none.
     if (rest.contains(u'?'))
-        return Refuse(text, QStringLiteral("a broker URL takes no query ('?')"), error);
+        return Refuse(text, QStringLiteral("a broker URL takes no query ('?')"));
     const qsizetype slash = rest.indexOf(u'/');
     const QString authority = slash < 0 ? rest : rest.left(slash);
     url.prefix = slash < 0 ? QString() : rest.mid(slash + 1);
     if (authority.contains(u'@'))
-        return Refuse(
-            text, QStringLiteral("no user or password in the URL; use a credentials file"), error);
+        return Refuse(text,
+                      QStringLiteral("no user or password in the URL; use a credentials file"));
 
     QString portText;
     bool hasPort = false;
     if (authority.startsWith(u'[')) {
         const qsizetype close = authority.indexOf(u']');
-        if (close < 0) return Refuse(text, QStringLiteral("unclosed '[' in the host"), error);
+        if (close < 0) return Refuse(text, QStringLiteral("unclosed '[' in the host"));
         url.host = authority.mid(1, close - 1);
         const QString after = authority.mid(close + 1);
         if (!after.isEmpty() && !after.startsWith(u':'))
-            return Refuse(text, QStringLiteral("unexpected text after ']'"), error);
+            return Refuse(text, QStringLiteral("unexpected text after ']'"));
         hasPort = !after.isEmpty();
         portText = after.mid(1);
-        if (!IsIpv6(url.host)) return Refuse(text, QStringLiteral("bad IPv6 address"), error);
+        if (!IsIpv6(url.host)) return Refuse(text, QStringLiteral("bad IPv6 address"));
     } else {
         const qsizetype colon = authority.indexOf(u':');
         url.host = colon < 0 ? authority : authority.left(colon);
         hasPort = colon >= 0;
         portText = authority.mid(colon + 1);
-        if (url.host.isEmpty()) return Refuse(text, QStringLiteral("no host"), error);
+        if (url.host.isEmpty()) return Refuse(text, QStringLiteral("no host"));
         if (!IsHostName(url.host))
-            return Refuse(text, QStringLiteral("bad host name \"%1\"").arg(url.host), error);
+            return Refuse(text, QStringLiteral("bad host name \"%1\"").arg(url.host));
     }
     if (hasPort) {
         bool ok = false;
@@ -125,12 +124,12 @@ std::optional<BrokerUrl> ParseBrokerUrl(const QString& text, QString* error) {
             !portText.isEmpty() &&
             std::all_of(portText.begin(), portText.end(), [](QChar c) { return c.isDigit(); });
         if (!ok || !digitsOnly || port == 0 || port > 65535)
-            return Refuse(text, QStringLiteral("bad port \"%1\"").arg(portText), error);
+            return Refuse(text, QStringLiteral("bad port \"%1\"").arg(portText));
         url.port = static_cast<quint16>(port);
     }
 
-    const QString fault = PrefixFault(url.prefix);
-    if (!fault.isEmpty()) return Refuse(text, fault, error);
+    if (const Result<> prefix = TakesPrefix(url.prefix); !prefix.ok())
+        return Refuse(text, prefix.error());
     return url;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <optional>
+
+#include "base/result.h"
 
 namespace vp::publish {
 
@@ -17,6 +18,6 @@ struct BrokerUrl {
 // IPv6 literals are taken in brackets: mqtt://[::1]:1883/plant. The prefix must be a plain topic
 // root: non-empty, no wildcard, no empty level, not starting with '$' (the broker's own tree).
 // User and password in the URL are refused: they would show in the process list.
-std::optional<BrokerUrl> ParseBrokerUrl(const QString& text, QString* error);
+Result<BrokerUrl> ParseBrokerUrl(const QString& text);
 
 }  // namespace vp::publish

@@ -10,9 +10,8 @@ namespace {
 // Two short lines; anything bigger is not a credentials file.
 constexpr qint64 kMaxFileSize = 4096;
 
-std::optional<Credentials> Refuse(const QString& path, const QString& why, QString* error) {
-    if (error) *error = QStringLiteral("credentials file %1: %2").arg(path, why);
-    return std::nullopt;
+Failure Refuse(const QString& path, const QString& why) {
+    return Fail(QStringLiteral("credentials file %1: %2").arg(path, why));
 }
 
 std::string Line(const QByteArray& line) {
@@ -21,16 +20,14 @@ std::string Line(const QByteArray& line) {
 
 }  // namespace
 
-std::optional<Credentials> ReadCredentials(const QString& path, QString* error) {
-    QString why;
-    const std::optional<QByteArray> content = ReadOptionFile(path, kMaxFileSize, true, &why);
-    if (!content) return Refuse(path, why, error);
-    if (content->contains('\0')) return Refuse(path, QStringLiteral("holds a NUL byte"), error);
+Result<Credentials> ReadCredentials(const QString& path) {
+    const Result<QByteArray> content = ReadOptionFile(path, kMaxFileSize, true);
+    if (!content.ok()) return Refuse(path, content.error());
+    if (content->contains('\0')) return Refuse(path, QStringLiteral("holds a NUL byte"));
 
     const QList<QByteArray> lines = content->split('\n');
     Credentials credentials{Line(lines.value(0)), Line(lines.value(1))};
-    if (credentials.user.empty())
-        return Refuse(path, QStringLiteral("the user line is empty"), error);
+    if (credentials.user.empty()) return Refuse(path, QStringLiteral("the user line is empty"));
     return credentials;
 }
 

@@ -12,6 +12,8 @@
 #include <limits>
 #include <utility>
 
+#include "publish/tls_files.h"
+
 namespace vp::publish {
 namespace {
 
@@ -182,39 +184,31 @@ MqttClient::~MqttClient() {
     if (mosq_) mosquitto_destroy(mosq_);
 }
 
-bool MqttClient::Start(QString* error) {
-    auto fail = [error](const QString& why) {
-        if (error) *error = why;
-        return false;
-    };
-    if (started_) return fail(QStringLiteral("MQTT: already started"));
-    if (options_.url.host.isEmpty()) return fail(QStringLiteral("MQTT: no broker host"));
+Result<> MqttClient::Start() {
+    if (started_) return Fail(QStringLiteral("MQTT: already started"));
+    if (options_.url.host.isEmpty()) return Fail(QStringLiteral("MQTT: no broker host"));
     if (options_.keepAliveSeconds < 5)
-        return fail(QStringLiteral("MQTT: keep-alive must be at least 5 s"));
+        return Fail(QStringLiteral("MQTT: keep-alive must be at least 5 s"));
     const TlsFiles& tls = options_.tls;
-    if (!options_.url.tls && !(tls.ca.isEmpty() && tls.cert.isEmpty() && tls.key.isEmpty()))
-        return fail(QStringLiteral("MQTT: TLS files need an mqtts:// broker URL"));
-    if (tls.cert.isEmpty() != tls.key.isEmpty())
-        return fail(
-            QStringLiteral("MQTT: a client certificate needs its key, and a key its certificate"));
+    if (const Result<> pairing = CheckTlsPairing(tls, options_.url.tls); !pairing.ok())
+        return Fail("MQTT: " + pairing.error());
     for (const QString& file : {tls.ca, tls.cert, tls.key}) {
         if (!file.isEmpty() && !QFileInfo(file).isReadable())
-            return fail(QStringLiteral("MQTT: cannot read TLS file %1").arg(file));
+            return Fail(QStringLiteral("MQTT: cannot read TLS file %1").arg(file));
     }
 
     EnsureLibrary();
     const QByteArray id = options_.clientId.toUtf8();
     mosq_ = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), true, this);
-    if (!mosq_) return fail(Fault("client", errno == EINVAL ? MOSQ_ERR_INVAL : MOSQ_ERR_NOMEM));
-    QString why;
-    if (!Configure(&why)) return fail(why);
+    if (!mosq_) return Fail(Fault("client", errno == EINVAL ? MOSQ_ERR_INVAL : MOSQ_ERR_NOMEM));
+    if (Result<> configured = Configure(); !configured.ok()) return configured;
     started_ = true;
     network_ = std::thread([this] { Run(); });
-    return true;
+    return {};
 }
 
 // Everything a fresh (or reinitialised) library client needs before it connects.
-bool MqttClient::Configure(QString* error) {
+Result<> MqttClient::Configure() {
     // MQTT 5: a refusal comes with its reason (bad password, not authorised), which the operator
     // sees; with 3.1.1 it is one of five numbers.
     mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
@@ -231,11 +225,11 @@ bool MqttClient::Configure(QString* error) {
     if (const auto& will = options_.will) {
         rc = mosquitto_will_set_v5(mosq_, will->topic.c_str(), int(will->payload.size()),
                                    will->payload.constData(), will->qos, will->retain, nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) return *error = Fault("will", rc), false;
+        if (rc != MOSQ_ERR_SUCCESS) return Fail(Fault("will", rc));
     }
     if (const auto& c = options_.credentials) {
         rc = mosquitto_username_pw_set(mosq_, c->user.c_str(), c->password.c_str());
-        if (rc != MOSQ_ERR_SUCCESS) return *error = Fault("credentials", rc), false;
+        if (rc != MOSQ_ERR_SUCCESS) return Fail(Fault("credentials", rc));
     }
     if (options_.url.tls) {
         const TlsFiles& tls = options_.tls;
@@ -246,7 +240,7 @@ bool MqttClient::Configure(QString* error) {
                                ca.isEmpty() ? "/etc/ssl/certs" : nullptr,
                                cert.isEmpty() ? nullptr : cert.constData(),
                                key.isEmpty() ? nullptr : key.constData(), nullptr);
-        if (rc != MOSQ_ERR_SUCCESS) return *error = Fault("TLS", rc), false;
+        if (rc != MOSQ_ERR_SUCCESS) return Fail(Fault("TLS", rc));
     }
     if (options_.maxIncomingPacketBytes > 0) {
         // The asynchronous connect takes no CONNECT properties; the blocking one keeps them for
@@ -258,9 +252,9 @@ bool MqttClient::Configure(QString* error) {
             rc = mosquitto_connect_bind_v5(mosq_, nullptr, 0, options_.keepAliveSeconds, nullptr,
                                            properties);
         mosquitto_property_free_all(&properties);
-        if (rc != MOSQ_ERR_INVAL) return *error = Fault("maximum packet size", rc), false;
+        if (rc != MOSQ_ERR_INVAL) return Fail(Fault("maximum packet size", rc));
     }
-    return true;
+    return {};
 }
 
 // libmosquitto's own loop thread (loop_start) gives up for good when the first connect fails,
@@ -293,10 +287,11 @@ bool MqttClient::RunOneConnection(bool first) {
     if (!first) {
         std::lock_guard lock(mutex_);
         const QByteArray id = options_.clientId.toUtf8();
-        QString why;
-        if (mosquitto_reinitialise(mosq_, id.isEmpty() ? nullptr : id.constData(), true, this) !=
-                MOSQ_ERR_SUCCESS ||
-            !Configure(&why)) {
+        const int rc =
+            mosquitto_reinitialise(mosq_, id.isEmpty() ? nullptr : id.constData(), true, this);
+        const Result<> configured = rc == MOSQ_ERR_SUCCESS ? Configure() : Result<>();
+        if (rc != MOSQ_ERR_SUCCESS || !configured.ok()) {
+            const QString why = configured.ok() ? QString() : configured.error();
             Post([this, why] { SetState(BrokerState::Unreachable, why); });
             return false;
         }

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/result.h"
 #include "publish/broker_url.h"
 #include "publish/credentials.h"
 #include "publish/inbox.h"
@@ -77,7 +78,7 @@ public:
 
     // Fails only on a local fault (a TLS file that cannot be read, a bad option, the library);
     // an unreachable or refusing broker is not a failure: the client keeps trying.
-    bool Start(QString* error);
+    Result<> Start();
     // QoS 0 is dropped while not connected; QoS 1 and 2 go through the outbox (see above).
     void Publish(const std::string& topic, const QByteArray& payload, int qos, bool retain);
     // Kept, and renewed on every (re)connect before Connected() is emitted.
@@ -115,7 +116,7 @@ private:
 
     void Run();
     bool RunOneConnection(bool first);
-    bool Configure(QString* error);
+    Result<> Configure();
     QString Cause(int rc, int savedErrno) const;
     void WaitBeforeRetry(int failures);
     void SetState(BrokerState state, const QString& detail);

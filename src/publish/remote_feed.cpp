@@ -40,8 +40,8 @@ void RemoteFeed::Take(const QByteArray& topic, const QByteArray& payload) {
 }
 
 void RemoteFeed::TakeView(const QByteArray& payload) {
-    if (const auto reason = ApplyViewJson(state_, payload))
-        return emit Refused(QString::fromUtf8(viewTopic_) + ": " + *reason);
+    if (const Result<> applied = ApplyViewJson(state_, payload); !applied.ok())
+        return emit Refused(QString::fromUtf8(viewTopic_) + ": " + applied.error());
     lastView_ = payload;
     // A retained view may be older than what the plant's state or online flag says of it.
     if (!Live()) return state::GreyIndicators(state_);
@@ -49,9 +49,9 @@ void RemoteFeed::TakeView(const QByteArray& payload) {
 }
 
 void RemoteFeed::TakeState(const QByteArray& payload) {
-    PlantSummary summary;
-    if (const auto reason = ReadStateJson(payload, summary))
-        return emit Refused(QString::fromUtf8(stateTopic_) + ": " + *reason);
+    const Result<PlantSummary> read = ReadStateJson(payload);
+    if (!read.ok()) return emit Refused(QString::fromUtf8(stateTopic_) + ": " + read.error());
+    const PlantSummary& summary = *read;
     const bool wasLive = Live();
     quality_ = summary.quality;
     state_.UpdateLink([&](state::LinkFacts& link) { link.connected = summary.connected; });

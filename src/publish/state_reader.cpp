@@ -58,14 +58,14 @@ std::optional<std::string> Latin1Text(const QJsonValue& value) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-using Refusal = std::optional<QString>;
+using Refusal = Result<>;
 
 // The refusal is one line on standard error, whatever the name holds.
 Refusal Unknown(const char* what, const QString& name) {
     QString shown = name.left(40);
     for (QChar& c : shown)
         if (!c.isPrint()) c = u'?';
-    return QStringLiteral("unknown %1 \"%2\"").arg(QLatin1StringView(what), shown);
+    return Fail(QStringLiteral("unknown %1 \"%2\"").arg(QLatin1StringView(what), shown));
 }
 
 Refusal ReadFills(const QJsonObject& fills, Staged& staged) {
@@ -73,7 +73,7 @@ Refusal ReadFills(const QJsonObject& fills, Staged& staged) {
         const auto id = IdOf<Fill, state::kFillCount>(it.key());
         if (!id || !Published(*id)) return Unknown("fill", it.key());
         const auto value = Integer(it.value(), std::numeric_limits<state::ColourValue>::max());
-        if (!value) return QStringLiteral("fill %1 is not a colour value").arg(it.key());
+        if (!value) return Fail(QStringLiteral("fill %1 is not a colour value").arg(it.key()));
         staged.fills.emplace_back(*id, static_cast<state::ColourValue>(*value));
     }
     return {};
@@ -85,7 +85,8 @@ Refusal ReadTexts(const QJsonObject& texts, Staged& staged) {
         if (!id) return Unknown("text", it.key());
         auto text = Latin1Text(it.value());
         if (!text)
-            return QStringLiteral("text %1 is not a Latin-1 string of at most 4 KiB").arg(it.key());
+            return Fail(
+                QStringLiteral("text %1 is not a Latin-1 string of at most 4 KiB").arg(it.key()));
         staged.texts.emplace_back(*id, std::move(*text));
     }
     return {};
@@ -96,9 +97,10 @@ Refusal ReadLists(const QJsonObject& lists, Staged& staged) {
         const auto id = IdOf<List, state::kListCount>(it.key());
         if (!id) return Unknown("list", it.key());
         const QJsonArray array = it.value().toArray();
-        const Refusal bad = QStringLiteral("list %1 is not an array of at most %2 Latin-1 strings")
-                                .arg(it.key())
-                                .arg(PanelState::kListLength);
+        const Failure bad =
+            Fail(QStringLiteral("list %1 is not an array of at most %2 Latin-1 strings")
+                     .arg(it.key())
+                     .arg(PanelState::kListLength));
         if (!it.value().isArray() ||
             static_cast<std::size_t>(array.size()) > PanelState::kListLength)
             return bad;
@@ -116,33 +118,32 @@ Refusal ReadLists(const QJsonObject& lists, Staged& staged) {
 // The payload as one JSON object of the tree's version, or why not.
 Refusal Parse(QByteArrayView payload, QJsonObject& root) {
     if (payload.size() > kMaxStatePayload)
-        return QStringLiteral("payload of %1 bytes is larger than %2")
-            .arg(payload.size())
-            .arg(kMaxStatePayload);
+        return Fail(QStringLiteral("payload of %1 bytes is larger than %2")
+                        .arg(payload.size())
+                        .arg(kMaxStatePayload));
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(payload.toByteArray(), &error);
     if (error.error != QJsonParseError::NoError)
-        return QStringLiteral("not JSON: %1 at offset %2")
-            .arg(error.errorString())
-            .arg(error.offset);
-    if (!document.isObject()) return QStringLiteral("not a JSON object");
+        return Fail(
+            QStringLiteral("not JSON: %1 at offset %2").arg(error.errorString()).arg(error.offset));
+    if (!document.isObject()) return Fail(QStringLiteral("not a JSON object"));
     root = document.object();
     const QJsonValue schema = root["schema"];
     if (!schema.isDouble() || schema.toDouble() != kSchema)
-        return QStringLiteral("not of schema %1").arg(kSchema);
+        return Fail(QStringLiteral("not of schema %1").arg(kSchema));
     return {};
 }
 
 Refusal Read(QByteArrayView payload, Staged& staged) {
     QJsonObject root;
-    if (Refusal r = Parse(payload, root)) return r;
+    if (Refusal r = Parse(payload, root); !r.ok()) return r;
     for (const char* key : {"fills", "texts", "lists"}) {
         const QJsonValue section = root[QLatin1StringView(key)];
         if (!section.isUndefined() && !section.isObject())
-            return QStringLiteral("%1 is not an object").arg(QLatin1StringView(key));
+            return Fail(QStringLiteral("%1 is not an object").arg(QLatin1StringView(key)));
     }
-    if (Refusal r = ReadFills(root["fills"].toObject(), staged)) return r;
-    if (Refusal r = ReadTexts(root["texts"].toObject(), staged)) return r;
+    if (Refusal r = ReadFills(root["fills"].toObject(), staged); !r.ok()) return r;
+    if (Refusal r = ReadTexts(root["texts"].toObject(), staged); !r.ok()) return r;
     return ReadLists(root["lists"].toObject(), staged);
 }
 
@@ -159,31 +160,30 @@ void Apply(PanelState& state, Staged& staged) {
 
 }  // namespace
 
-std::optional<QString> ApplyViewJson(PanelState& state, QByteArrayView payload) {
+Result<> ApplyViewJson(PanelState& state, QByteArrayView payload) {
     Staged staged;
-    if (Refusal refusal = Read(payload, staged)) return refusal;
+    if (Refusal refusal = Read(payload, staged); !refusal.ok()) return refusal;
     Apply(state, staged);
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> ReadStateJson(QByteArrayView payload, PlantSummary& summary) {
+Result<PlantSummary> ReadStateJson(QByteArrayView payload) {
     QJsonObject root;
-    if (Refusal r = Parse(payload, root)) return r;
+    if (Refusal r = Parse(payload, root); !r.ok()) return Fail(r.error());
     const QJsonValue word = root["quality"];
     std::optional<state::Quality> quality;
     for (auto q : {state::Quality::Starting, state::Quality::Good, state::Quality::Stale,
                    state::Quality::Disconnected, state::Quality::Offline})
         if (word.isString() && word.toString() == QLatin1StringView(state::QualityWord(q)))
             quality = q;
-    if (!quality) return QStringLiteral("quality is not one of the five words");
+    if (!quality) return Fail(QStringLiteral("quality is not one of the five words"));
     const QJsonValue link = root["link"];
     const QJsonObject facts = link.toObject();
     if (!link.isObject() || !facts["connected"].isBool() || !facts["stale"].isBool())
-        return QStringLiteral("link is not connected and stale");
-    summary = {.quality = *quality,
-               .connected = facts["connected"].toBool(),
-               .stale = facts["stale"].toBool()};
-    return std::nullopt;
+        return Fail(QStringLiteral("link is not connected and stale"));
+    return PlantSummary{.quality = *quality,
+                        .connected = facts["connected"].toBool(),
+                        .stale = facts["stale"].toBool()};
 }
 
 }  // namespace vp::publish

@@ -2,8 +2,8 @@
 
 #include <QByteArrayView>
 #include <QString>
-#include <optional>
 
+#include "base/result.h"
 #include "state/panel_state.h"
 #include "state/quality.h"
 
@@ -13,9 +13,9 @@ namespace vp::publish {
 inline constexpr qsizetype kMaxStatePayload = 256 * 1024;
 
 // Applies a `prefix/view` payload onto a view's state: its fills, texts and lists. Nothing is
-// applied unless the whole payload is valid; the reason (one line) when it is refused. Controls
-// absent from the payload are left as they are.
-std::optional<QString> ApplyViewJson(state::PanelState& state, QByteArrayView payload);
+// applied unless the whole payload is valid; a refusal says why in one line. Controls absent from
+// the payload are left as they are.
+Result<> ApplyViewJson(state::PanelState& state, QByteArrayView payload);
 
 // What a view needs of `prefix/state`: how good the plant's picture is, and the line's facts.
 struct PlantSummary {
@@ -23,6 +23,6 @@ struct PlantSummary {
     bool connected = false;
     bool stale = false;
 };
-std::optional<QString> ReadStateJson(QByteArrayView payload, PlantSummary& summary);
+Result<PlantSummary> ReadStateJson(QByteArrayView payload);
 
 }  // namespace vp::publish

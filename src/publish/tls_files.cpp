@@ -37,22 +37,23 @@ bool IsDerCertificate(const QByteArray& content) {
     return Owned<X509>(d2i_X509(nullptr, &p, long(content.size()))) != nullptr;
 }
 
-QString NotPem(const QByteArray& content, const QString& what) {
-    if (content.trimmed().isEmpty()) return QStringLiteral("is empty");
+Failure NotPem(const QByteArray& content, const QString& what) {
+    if (content.trimmed().isEmpty()) return Fail(QStringLiteral("is empty"));
     if (IsDerCertificate(content))
-        return QStringLiteral("is in DER form, not PEM; openssl x509 -inform DER converts it");
-    return "holds no PEM " + what;
+        return Fail(
+            QStringLiteral("is in DER form, not PEM; openssl x509 -inform DER converts it"));
+    return Fail("holds no PEM " + what);
 }
 
 // Every certificate and revocation list must read, and one at least be there, as for the
 // library's own loading of a CA file.
-QString CaFault(const QByteArray& content) {
+Result<> CaReads(const QByteArray& content) {
     const Owned<BIO> bio = Memory(content);
     const Owned<STACK_OF(X509_INFO)> infos(
         PEM_X509_INFO_read_bio(bio.get(), nullptr, nullptr, nullptr));
     if (!infos) {
         if (IsDerCertificate(content)) return NotPem(content, {});
-        return QStringLiteral("a PEM block in it cannot be read");
+        return Fail(QStringLiteral("a PEM block in it cannot be read"));
     }
     for (int i = 0; i < sk_X509_INFO_num(infos.get()); ++i) {
         const X509_INFO* info = sk_X509_INFO_value(infos.get(), i);
@@ -72,50 +73,98 @@ int NoPassPhrase(char*, int, int, void* asked) {
     return -1;
 }
 
-std::optional<QString> Refuse(const char* what, const QString& path, const QString& why) {
-    return QStringLiteral("%1 %2: %3").arg(QLatin1String(what), path, why);
+Failure Refuse(const char* what, const QString& path, const QString& why) {
+    return Fail(QStringLiteral("%1 %2: %3").arg(QLatin1String(what), path, why));
 }
 
-std::optional<QString> Check(const TlsFiles& files) {
-    QString why;
-    if (!files.ca.isEmpty()) {
-        const auto ca = ReadOptionFile(files.ca, kMaxCaSize, false, &why);
-        if (!ca) return Refuse("CA file", files.ca, why);
-        if (const QString fault = CaFault(*ca); !fault.isEmpty())
-            return Refuse("CA file", files.ca, fault);
-    }
-    if (files.cert.isEmpty()) return std::nullopt;
-    const auto certText = ReadOptionFile(files.cert, kMaxCertificateSize, false, &why);
-    if (!certText) return Refuse("client certificate", files.cert, why);
-    const Owned<X509> certificate = Certificate(*certText);
-    if (!certificate)
-        return Refuse("client certificate", files.cert,
-                      NotPem(*certText, QStringLiteral("certificate")));
+Result<> ReadCa(const QString& path) {
+    const Result<QByteArray> ca = ReadOptionFile(path, kMaxCaSize, false);
+    if (!ca.ok()) return Refuse("CA file", path, ca.error());
+    if (const Result<> reads = CaReads(*ca); !reads.ok())
+        return Refuse("CA file", path, reads.error());
+    return {};
+}
 
-    const auto keyText = ReadOptionFile(files.key, kMaxKeySize, true, &why);
-    if (!keyText) return Refuse("client key", files.key, why);
+Result<Owned<X509>> ReadCertificate(const QString& path) {
+    const Result<QByteArray> text = ReadOptionFile(path, kMaxCertificateSize, false);
+    if (!text.ok()) return Refuse("client certificate", path, text.error());
+    Owned<X509> certificate = Certificate(*text);
+    if (!certificate)
+        return Refuse("client certificate", path, NotPem(*text, QStringLiteral("certificate")).why);
+    return certificate;
+}
+
+Result<Owned<EVP_PKEY>> ReadKey(const QString& path) {
+    const Result<QByteArray> text = ReadOptionFile(path, kMaxKeySize, true);
+    if (!text.ok()) return Refuse("client key", path, text.error());
     bool asked = false;
-    const Owned<BIO> bio = Memory(*keyText);
-    const Owned<EVP_PKEY> key(PEM_read_bio_PrivateKey(bio.get(), nullptr, NoPassPhrase, &asked));
+    const Owned<BIO> bio = Memory(*text);
+    Owned<EVP_PKEY> key(PEM_read_bio_PrivateKey(bio.get(), nullptr, NoPassPhrase, &asked));
     if (asked)
-        return Refuse("client key", files.key,
+        return Refuse("client key", path,
                       QStringLiteral("is protected by a pass phrase, which nobody can type in "
                                      "here; store it without one, mode 0600"));
-    if (!key)
-        return Refuse("client key", files.key, NotPem(*keyText, QStringLiteral("private key")));
-    if (X509_check_private_key(certificate.get(), key.get()) != 1)
+    if (!key) return Refuse("client key", path, NotPem(*text, QStringLiteral("private key")).why);
+    return key;
+}
+
+Result<> CheckOne(TlsFile which, const QString& path) {
+    switch (which) {
+        case TlsFile::Ca:
+            return ReadCa(path);
+        case TlsFile::Certificate:
+            if (auto certificate = ReadCertificate(path); !certificate.ok())
+                return Fail(certificate.error());
+            return {};
+        case TlsFile::Key:
+            if (auto key = ReadKey(path); !key.ok()) return Fail(key.error());
+            return {};
+    }
+    return {};
+}
+
+Result<> Check(const TlsFiles& files) {
+    if (!files.ca.isEmpty()) {
+        if (Result<> ca = ReadCa(files.ca); !ca.ok()) return ca;
+    }
+    if (files.cert.isEmpty()) return {};
+    const Result<Owned<X509>> certificate = ReadCertificate(files.cert);
+    if (!certificate.ok()) return Fail(certificate.error());
+    const Result<Owned<EVP_PKEY>> key = ReadKey(files.key);
+    if (!key.ok()) return Fail(key.error());
+    if (X509_check_private_key(certificate->get(), key->get()) != 1)
         return Refuse("client key", files.key,
                       "does not belong to the client certificate " + files.cert);
-    return std::nullopt;
+    return {};
+}
+
+// The client library shares this thread's error queue: leave it nothing of ours to misreport.
+Result<> ClearingErrors(Result<> checked) {
+    ERR_clear_error();
+    return checked;
 }
 
 }  // namespace
 
-std::optional<QString> CheckTlsFiles(const TlsFiles& files) {
-    auto fault = Check(files);
-    // The client library shares this thread's error queue: leave it nothing of ours to misreport.
-    ERR_clear_error();
-    return fault;
+Result<> CheckTlsFile(TlsFile which, const QString& path) {
+    return ClearingErrors(CheckOne(which, path));
+}
+
+Result<> CheckTlsFiles(const TlsFiles& files) {
+    return ClearingErrors(Check(files));
+}
+
+Result<> CheckTlsPairing(const TlsFiles& files, bool tlsBroker) {
+    if (files.cert.isEmpty() != files.key.isEmpty())
+        return Fail(QStringLiteral("--mqtt-cert and --mqtt-key go together"));
+    if (!tlsBroker && !(files.ca.isEmpty() && files.cert.isEmpty()))
+        return Fail(QStringLiteral("--mqtt-ca, --mqtt-cert and --mqtt-key want an mqtts:// URL"));
+    return {};
+}
+
+Result<> CheckTlsOptions(const TlsFiles& files, bool tlsBroker) {
+    if (Result<> pairing = CheckTlsPairing(files, tlsBroker); !pairing.ok()) return pairing;
+    return CheckTlsFiles(files);
 }
 
 }  // namespace vp::publish

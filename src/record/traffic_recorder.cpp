@@ -15,13 +15,13 @@ namespace vp::record {
 
 namespace {
 
-QString Notice(const QString& reason) {
-    return "Could not write traffic record: " + reason;
+Failure Notice(const QString& reason) {
+    return Fail("Could not write traffic record: " + reason);
 }
 
 }  // namespace
 
-std::optional<QString> TrafficRecorder::Open(const QString& path) {
+Result<> TrafficRecorder::Open(const QString& path) {
 #ifdef Q_OS_UNIX
     // A reader of a pipe that goes away would end the panel with SIGPIPE; ignored, it is a
     // failed write (EPIPE) like any other.
@@ -32,7 +32,7 @@ std::optional<QString> TrafficRecorder::Open(const QString& path) {
     return OpenNow();
 }
 
-std::optional<QString> TrafficRecorder::OpenNow() {
+Result<> TrafficRecorder::OpenNow() {
     waitingForReader_ = false;
 #ifdef Q_OS_UNIX
     // Non-blocking: opening a FIFO that has no reader would otherwise wait for one before the
@@ -46,7 +46,7 @@ std::optional<QString> TrafficRecorder::OpenNow() {
         if (error != ENXIO || ::stat(path.constData(), &st) != 0 || !S_ISFIFO(st.st_mode))
             return Notice(qt_error_string(error));
         waitingForReader_ = true;  // a FIFO without its reader yet
-        return std::nullopt;
+        return {};
     }
     if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
                     QFileDevice::AutoCloseHandle)) {
@@ -59,23 +59,23 @@ std::optional<QString> TrafficRecorder::OpenNow() {
 #endif
     // A pipe starts a new stream for its reader; a file gets the header once.
     if (file_.isSequential() || file_.size() == 0) return WriteLine(std::string(kHeader) + "\n");
-    return std::nullopt;
+    return {};
 }
 
-std::optional<QString> TrafficRecorder::Sent(std::string_view frame) {
+Result<> TrafficRecorder::Sent(std::string_view frame) {
     return Write("TX", frame, {});
 }
 
-std::optional<QString> TrafficRecorder::Received(std::string_view message, bool checksumOk) {
+Result<> TrafficRecorder::Received(std::string_view message, bool checksumOk) {
     return Write("RX", message, checksumOk ? "ok" : "crc-error");
 }
 
-std::optional<QString> TrafficRecorder::Write(std::string_view direction, std::string_view bytes,
-                                              std::string_view verdict) {
+Result<> TrafficRecorder::Write(std::string_view direction, std::string_view bytes,
+                                std::string_view verdict) {
     if (waitingForReader_) {
-        if (const auto notice = OpenNow()) return notice;
+        if (auto opened = OpenNow(); !opened.ok()) return opened;
     }
-    if (!file_.isOpen()) return std::nullopt;
+    if (!file_.isOpen()) return {};
     std::string line = std::to_string(QDateTime::currentMSecsSinceEpoch());
     line += '\t';
     line += direction;
@@ -89,7 +89,7 @@ std::optional<QString> TrafficRecorder::Write(std::string_view direction, std::s
     return WriteLine(line);
 }
 
-std::optional<QString> TrafficRecorder::WriteLine(const std::string& line) {
+Result<> TrafficRecorder::WriteLine(const std::string& line) {
     // A write cut short sets no error; offering the rest again makes the system name its reason
     // (disk full, file too large) instead of "Unknown error".
     for (qint64 done = 0; done < qint64(line.size());) {
@@ -101,7 +101,7 @@ std::optional<QString> TrafficRecorder::WriteLine(const std::string& line) {
         }
         done += n;
     }
-    return std::nullopt;
+    return {};
 }
 
 std::string TrafficRecorder::Escape(std::string_view bytes) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace vp::record {
 
 // Records the traffic of the line for a service engineer: every frame the panel writes and
@@ -23,12 +25,13 @@ class TrafficRecorder {
 public:
     static constexpr std::string_view kHeader = "# vacuum-panel traffic record 1";
 
-    // Opens (appending) the record file; the failure's description when it cannot.
-    std::optional<QString> Open(const QString& path);
+    // Opens (appending) the record file; fails with the description when it cannot.
+    Result<> Open(const QString& path);
 
-    // Each returns the operator's notice the first time writing fails, nothing otherwise.
-    std::optional<QString> Sent(std::string_view frame);
-    std::optional<QString> Received(std::string_view message, bool checksumOk);
+    // Each fails with the operator's notice the first time writing fails; later calls succeed
+    // doing nothing, since the recording has ended.
+    Result<> Sent(std::string_view frame);
+    Result<> Received(std::string_view message, bool checksumOk);
 
     // Open, or waiting for the reader of a FIFO.
     bool IsRecording() const { return file_.isOpen() || waitingForReader_; }
@@ -38,11 +41,10 @@ public:
     static std::optional<std::string> Unescape(std::string_view text);
 
 private:
-    // Opens the file without waiting; nothing when it is open or a FIFO still has no reader.
-    std::optional<QString> OpenNow();
-    std::optional<QString> Write(std::string_view direction, std::string_view bytes,
-                                 std::string_view verdict);
-    std::optional<QString> WriteLine(const std::string& line);
+    // Opens the file without waiting; succeeds when it is open or a FIFO still has no reader.
+    Result<> OpenNow();
+    Result<> Write(std::string_view direction, std::string_view bytes, std::string_view verdict);
+    Result<> WriteLine(const std::string& line);
 
     QString path_;
     QFile file_;

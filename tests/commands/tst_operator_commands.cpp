@@ -107,6 +107,29 @@ private slots:
         QVERIFY(panel->pty.Received().isEmpty());
     }
 
+    // A frame the line refuses (its far end gone) is said where the operator looks, by the
+    // command buttons and the set-points alike, and counts as nothing sent. The handlers are
+    // called directly: a click would let the port see the hang-up and close first.
+    void refusedFrameIsShown_data() {
+        QTest::addColumn<bool>("setPoint");
+        QTest::newRow("command") << false;
+        QTest::newRow("set-point") << true;
+    }
+    void refusedFrameIsShown() {
+        QFETCH(bool, setPoint);
+        QVERIFY(panel->Open());
+        Box("txtHighVacuumSpeed")->setText("75");
+        panel->app->state().SetCaption(vp::state::Text::txtStatus, "");
+        panel->pty.Close();
+        if (setPoint)
+            panel->form->setPoints().cmdHighVacuumSpeed_Click();
+        else
+            panel->form->commands().Command_Click(121);
+        QCOMPARE(QString::fromStdString(panel->app->state().Caption(vp::state::Text::txtStatus)),
+                 QStringLiteral("Port 3: Error writing comm device"));
+        QCOMPARE(panel->Sent(), 0);
+    }
+
     void typedValue_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QByteArray>("frame");  // empty: refused, box red

@@ -81,7 +81,7 @@ private slots:
 
     void watchdogGreysWhenTheControllerFallsSilent() {
         ConnectLive();
-        QVERIFY(live.sim->InjectFault("silence=3600"));
+        QVERIFY(live.sim->InjectFault("silence=3600").ok());
         // Let any answer already on the wire arrive; from then on the polls go unanswered.
         int frames = live.sim->FramesReceived();
         QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames + 2, kWait);
@@ -96,7 +96,7 @@ private slots:
         live.form->view().Render();
         QCOMPARE(live.form->shpTG1->FillColor(), 0x80000011u);
 
-        QVERIFY(live.sim->InjectFault("clear"));
+        QVERIFY(live.sim->InjectFault("clear").ok());
         QTRY_VERIFY_WITH_TIMEOUT(Live(), kWait);
         // Every shape of the report is repainted; the hour boxes wait for their own reply.
         for (auto* shape : live.Indicators()) {
@@ -111,15 +111,15 @@ private slots:
         // Every answer here is one asked for.
         vp::test::LinkProbe::SlowPoll(live.panel->link()).stop();
         ConnectLive();
-        QVERIFY(live.sim->InjectFault("bad-checksum"));
+        QVERIFY(live.sim->InjectFault("bad-checksum").ok());
         QTRY_COMPARE_WITH_TIMEOUT(live.Crc(), 1, kWait);
         live.form->view().Render();
         QCOMPARE(live.form->lblCrcErrors->Caption(), QStringLiteral(" 1 received crc errors"));
-        QVERIFY(live.sim->InjectFault("error-report=170"));
+        QVERIFY(live.sim->InjectFault("error-report=170").ok());
         QTRY_COMPARE_WITH_TIMEOUT(live.form->lstErrors->count(), 1, kWait);
         QCOMPARE(live.form->lstErrors->item(0)->text(),
                  QStringLiteral("170 (no response from icpcon)"));
-        QVERIFY(live.sim->InjectFault("warning=235"));
+        QVERIFY(live.sim->InjectFault("warning=235").ok());
         QTRY_COMPARE_WITH_TIMEOUT(live.form->lstWarnings->count(), 1, kWait);
         QCOMPARE(live.form->lstWarnings->item(0)->text(),
                  QStringLiteral(" 235 (OP_ROTARY_PUMP_TRIP)"));
@@ -130,8 +130,8 @@ private slots:
         // received and drawn not at all. Nothing reaches the lists.
         const int shown = live.Shown();
         const int undrawn = live.Received() - shown;
-        QVERIFY(live.sim->InjectFault("wrong-length=80"));
-        QVERIFY(live.sim->InjectFault("flood=50"));
+        QVERIFY(live.sim->InjectFault("wrong-length=80").ok());
+        QVERIFY(live.sim->InjectFault("flood=50").ok());
         QTRY_VERIFY_WITH_TIMEOUT(live.Shown() >= shown + 50, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(live.Received() - live.Shown(), undrawn + 1, kWait);
         live.form->view().Render();
@@ -149,7 +149,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(live.form->lblStatus->Caption(), QStringLiteral("Disconnected"),
                                   kWait);
 
-        QVERIFY(live.sim->Start());
+        QVERIFY(live.sim->Start().ok());
         const int frames = live.sim->FramesReceived();
         Connect();
         QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames + 2, kWait);

@@ -47,15 +47,15 @@ struct Gateway {
     // A silent controller answers nothing until told otherwise.
     bool Start(const QString& url, bool silent = false) {
         const QString link = dir.filePath(QStringLiteral("controller"));
-        if (!sim->Start() || !sim->MakeLink(link)) return false;
-        if (silent && !sim->InjectFault(QStringLiteral("silence=600"))) return false;
+        if (!sim->Start().ok() || !sim->MakeLink(link).ok()) return false;
+        if (silent && !sim->InjectFault(QStringLiteral("silence=600")).ok()) return false;
         panel = std::make_unique<app::Panel>(app::Panel::Options{.ports = {{3, link}}});
         app::Options options;
         options.publish = ParsedUrl(url);
         publishing = std::make_unique<app::Publishing>(*panel, *options.publish, options);
         headless = std::make_unique<app::Headless>(*panel);
         headless->Start(3);
-        return !publishing->Start();
+        return publishing->Start().ok();
     }
 };
 
@@ -145,10 +145,10 @@ private slots:
         // The faults take the controller's next reply: no poll may be on its way before 062_.
         test::LinkProbe::StatusPoll(line).stop();
         QTRY_COMPARE_WITH_TIMEOUT(gateway_->sim->FramesReceived(), line.SentMessageCount(), kWait);
-        line.SendCommand("062_");  // open 1V1
-        QVERIFY(gateway_->sim->InjectFault("error-report=170"));
-        QVERIFY(gateway_->sim->InjectFault("warning=235"));
-        line.SendCommand("039_");  // its answer has no handler: listed as received
+        QVERIFY(line.SendCommand("062_").ok());  // open 1V1
+        QVERIFY(gateway_->sim->InjectFault("error-report=170").ok());
+        QVERIFY(gateway_->sim->InjectFault("warning=235").ok());
+        QVERIFY(line.SendCommand("039_").ok());  // its answer has no handler: listed as received
         test::LinkProbe::StatusPoll(line).start();
         QTRY_COMPARE_WITH_TIMEOUT(view_->state().Caption(Text::lbl1V1status), std::string("open"),
                                   kWait);
@@ -169,7 +169,7 @@ private slots:
     }
 
     void theViewStartsBeforeThePanel() {
-        QVERIFY(!view_->Start());
+        QVERIFY(view_->Start().ok());
         QTRY_COMPARE_WITH_TIMEOUT(view_->client().State(),
                                   publish::MqttClient::BrokerState::Connected, kWait);
         QVERIFY(AllGrey(view_->state()));
@@ -183,7 +183,7 @@ private slots:
         const int frames = gateway_->sim->FramesReceived();
         QTRY_VERIFY_WITH_TIMEOUT(gateway_->sim->FramesReceived() > frames + 20, kWait);
         QVERIFY2(broker_.Start(), qPrintable(broker_.Error()));
-        gateway_->panel->link().SendCommand("064_");  // open 2V1 while the view catches up
+        QVERIFY(gateway_->panel->link().SendCommand("064_").ok());  // open 2V1 meanwhile
         QTRY_COMPARE_WITH_TIMEOUT(view_->state().Caption(Text::lbl2V1status), std::string("open"),
                                   kWait);
         // Nothing was lost on the line meanwhile: every frame answered, every answer taken.
@@ -232,17 +232,17 @@ private slots:
         QVERIFY(start.Read());
         QVERIFY(Parsed(start["state"])["time"].isNull());
 
-        QVERIFY(gateway_->sim->InjectFault("silence=0"));
+        QVERIFY(gateway_->sim->InjectFault("silence=0").ok());
         QTRY_VERIFY_WITH_TIMEOUT(holds("good", true), kWait);
         // Silent: the watchdog's 3 s, then stale, the plant kept as of its time.
-        QVERIFY(gateway_->sim->InjectFault("silence=600"));
+        QVERIFY(gateway_->sim->InjectFault("silence=600").ok());
         QTRY_VERIFY_WITH_TIMEOUT(holds("stale", false), kWait);
         Retained stale(Here());
         QVERIFY(stale.Read());
         QVERIFY(Parsed(stale["state"])["valves"].isObject());
         QVERIFY(!Parsed(stale["state"])["time"].isNull());
 
-        QVERIFY(gateway_->sim->InjectFault("silence=0"));
+        QVERIFY(gateway_->sim->InjectFault("silence=0").ok());
         QTRY_VERIFY_WITH_TIMEOUT(holds("good", true), kWait);
         gateway_->sim->Stop();  // the pty closed under the panel
         QTRY_VERIFY_WITH_TIMEOUT(holds("disconnected", false), kWait);
@@ -254,7 +254,7 @@ private slots:
         QVERIFY(listener.Connected());
         QVERIFY(gateway_->Start(Here()));
         for (int i = 1; i <= 3; ++i) {
-            QVERIFY(gateway_->sim->InjectFault("error-report=17" + QString::number(i)));
+            QVERIFY(gateway_->sim->InjectFault("error-report=17" + QString::number(i)).ok());
             QTRY_COMPARE_WITH_TIMEOUT(listener.heard.value("events").size(), i, kWait);
         }
         QList<int> seq, codes;
@@ -290,7 +290,7 @@ private slots:
     void aBadStateIsIgnored() {
         QSignalSpy subscribed(&view_->client(), &publish::MqttClient::Connected);
         QSignalSpy refused(&view_->feed(), &publish::RemoteFeed::Refused);
-        QVERIFY(!view_->Start());
+        QVERIFY(view_->Start().ok());
         TestClient other(Here());
         QVERIFY(other.Connected());
         QTRY_VERIFY_WITH_TIMEOUT(!subscribed.isEmpty(), kWait);
@@ -312,10 +312,11 @@ private slots:
         TestClient listener(Here());
         // The rack PC's program itself, which --simulate would hand to the window's program.
         sim::SimulatedController sim;
-        QString error;
-        QVERIFY2(sim.Start(&error), qPrintable(error));
+        const vp::Result<> started = sim.Start();
+        QVERIFY2(started.ok(), qPrintable(started.ok() ? QString() : started.error()));
         const QString link = dir_.filePath(QString("controller-%1").arg(signal));
-        QVERIFY2(sim.MakeLink(link, &error), qPrintable(error));
+        const vp::Result<> linked = sim.MakeLink(link);
+        QVERIFY2(linked.ok(), qPrintable(linked.ok() ? QString() : linked.error()));
         Program panel(
             {"--headless", "--port", "3=" + link, "--publish", Here(), "--record", record});
         QTRY_VERIFY_WITH_TIMEOUT(panel.Said("vacuum-panel: link connected: Com3,115200,n,8,1\n"),
@@ -368,7 +369,7 @@ private slots:
         Program panel({"--headless", "--simulate", "--publish", Here()});
         QTRY_COMPARE_WITH_TIMEOUT(listener.Last("online"), "true", kWait);
         view_->feed().Watchdog->setInterval(24 * 3600 * 1000);
-        QVERIFY(!view_->Start());
+        QVERIFY(view_->Start().ok());
         QTRY_VERIFY_WITH_TIMEOUT(Shown(view_->state()), kWait);
 
         panel.Signal(signal);
@@ -499,22 +500,21 @@ private slots:
         app::Options options;
         options.tls.ca = broker.CaFile();
         app::RemoteView view(ParsedUrl(broker.TlsUrl("plant")), options);
-        QVERIFY(!view.Start());
+        QVERIFY(view.Start().ok());
         QTRY_VERIFY_WITH_TIMEOUT(Shown(view.state()), kWait);
     }
 
     // The line lost and back: the headless panel says so and opens the port again by itself.
     void headlessReopensALostLine() {
         sim::SimulatedController sim;
-        QString error;
-        QVERIFY2(sim.Start(&error), qPrintable(error));
+        QVERIFY(sim.Start().ok());
         const QString link = dir_.filePath("controller");
-        QVERIFY2(sim.MakeLink(link, &error), qPrintable(error));
+        QVERIFY(sim.MakeLink(link).ok());
         Program panel({"--headless", "--port", "3=" + link});
         QTRY_COMPARE_WITH_TIMEOUT(panel.Said("vacuum-panel: link connected: "), 1, kWait);
         sim.Stop();
         QTRY_VERIFY_WITH_TIMEOUT(panel.Said("vacuum-panel: link closed\n"), kWait);
-        QVERIFY2(sim.Start(&error), qPrintable(error));
+        QVERIFY(sim.Start().ok());
         QTRY_COMPARE_WITH_TIMEOUT(panel.Said("vacuum-panel: link connected: "), 2, 15000);
     }
 
@@ -560,7 +560,7 @@ private:
         QTRY_COMPARE_WITH_TIMEOUT(gateway_->sim->FramesReceived(), line.SentMessageCount(), kWait);
     }
     bool BothLive() {
-        return gateway_->Start(Here()) && !view_->Start() &&
+        return gateway_->Start(Here()) && view_->Start().ok() &&
                QTest::qWaitFor([this] { return Shown(view_->state()); }, kWait);
     }
     QString Here() const { return broker_.Url(QStringLiteral("plant%1").arg(plant_)); }

@@ -75,16 +75,16 @@ private slots:
 
         // The session: a live plant, a command, a few controller faults.
         SimulatedController live;
-        QVERIFY(live.Start());
+        QVERIFY(live.Start().ok());
         {
             const auto firstPanel = QuietPanel(live.DevicePath());
             Form1& first = firstPanel->form();
-            QVERIFY(!firstPanel->Record(record).has_value());
+            QVERIFY(firstPanel->Record(record).ok());
             first.cmdConnect->click();
             QTRY_VERIFY_WITH_TIMEOUT(first.shpTG1->FillColor() != 0x80000011u, kWait);
             first.mnuRotaryOn->trigger();
-            live.InjectFault("bad-checksum");
-            live.InjectFault("warning=221");
+            QVERIFY(live.InjectFault("bad-checksum").ok());
+            QVERIFY(live.InjectFault("warning=221").ok());
             firstPanel->link().tmrTMPOperatingHours_Timer();
             QTRY_COMPARE_WITH_TIMEOUT(first.lstWarnings->count(), 1, kWait);
             QTRY_VERIFY_WITH_TIMEOUT(first.lblRotaryStatus->Caption() == "started", kWait);
@@ -95,12 +95,11 @@ private slots:
             const QStringList shown = Shown(first);
 
             // The replay: a second panel, a controller that only plays the record back.
-            QString error;
-            auto messages = vp::sim::LoadReplay(record, &error);
-            QVERIFY2(messages, qPrintable(error));
+            auto messages = vp::sim::LoadReplay(record);
+            QVERIFY2(messages.ok(), qPrintable(messages.ok() ? QString() : messages.error()));
             QCOMPARE(messages->size(), firstPanel->link().ReceivedMessageCount());
             SimulatedController player;
-            QVERIFY(player.Start());
+            QVERIFY(player.Start().ok());
             player.Replay(*messages, /*fast=*/true);
             const auto secondPanel = QuietPanel(player.DevicePath());
             Form1& second = secondPanel->form();
@@ -125,20 +124,20 @@ private slots:
     void recordFileThatFailsIsReportedOnce() {
         if (QFile::exists("/dev/full")) {
             TrafficRecorder full;
-            QVERIFY(
-                full.Open("/dev/full").value_or("").startsWith("Could not write traffic record: "));
+            const vp::Result<> opened = full.Open("/dev/full");
+            QVERIFY(!opened.ok() && opened.error().startsWith("Could not write traffic record: "));
         }
         QTemporaryDir dir;
         SimulatedController live;
-        QVERIFY(live.Start());
+        QVERIFY(live.Start().ok());
         const auto panel = QuietPanel(live.DevicePath());
         Form1& form = panel->form();
-        QVERIFY(!panel->Record(dir.filePath("r.rec")).has_value());
+        QVERIFY(panel->Record(dir.filePath("r.rec")).ok());
         form.cmdConnect->click();
         QVERIFY(panel->link().PortOpen());
         // From here on (the port and its lock file are in place) the record file cannot grow.
         const FileSizeLimit limit(QFileInfo(dir.filePath("r.rec")).size());
-        panel->link().SendCommand("111_");
+        QVERIFY(panel->link().SendCommand("111_").ok());
         form.view().Render();
         QVERIFY2(form.txtStatus->text().startsWith("Could not write traffic record: "),
                  qPrintable(form.txtStatus->text()));

@@ -43,7 +43,7 @@ private slots:
         QFETCH(QString, warning);
         Connect();
         const int sent = live.sim->FramesReceived();
-        QVERIFY(live.sim->InjectFault(fault));
+        QVERIFY(live.sim->InjectFault(fault).ok());
         // The faulty reply has gone out once the controller has answered a few frames more.
         QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > sent + 5, kWait);
         ReportsGoOn();
@@ -73,7 +73,7 @@ private slots:
         vp::test::LinkProbe::SlowPoll(live.panel->link()).stop();
         Connect();
         QTRY_VERIFY_WITH_TIMEOUT(Received() == Shown(), kWait);
-        QVERIFY(live.sim->InjectFault(fault));
+        QVERIFY(live.sim->InjectFault(fault).ok());
         QTRY_VERIFY_WITH_TIMEOUT(Received() - Shown() == 1, kWait);
         ReportsGoOn();
         QCOMPARE(Received() - Shown(), 1);
@@ -85,7 +85,7 @@ private slots:
         vp::link::Link& link = live.panel->link();
         vp::test::LinkProbe::Watchdog(link).stop();  // the watchdog's periods are driven here
         Connect();
-        QVERIFY(live.sim->InjectFault("silence=3"));
+        QVERIFY(live.sim->InjectFault("silence=3").ok());
         int frames = live.sim->FramesReceived();
         QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames + 3, kWait);
         link.Timer5_Timer();  // the period that may have seen the last answer
@@ -101,7 +101,7 @@ private slots:
     void noiseCountsAsChecksumErrorsOnly() {
         Connect();
         const int received = Received();
-        QVERIFY(live.sim->InjectFault("noise"));
+        QVERIFY(live.sim->InjectFault("noise").ok());
         QTRY_VERIFY_WITH_TIMEOUT(Crc() > 0, kWait);
         ReportsGoOn();
         // Every noise line is counted as received and, lacking a right checksum, as a crc error;
@@ -117,7 +117,7 @@ private slots:
         // Several replies in a row arrive a few bytes at a time.
         for (int i = 0; i < 5; ++i) {
             const int shown = Shown();
-            QVERIFY(live.sim->InjectFault("split"));
+            QVERIFY(live.sim->InjectFault("split").ok());
             QTRY_VERIFY_WITH_TIMEOUT(Shown() > shown + 1, kWait);
         }
         ReportsGoOn();
@@ -130,7 +130,7 @@ private slots:
         Connect();
         const int shown = Shown();
         const int reports = live.sim->StatusReportsSent();
-        QVERIFY(live.sim->InjectFault("flood=500"));
+        QVERIFY(live.sim->InjectFault("flood=500").ok());
         QTRY_VERIFY_WITH_TIMEOUT(live.sim->StatusReportsSent() >= reports + 500, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(Shown() >= shown + 500, kWait);
         ReportsGoOn();
@@ -143,20 +143,20 @@ private slots:
         // Rounds of every one-shot fault on the same reply, reports pushed all the while: more
         // errors and warnings than the lists hold, noise, splits and floods between them.
         constexpr int kRounds = 12;
-        QVERIFY(live.sim->InjectFault("push=200000"));
+        QVERIFY(live.sim->InjectFault("push=200000").ok());
         for (int round = 0; round < kRounds; ++round) {
             int frames = live.sim->FramesReceived();
             for (const char* fault :
                  {"noise", "split", "bad-checksum", "flood=5", "warning=221", "wrong-length=120"})
-                QVERIFY(live.sim->InjectFault(fault));
+                QVERIFY(live.sim->InjectFault(fault).ok());
             QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames, kWait);
             frames = live.sim->FramesReceived();
-            QVERIFY(live.sim->InjectFault(QStringLiteral("error-report=%1").arg(160 + round)));
+            QVERIFY(live.sim->InjectFault(QStringLiteral("error-report=%1").arg(160 + round)).ok());
             QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames, kWait);
             QVERIFY(live.panel->link().rxBuffer().Pending().size() <=
                     vp::protocol::RxBuffer::kLimit);
         }
-        QVERIFY(live.sim->InjectFault("push=0"));
+        QVERIFY(live.sim->InjectFault("push=0").ok());
         // Split replies trickle out a few bytes a millisecond: wait for the last error report.
         QTRY_VERIFY_WITH_TIMEOUT(live.panel->state().OperationErrors() >= kRounds, 3 * kWait);
         ReportsGoOn();

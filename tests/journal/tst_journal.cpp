@@ -26,8 +26,9 @@ Journal::Options Options(const QString& path, std::function<std::int64_t()> now 
 
 std::vector<Row> ReadAll(const QString& path, Query query = {}) {
     std::vector<Row> rows;
-    const Outcome failure = ReadJournal(path, query, [&](const Row& row) { rows.push_back(row); });
-    if (failure) qWarning() << failure->reason;
+    const vp::Result<> read =
+        ReadJournal(path, query, [&](const Row& row) { rows.push_back(row); });
+    if (!read.ok()) qWarning() << read.error();
     return rows;
 }
 
@@ -170,8 +171,8 @@ private slots:
         QCOMPARE(Contents(path), before);
         // The reader names the same reason.
         if (setup != "nofolder") {
-            const Outcome read = ReadJournal(path, {}, [](const Row&) {});
-            QVERIFY(read && read->reason.contains(reason));
+            const vp::Result<> read = ReadJournal(path, {}, [](const Row&) {});
+            QVERIFY(!read.ok() && read.error().contains(reason));
         }
     }
 
@@ -231,14 +232,14 @@ private slots:
         QVERIFY(QFile::setPermissions(dir_.path(), QFileDevice::Permissions(0x7777)));
         const auto [code, error] = RunUnprivileged([&] {
             JournalFile file;
-            const Outcome outcome = file.Open(path, JournalFile::Mode::Write);
-            Outcome append = outcome;
-            if (!outcome) {
+            const vp::Result<> outcome = file.Open(path, JournalFile::Mode::Write);
+            vp::Result<> append = outcome;
+            if (outcome.ok()) {
                 const Entry entry{1, Kind::Link, {}, "Com3", {}, "x", {}};
                 append = file.Append(std::span(&entry, 1));
             }
-            if (append) std::fprintf(stderr, "%s", qPrintable(append->reason));
-            return append && append->reason.contains("read-only") ? 0 : 1;
+            if (!append.ok()) std::fprintf(stderr, "%s", qPrintable(append.error()));
+            return !append.ok() && append.error().contains("read-only") ? 0 : 1;
         });
         QVERIFY2(code == 0, error.constData());
     }

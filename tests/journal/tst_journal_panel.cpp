@@ -8,6 +8,7 @@
 #include "publish/broker_url.h"
 #include "support/broker.h"
 #include "support/live_panel.h"
+#include "support/panel_on_pty.h"
 
 using namespace vp::journal;
 
@@ -28,12 +29,12 @@ private slots:
         live.Connect();
         live.panel->link().Timer2_Timer();
         QTRY_VERIFY_WITH_TIMEOUT((live.form->view().Render(), live.Live()), wait);
-        QVERIFY(live.sim->InjectFault("error-report=170"));
+        QVERIFY(live.sim->InjectFault("error-report=170").ok());
         QTRY_VERIFY_WITH_TIMEOUT(
             live.form->lstErrors->count() > 0 ||
                 !live.panel->state().Entries(vp::state::List::lstErrors).empty(),
             wait);
-        QVERIFY(live.sim->InjectFault("warning=220"));
+        QVERIFY(live.sim->InjectFault("warning=220").ok());
         QTRY_VERIFY_WITH_TIMEOUT(!live.panel->state().Entries(vp::state::List::lstWarnings).empty(),
                                  wait);
         live.panel->link().ReceiveText(vp::protocol::Frame("050_hello"));
@@ -44,10 +45,10 @@ private slots:
         live.form->cmdTMPspeed->click();
 
         // The controller falls silent until the watchdog greys the picture, then speaks again.
-        QVERIFY(live.sim->InjectFault("silence=3600"));
+        QVERIFY(live.sim->InjectFault("silence=3600").ok());
         QTRY_VERIFY_WITH_TIMEOUT(
             (live.panel->link().Timer5_Timer(), live.panel->state().Link().stale), wait);
-        QVERIFY(live.sim->InjectFault("clear"));
+        QVERIFY(live.sim->InjectFault("clear").ok());
         QTRY_VERIFY_WITH_TIMEOUT(!live.panel->state().Link().stale, wait);
         live.form->cmdDisconnect->click();
         live.panel->link().Timer2_Timer();
@@ -55,7 +56,7 @@ private slots:
         journaling.End();
 
         std::vector<Row> rows;
-        QVERIFY(!ReadJournal(path, {}, [&](const Row& row) { rows.push_back(row); }));
+        QVERIFY(ReadJournal(path, {}, [&](const Row& row) { rows.push_back(row); }).ok());
         QStringList seen;
         for (const Row& row : rows) {
             const Entry& e = row.entry;
@@ -107,21 +108,41 @@ private slots:
     }
 
     // A gateway's records carry the plant's prefix, and the broker's coming and going.
+    // A command whose frame the line refused is followed by the reason, so the operator's record
+    // of it is not read as a command that went out.
+    void aRefusedFrameIsJournalled() {
+        PanelOnPty panel;
+        QTemporaryDir dir;
+        const QString path = dir.filePath("journal.sqlite");
+        vp::app::Journaling journaling(*panel.app, {.path = path});
+        journaling.Start();
+        QVERIFY(panel.Open());
+        panel.pty.Close();
+        panel.form->commands().Command_Click(121);
+        journaling.End();
+
+        QStringList links;
+        QVERIFY(
+            ReadJournal(path, {.fromMs = {}, .toMs = {}, .kinds = {Kind::Link}, .grep = {}},
+                        [&](const Row& row) { links << QString::fromStdString(row.entry.text); })
+                .ok());
+        QVERIFY2(links.contains("Port 3: Error writing comm device"), qPrintable(links.join('\n')));
+    }
+
     void aGatewayJournalsTheBroker() {
         Broker broker;
         QVERIFY2(broker.Start(), qPrintable(broker.Error()));
         QTemporaryDir dir;
         const QString path = dir.filePath("journal.sqlite");
         vp::app::Panel panel({.ports = {}, .clock = nullptr});
-        QString error;
-        const auto url = vp::publish::ParseBrokerUrl(broker.Url("site/plantA"), &error);
-        QVERIFY2(url, qPrintable(error));
+        const auto url = vp::publish::ParseBrokerUrl(broker.Url("site/plantA"));
+        QVERIFY(url.ok());
         vp::app::Publishing publishing(panel, *url, vp::app::Options{});
         vp::app::Journaling journaling(panel, {.path = path});
         journaling.SetPrefix(url->prefix);
         journaling.WatchBroker(publishing.client());
         journaling.Start();
-        QVERIFY(!publishing.Start());
+        QVERIFY(publishing.Start().ok());
         std::set<std::string> sources;
         const auto texts = [&] {
             QStringList seen;

@@ -67,12 +67,43 @@ private slots:
     void countersStopAtTheTop() {
         Open();
         LinkProbe::StartCounts(*link, 2147483646, 2147483647);
-        for (const char* body : {"111_", ""}) link->SendCommand(body);
+        for (const char* body : {"111_", ""}) QVERIFY(link->SendCommand(body).ok());
         QTRY_COMPARE_WITH_TIMEOUT(pty->Received(), QByteArray("111_242\r000\r"), 5000);
         QCOMPARE(heard.sent, (QList<int>{2147483647, 2147483647}));
         link->ReceiveText(View(Line("500_") + Line("501_")));
         QCOMPARE(heard.arrived, QList<int>{2147483647});
         QCOMPARE(heard.messages, 2);  // reception goes on
+    }
+
+    // A frame that does not go out fails with the operator's line, and is neither counted nor
+    // signalled as sent; the link itself says nothing, since the caller shows the failure.
+    void frameThatDoesNotGoOutFails_data() {
+        QTest::addColumn<QString>("line");  // closed, far end gone, backed up
+        QTest::addColumn<QString>("why");
+        QTest::newRow("port closed") << "closed"
+                                     << "Not connected!";
+        QTest::newRow("far end gone") << "gone"
+                                      << "Port 3: Error writing comm device";
+        QTest::newRow("line backed up") << "full"
+                                        << "Port 3: Error writing comm device";
+    }
+    void frameThatDoesNotGoOutFails() {
+        QFETCH(QString, line);
+        QFETCH(QString, why);
+        if (line != "closed") Open();
+        if (line == "gone") pty->Close();
+        // More than the line holds, with nobody reading: the rest waits, and the line is full.
+        if (line == "full") QVERIFY(link->SendCommand(std::string(256 * 1024, 'y')).ok());
+        const int sent = link->SentMessageCount();
+        heard.sent.clear();
+
+        const vp::Result<> result = link->SendCommand("111_");
+
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error(), why);
+        QCOMPARE(link->SentMessageCount(), sent);
+        QVERIFY(heard.sent.isEmpty());
+        QVERIFY(heard.texts.isEmpty());
     }
 
     void connectAndDisconnect() {

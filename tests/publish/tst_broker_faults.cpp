@@ -44,7 +44,7 @@ struct Listener {
                              heard << topic.mid(n) + ' ' + payload;
                          });
         client->Subscribe(prefix + "/#", 1);
-        client->Start(nullptr);
+        (void)client->Start();
     }
     bool Connected() {
         return QTest::qWaitFor([this] { return connects > 0; }, kWait);
@@ -82,7 +82,7 @@ private slots:
         QVERIFY(observer.Connected());
         MqttClient gateway(Gateway(proxy.Url("plant")));
         QSignalSpy states(&gateway, &MqttClient::BrokerStateChanged);
-        QVERIFY(gateway.Start(nullptr));
+        QVERIFY(gateway.Start().ok());
         gateway.Publish("plant/state", "s0", 1, true);
         QTRY_VERIFY_WITH_TIMEOUT(observer.Heard("state").contains("s0"), kWait);
 
@@ -116,7 +116,7 @@ private slots:
         options.keepAliveSeconds = 5;
         MqttClient gateway(options);
         QSignalSpy states(&gateway, &MqttClient::BrokerStateChanged);
-        QVERIFY(gateway.Start(nullptr));
+        QVERIFY(gateway.Start().ok());
         QTRY_VERIFY_WITH_TIMEOUT(gateway.State() == State::Connected, kWait);
 
         proxy.Freeze();
@@ -143,7 +143,7 @@ private slots:
         MqttClient gateway(OptionsFor(broker.Url("plant")));
         QSignalSpy connected(&gateway, &MqttClient::Connected);
         QSignalSpy dropped(&gateway, &MqttClient::EventsDropped);
-        QVERIFY(gateway.Start(nullptr));
+        QVERIFY(gateway.Start().ok());
         QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), kWait);
 
         const int extra = 200;
@@ -174,13 +174,13 @@ private slots:
         old.keepAliveSeconds = 120;  // the broker would wait 3 min to notice it alone
         MqttClient dead(old);
         QSignalSpy deadUp(&dead, &MqttClient::Connected);
-        QVERIFY(dead.Start(nullptr));
+        QVERIFY(dead.Start().ok());
         QTRY_VERIFY_WITH_TIMEOUT(!deadUp.isEmpty(), kWait);
         QTRY_VERIFY_WITH_TIMEOUT(observer.Heard("online") == QStringList{"true"}, kWait);
         proxy.Freeze();
 
         MqttClient gateway(Gateway(broker.Url("plant")));
-        QVERIFY(gateway.Start(nullptr));
+        QVERIFY(gateway.Start().ok());
         // The broker closed the old connection: the session, and its will, are gone with it.
         QTRY_COMPARE_WITH_TIMEOUT(proxy.closedByUpstream(), 1, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(observer.Heard("online").last(), QStringLiteral("true"), kWait);
@@ -198,7 +198,7 @@ private slots:
         QVERIFY(observer.Connected());
         MqttClient gateway(Gateway(broker.Url("plant")));
         QSignalSpy dropped(&gateway, &MqttClient::EventsDropped);
-        QVERIFY(gateway.Start(nullptr));
+        QVERIFY(gateway.Start().ok());
         QTRY_VERIFY_WITH_TIMEOUT(observer.Heard("online") == QStringList{"true"}, kWait);
         for (int i = 0; i < 500; ++i) gateway.Publish("plant/events", "e", 1, false);
         gateway.Stop({MqttClient::Message{"plant/online", "false", 1, true}});
@@ -265,7 +265,7 @@ private slots:
         if (tls) options.tls.ca = ca.isEmpty() ? broker.CaFile() : ca;
         MqttClient client(options);
         QSignalSpy states(&client, &MqttClient::BrokerStateChanged);
-        QVERIFY(client.Start(nullptr));
+        QVERIFY(client.Start().ok());
         QTRY_VERIFY_WITH_TIMEOUT(!states.isEmpty(), kWait);
         QCOMPARE(states.first().first().value<State>(), State::Unreachable);
         const QString detail = states.first().last().toString();

@@ -36,8 +36,8 @@ private slots:
     }
     void parseUrl() {
         QFETCH(QString, text);
-        const auto url = vp::publish::ParseBrokerUrl(text, nullptr);
-        QVERIFY(url);
+        const auto url = vp::publish::ParseBrokerUrl(text);
+        QVERIFY(url.ok());
         QTEST(url->tls, "tls");
         QTEST(url->host, "host");
         QTEST(int(url->port), "port");
@@ -52,10 +52,8 @@ private slots:
               "mqtt://broker/a\tb", "mqtt://broker:0/p", "mqtt://broker:65536/p",
               "mqtt://broker:/p", "mqtt://broker:18x3/p", "mqtt://user:pw@broker/p", "mqtt:///p",
               "mqtt://bro ker/p", "mqtt://[::g]/p", "mqtt://[::1/p"}) {
-            QString error;
-            QVERIFY2(!vp::publish::ParseBrokerUrl(text, &error) && !error.isEmpty() &&
-                         !error.contains(u'\n'),
-                     text);
+            const auto url = vp::publish::ParseBrokerUrl(text);
+            QVERIFY2(!url.ok() && !url.error().isEmpty() && !url.error().contains(u'\n'), text);
         }
     }
 
@@ -89,11 +87,10 @@ private slots:
             f.close();
             QCOMPARE(chmod(path.toLocal8Bit().constData(), mode_t(mode)), 0);
         }
-        QString error;
-        const auto c = vp::publish::ReadCredentials(path, &error);
-        QCOMPARE(c.has_value(), !user.isEmpty());
-        if (!c) {
-            QVERIFY2(error.contains(path) && !error.contains(u'\n'), qPrintable(error));
+        const auto c = vp::publish::ReadCredentials(path);
+        QCOMPARE(c.ok(), !user.isEmpty());
+        if (!c.ok()) {
+            QVERIFY2(c.error().contains(path) && !c.error().contains(u'\n'), qPrintable(c.error()));
             return;
         }
         QCOMPARE(QByteArray::fromStdString(c->user), user);
@@ -179,11 +176,10 @@ private slots:
     void localFaultsFailStart() {
         MqttClient::Options options = OptionsFor("mqtts://127.0.0.1/plant");
         options.tls.ca = QStringLiteral("/nonexistent/ca.crt");
-        QString error;
-        QVERIFY(!MqttClient(options).Start(&error));
-        QVERIFY(error.contains("/nonexistent/ca.crt"));
+        const vp::Result<> missing = MqttClient(options).Start();
+        QVERIFY(!missing.ok() && missing.error().contains("/nonexistent/ca.crt"));
         options.tls = {QString(), QStringLiteral("/etc/hostname"), QString()};
-        QVERIFY(!MqttClient(options).Start(&error));
+        QVERIFY(!MqttClient(options).Start().ok());
     }
 };
 

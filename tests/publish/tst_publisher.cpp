@@ -140,12 +140,12 @@ private slots:
         Publisher one(first, a, QStringLiteral("twice")), two(second, b, QStringLiteral("twice"));
         QSignalSpy oneHeard(&one, &Publisher::AnotherGateway),
             twoHeard(&two, &Publisher::AnotherGateway);
-        QVERIFY(first.Start(nullptr));
+        QVERIFY(first.Start().ok());
         QTRY_COMPARE_WITH_TIMEOUT(first.State(), MqttClient::BrokerState::Connected, kWait);
         // Its own meta back, and a previous run's retained one replaced without a word.
         QTRY_VERIFY_WITH_TIMEOUT(one.HeardItself(), kWait);
         QVERIFY(oneHeard.isEmpty());
-        QVERIFY(second.Start(nullptr));
+        QVERIFY(second.Start().ok());
         QTRY_COMPARE_WITH_TIMEOUT(oneHeard.count(), 1, kWait);
         QTRY_COMPARE_WITH_TIMEOUT(twoHeard.count(), 1, kWait);
         QCOMPARE(oneHeard.first().first().toString(), two.run());

@@ -122,7 +122,8 @@ private slots:
         QTest::newRow("bad URL") << device + "publish = http://broker/plant\n" << QString(":2: publish: broker URL \"http://broker/plant\": must start with mqtt:// or mqtts://");
         QTest::newRow("wildcard prefix") << QByteArray("publish = mqtt://broker/site/#\n") << QString(":1: publish: ");
         QTest::newRow("loose credentials") << QByteArray("mqtt-credentials = LOOSE\n") << QString(":1: mqtt-credentials: credentials file LOOSE: group or others may read or write it (mode 0644); chmod 600 it");
-        QTest::newRow("missing CA") << QByteArray("mqtt-ca = /nonexistent/ca.crt\n") << QString(":1: mqtt-ca: /nonexistent/ca.crt: No such file or directory");
+        QTest::newRow("missing CA") << QByteArray("mqtt-ca = /nonexistent/ca.crt\n") << QString(":1: mqtt-ca: CA file /nonexistent/ca.crt: No such file or directory");
+        QTest::newRow("loose key") << QByteArray("mqtt-key = LOOSE\n") << QString(":1: mqtt-key: client key LOOSE: group or others may read or write it (mode 0644); chmod 600 it");
         QTest::newRow("comma unquoted") << QByteArray("record = a,b\n") << QString(":1: record: put a value with a comma in double quotes");
         // clang-format on
     }

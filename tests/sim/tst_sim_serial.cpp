@@ -83,8 +83,8 @@ private:
 private slots:
     void init() {
         sim_ = std::make_unique<vp::sim::SimulatedController>();
-        QString error;
-        QVERIFY2(sim_->Start(&error), qPrintable(error));
+        const vp::Result<> started = sim_->Start();
+        QVERIFY2(started.ok(), qPrintable(started.ok() ? QString() : started.error()));
         panel_ = std::make_unique<PanelEnd>();
         QVERIFY(panel_->Open(sim_->DevicePath()));
     }
@@ -269,13 +269,13 @@ private slots:
     // What each fault does to the replies is checked through the panel, in the fault tests; here,
     // that a split reply really comes in pieces, and that "clear" disarms what is pending.
     void faultsSplitAndClear() {
-        QVERIFY(sim_->InjectFault("split"));
+        QVERIFY(sim_->InjectFault("split").ok());
         QCOMPARE(StatusProblem(Status()), QString());
         QVERIFY2(panel_->ready_reads > 1, "the reply arrived in one piece");
-        QVERIFY(sim_->InjectFault("silence=3600") && sim_->InjectFault("bad-checksum"));
+        QVERIFY(sim_->InjectFault("silence=3600").ok() && sim_->InjectFault("bad-checksum").ok());
         panel_->Send("111_");
         QTRY_COMPARE_WITH_TIMEOUT(sim_->FramesReceived(), 2, kWait);
-        QVERIFY(sim_->InjectFault("clear"));
+        QVERIFY(sim_->InjectFault("clear").ok());
         QCOMPARE(StatusProblem(Status()), QString());
     }
 
@@ -298,30 +298,31 @@ private slots:
         QFETCH(QString, request);
         QFETCH(bool, accepted);
         vp::sim::Faults faults;
-        QString error;
-        QCOMPARE(faults.Inject(request, 0, &error), accepted);
+        const vp::Result<> injected = faults.Inject(request, 0);
+        QCOMPARE(injected.ok(), accepted);
         QTEST(faults.PushRate(), "rate");
         if (!accepted)
-            QVERIFY2(error.contains(request.section('=', 0, 0)) && !faults.Pending().Any(),
-                     qPrintable(error));
+            QVERIFY2(
+                injected.error().contains(request.section('=', 0, 0)) && !faults.Pending().Any(),
+                qPrintable(injected.error()));
     }
 
     // Unasked status reports at a line's pace: what the full-rate benchmark and the floods rely on.
     void pushedReportsArriveWholeAndCounted() {
         // 82,000 bit/s carries a hundred reports a second.
-        QVERIFY(sim_->InjectFault("push=82000"));
+        QVERIFY(sim_->InjectFault("push=82000").ok());
         QTRY_VERIFY_WITH_TIMEOUT(panel_->LineCount() >= 30, kWait);
-        QVERIFY(sim_->InjectFault("push=0"));
+        QVERIFY(sim_->InjectFault("push=0").ok());
         const int pushed = sim_->PushedReports();
         QTRY_COMPARE_WITH_TIMEOUT(panel_->LineCount(), pushed, kWait);
         for (const QByteArray& line : panel_->Lines()) QCOMPARE(StatusProblem(line), QString());
         QCOMPARE(sim_->StatusReportsSent(), pushed);
         QCOMPARE(sim_->DroppedBytes(), 0);
         // Polls are still answered while reports are pushed.
-        QVERIFY(sim_->InjectFault("push=82000"));
+        QVERIFY(sim_->InjectFault("push=82000").ok());
         panel_->Send("040_");
         QTRY_VERIFY_WITH_TIMEOUT(panel_->raw.contains("\r040_"), kWait);
-        QVERIFY(sim_->InjectFault("clear"));  // stops pushing too
+        QVERIFY(sim_->InjectFault("clear").ok());  // stops pushing too
         const int stopped = sim_->PushedReports();
         QTRY_COMPARE_WITH_TIMEOUT(panel_->LineCount(), stopped + 1, kWait);
     }
@@ -340,9 +341,9 @@ private slots:
         QTemporaryDir dir;
         const QString link = dir.filePath(QStringLiteral("ttyVACUUM"));
         QVERIFY(QFile::link(QStringLiteral("/dev/pts/999999"), link));
-        QVERIFY(sim_->MakeLink(link));
+        QVERIFY(sim_->MakeLink(link).ok());
         QCOMPARE(QFileInfo(link).symLinkTarget(), sim_->DevicePath());
-        QVERIFY(!sim_->MakeLink(dir.filePath(QStringLiteral("missing/dir/link"))));
+        QVERIFY(!sim_->MakeLink(dir.filePath(QStringLiteral("missing/dir/link"))).ok());
     }
 };
 

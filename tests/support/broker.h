@@ -17,7 +17,7 @@
 #include "publish/mqtt_client.h"
 
 inline vp::publish::BrokerUrl ParsedUrl(const QString& text) {
-    return vp::publish::ParseBrokerUrl(text, nullptr).value();
+    return vp::publish::ParseBrokerUrl(text).value();
 }
 
 inline vp::publish::MqttClient::Options OptionsFor(const QString& url) {
@@ -196,7 +196,7 @@ struct TestClient {
                              heard[topic.mid(qsizetype(prefix.size()) + 1)] << payload;
                          });
         client->Subscribe(prefix + "/#", 1);
-        client->Start(nullptr);  // a client that cannot start never connects: the tests wait for it
+        (void)client->Start();  // a client that cannot start never connects: the tests wait for it
     }
     bool Connected() {
         return QTest::qWaitFor([this] { return connects > 0; }, 20000);

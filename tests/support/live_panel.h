@@ -23,9 +23,15 @@ struct LivePanel {
 
     bool Start(QString* error) {
         sim = std::make_unique<vp::sim::SimulatedController>();
-        if (!sim->Start(error)) return false;
+        if (const vp::Result<> started = sim->Start(); !started.ok()) {
+            if (error) *error = started.error();
+            return false;
+        }
         link = dir.filePath("controller");
-        if (!sim->MakeLink(link, error)) return false;
+        if (const vp::Result<> linked = sim->MakeLink(link); !linked.ok()) {
+            if (error) *error = linked.error();
+            return false;
+        }
         panel = std::make_unique<WindowedPanel>(vp::app::Panel::Options{.ports = {{3, link}}});
         form = &panel->form();
         return true;

@@ -22,7 +22,8 @@ public:
     QString Tick(const QString& date, const QString& time, const Pressures& pressures) {
         clock_.date = date;
         clock_.time = time;
-        log_.Tick(pressures);
+        if (const vp::Result<> written = log_.Tick(pressures); !written.ok())
+            qFatal("%s", qPrintable(written.error()));
         return log_.FilePath();
     }
 

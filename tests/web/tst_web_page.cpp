@@ -150,12 +150,12 @@ void TestWebPage::initTestCase() {
         QSKIP(qPrintable(browser + " or node is not installed"));
     QVERIFY2(broker_.Start(), qPrintable(broker_.Error()));
     MqttClient::Options options;
-    options.url = vp::publish::ParseBrokerUrl(broker_.GatewayUrl(kPlant), nullptr).value();
+    options.url = vp::publish::ParseBrokerUrl(broker_.GatewayUrl(kPlant)).value();
     options.credentials = vp::publish::Credentials{WebBroker::kUser, WebBroker::kPassword};
     gateway_ = std::make_unique<MqttClient>(options);
     // A spy, not a lambda on this frame: the client connects again after the broker's restarts.
     QSignalSpy connected(gateway_.get(), &MqttClient::Connected);
-    QVERIFY(gateway_->Start(nullptr));
+    QVERIFY(gateway_->Start().ok());
     QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), 10000);
     QVERIFY(probe_.Start());
     QVERIFY(probe_.Open("plant", broker_.Page("plant.html?prefix=" + kPlant)));
@@ -173,7 +173,7 @@ void TestWebPage::pageShowsWhatTheWindowShows() {
     LivePanel live;
     QString error;
     QVERIFY2(live.Start(&error), qPrintable(error));
-    QVERIFY(live.sim->InjectFault(QStringLiteral("error-report=170")));
+    QVERIFY(live.sim->InjectFault(QStringLiteral("error-report=170")).ok());
     live.Connect();
     QTRY_VERIFY_WITH_TIMEOUT(live.Live() && live.form->lstErrors->count() > 0, LivePanel::kWait);
     // The window holds still but for answers still on their way, each published again.
