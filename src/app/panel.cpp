@@ -31,7 +31,8 @@ Panel::Panel(Options options)
 
 #ifndef VP_NO_WINDOW
     if (options.window) {
-        window_ = {new panel::Form1(link_, state_), [](panel::Form1* form) { delete form; }};
+        window_ = {new panel::Form1(link_, state_, options.viewClock),
+                   [](panel::Form1* form) { delete form; }};
         connect(&link_, &link::Link::ConnectionShown, window_.get(),
                 [this](bool open) { window_->ShowPortLists(open); });
         // After the lamp and the counter have taken the arrival in.

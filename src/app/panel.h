@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "base/steady_clock.h"
 #include "link/link.h"
 #include "logging/clock.h"
 #include "logging/pressure_log.h"
@@ -30,6 +31,8 @@ public:
         const logging::Clock* clock = nullptr;  // the system's when null
         bool window = true;
         QString logFolder{};  // the daily files' folder; empty: ./log at each tick
+        // The view's pace; the system's when null.
+        const SteadyClock* viewClock = nullptr;
     };
     explicit Panel(Options options);
     ~Panel() override;
