@@ -294,6 +294,7 @@ private slots:
         Publish(broker, "plant/state", QByteArray(200 * 1024, 'y') + '\n', true);
         Publish(broker, "plant/state", stateLines, true);
         Publish(broker, "plant/events", eventLines, false);
+        // A bounded poll on the count, paced as QTRY's is, without turning the loop QTRY turns.
         const QDeadlineTimer deadline(kWait);
         while (view.client->ArrivedCount() < states + events && !deadline.hasExpired())
             QThread::msleep(10);
