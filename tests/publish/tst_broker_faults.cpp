@@ -296,7 +296,7 @@ private slots:
         {
             QSemaphore gate;
             QThread busy;
-            const auto open = qScopeGuard([&] {
+            auto open = qScopeGuard([&] {
                 gate.release();
                 busy.quit();
                 busy.wait();
@@ -309,8 +309,14 @@ private slots:
             Publish(broker, "plant/state", stateLines, true);
             Publish(broker, "plant/events", eventLines, false);
             QTRY_COMPARE_WITH_TIMEOUT(view.client->ArrivedCount(), states + events, kWait);
-            QMetaObject::invokeMethod(
-                view.client.get(), [&view, here = thread()] { view.client->moveToThread(here); });
+            // Its thread ends only once what waits for the view is taken or moved back here.
+            QMetaObject::invokeMethod(view.client.get(), [&view, &busy, here = thread()] {
+                view.client->moveToThread(here);
+                busy.quit();
+            });
+            open.dismiss();
+            gate.release();
+            busy.wait();
         }
 
         QTRY_COMPARE_WITH_TIMEOUT(view.Heard("events").size(), MqttClient::kMaxQueuedArrivals,
