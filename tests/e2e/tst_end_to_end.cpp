@@ -42,7 +42,6 @@ private slots:
     // drawn as one picture: the receive lamp is not shown out for a frame that the line never saw.
     // The view's clock stands still while the answer travels, as on a fast line.
     void aPollAndItsAnswerAreOnePicture() {
-        HandClock clock;
         live.Stop();
         QString error;
         QVERIFY2(live.Start(&error, &clock), qPrintable(error));
@@ -167,6 +166,7 @@ private:
     }
     bool Live() const { return live.Live(); }
 
+    HandClock clock;  // outlives the panel that reads it
     LivePanel live;
 };
 
