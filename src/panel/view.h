@@ -54,7 +54,7 @@ public:
     void LineAnswered();
 
     // The frame timer's handler: renders what waits if its time has come by the clock, and
-    // otherwise sleeps on until then.
+    // otherwise sets its timer for the rest of the wait.
     void FrameDue();
 
 private:
