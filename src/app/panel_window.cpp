@@ -5,8 +5,8 @@
 
 namespace vp::app {
 
-PanelWindow::PanelWindow(Panel& panel)
-    : form_(std::make_unique<panel::Form1>(panel.link(), panel.state())) {
+PanelWindow::PanelWindow(Panel& panel, const SteadyClock* viewClock)
+    : form_(std::make_unique<panel::Form1>(panel.link(), panel.state(), viewClock)) {
     panel::Form1* form = form_.get();
     link::Link& link = panel.link();
     connect(&link, &link::Link::ConnectionShown, form,

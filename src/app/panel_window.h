@@ -3,6 +3,9 @@
 #include <QObject>
 #include <memory>
 
+namespace vp {
+class SteadyClock;
+}
 namespace vp::panel {
 class Form1;
 }
@@ -16,7 +19,8 @@ class Panel;
 // Attach it before the event loop runs, and let it go before the panel.
 class PanelWindow : public QObject {
 public:
-    explicit PanelWindow(Panel& panel);
+    // The view paces itself by viewClock, the system's when null.
+    explicit PanelWindow(Panel& panel, const SteadyClock* viewClock = nullptr);
     ~PanelWindow() override;
 
     panel::Form1& form() { return *form_; }

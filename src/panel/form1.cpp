@@ -27,8 +27,9 @@ QFont WindowFont() {
 
 }  // namespace
 
-Form1::Form1(link::Link& link, state::PanelState& state, QWidget* parent)
-    : QMainWindow(parent), link_(link), state_(state), view_(state) {
+Form1::Form1(link::Link& link, state::PanelState& state, const SteadyClock* viewClock,
+             QWidget* parent)
+    : QMainWindow(parent), link_(link), state_(state), view_(state, viewClock) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Merivax vacuum panel"));
     setFont(WindowFont());

@@ -29,7 +29,9 @@ namespace vp::panel {
 class Form1 : public QMainWindow {
     Q_OBJECT
 public:
-    Form1(link::Link& link, state::PanelState& state, QWidget* parent = nullptr);
+    // The view paces its renders by the clock; the system's when null.
+    Form1(link::Link& link, state::PanelState& state, const SteadyClock* viewClock = nullptr,
+          QWidget* parent = nullptr);
     ~Form1() override;
 
     // --- start-up and port settings

@@ -36,9 +36,10 @@ T* Find(const QWidget& window, Id id) {
 }
 }  // namespace
 
-View::View(state::PanelState& state, QObject* parent) : QObject(parent), state_(state) {
+View::View(state::PanelState& state, const SteadyClock* clock, QObject* parent)
+    : QObject(parent), state_(state), clock_(clock ? *clock : systemClock_) {
     pending_.setSingleShot(true);
-    connect(&pending_, &QTimer::timeout, this, &View::Render);
+    connect(&pending_, &QTimer::timeout, this, &View::FrameDue);
     connect(&state_, &state::PanelState::Changed, this, &View::Schedule);
 }
 
@@ -55,10 +56,24 @@ void View::Bind(const QWidget& window) {
 }
 
 void View::Schedule() {
-    if (pending_.isActive()) return;
-    const qint64 since = sinceRender_.isValid() ? sinceRender_.elapsed() : kFramePeriodMs;
-    gathering_ = since >= kFramePeriodMs;
-    pending_.start(static_cast<int>(std::max<qint64>(kGatherMs, kFramePeriodMs - since)));
+    if (due_) return;
+    using std::chrono::milliseconds;
+    const milliseconds now = clock_.Now();
+    const milliseconds frame{kFramePeriodMs};
+    const milliseconds since = renderedAt_ ? now - *renderedAt_ : frame;
+    gathering_ = since >= frame;
+    due_ = now + std::max(milliseconds{kGatherMs}, frame - since);
+    pending_.start(*due_ - now);
+}
+
+void View::FrameDue() {
+    if (!due_) return;
+    // A timer may wake a little early; the frame's pace is the clock's.
+    if (const auto now = clock_.Now(); now < *due_) {
+        pending_.start(*due_ - now);
+        return;
+    }
+    Render();
 }
 
 void View::LineAnswered() {
@@ -69,6 +84,7 @@ void View::LineAnswered() {
 
 void View::Render() {
     pending_.stop();
+    due_.reset();
     gathering_ = false;
     const std::uint64_t seen = rendered_;
     for (std::size_t i = 0; i < state::kFillCount; ++i) {
@@ -98,7 +114,7 @@ void View::Render() {
     }
     rendered_ = state_.Revision();
     state_.CaughtUp();
-    sinceRender_.start();
+    renderedAt_ = clock_.Now();
     ++renders_;
 }
 

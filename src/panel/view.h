@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 
+#include "base/steady_clock.h"
 #include "state/panel_state.h"
 
 class QListWidget;
@@ -26,6 +28,9 @@ class TextBox;
 // out, the lamps switch, the answer comes back. On a fast line that is one picture, not a picture
 // of the receive lamp out for the fraction of a millisecond before the answer relights it, held
 // on screen for a whole frame. Messages from the line end the wait.
+//
+// The pace is read from a clock, the system's unless one is given; the frame timer only wakes
+// the view, which renders once the clock says the time has come.
 class View : public QObject {
     Q_OBJECT
 public:
@@ -34,7 +39,9 @@ public:
     // Well under a frame; an answer at 9600 bit/s takes 85 ms and is drawn on its own.
     static constexpr int kGatherMs = 10;
 
-    explicit View(state::PanelState& state, QObject* parent = nullptr);
+    // The clock must outlive the view; the system's when null.
+    explicit View(state::PanelState& state, const SteadyClock* clock = nullptr,
+                  QObject* parent = nullptr);
 
     // Finds the controls by their names under the window; call once, after they exist.
     void Bind(const QWidget& window);
@@ -46,11 +53,17 @@ public:
     // Messages arrived: what waits for its answer is drawn now, once a frame has passed.
     void LineAnswered();
 
+    // The frame timer's handler: renders what waits if its time has come by the clock, and
+    // otherwise sets its timer for the rest of the wait.
+    void FrameDue();
+
 private:
     void Schedule();
     void RenderList(QListWidget& list, state::List id, std::size_t index);
 
     state::PanelState& state_;
+    SystemSteadyClock systemClock_;
+    const SteadyClock& clock_;
     std::array<Shape*, state::kFillCount> shapes_{};
     std::array<Label*, state::kTextCount> labels_{};
     std::array<TextBox*, state::kTextCount> boxes_{};
@@ -59,8 +72,9 @@ private:
     std::uint64_t rendered_ = 0;  // the state's revision at the last render
     std::uint64_t renders_ = 0;
     QTimer pending_;
+    std::optional<std::chrono::milliseconds> due_;  // when the pending render is drawn
     bool gathering_ = false;  // the pending render waits for the rest of an exchange
-    QElapsedTimer sinceRender_;
+    std::optional<std::chrono::milliseconds> renderedAt_;
 };
 
 }  // namespace vp::panel

@@ -2,13 +2,17 @@
 // the load leaves behind. Then the view between the panel's state and the window: every control
 // the state names exists with the right kind, a render writes what changed and only that, renders
 // keep a screen's pace under a flood of changes, and the newest values show once they stop.
-#include <QElapsedTimer>
+// The view's clock is moved by hand, and its frame timer's handler driven.
 #include <QScrollBar>
 #include <QtTest>
+#include <chrono>
 
 #include "app/panel.h"
 #include "panel/form1.h"
+#include "support/hand_clock.h"
 #include "support/panel_on_pty.h"
+
+using namespace std::chrono_literals;
 
 using vp::panel::Form1;
 using vp::panel::Label;
@@ -25,7 +29,7 @@ class TestForm1 : public QObject {
 private slots:
     // Only the changes a test makes: the panel's own ticks would add their own.
     void init() {
-        p = std::make_unique<PanelOnPty>();
+        p = std::make_unique<PanelOnPty>(&clock);
         form = p->form;
     }
     void cleanup() { p.reset(); }
@@ -176,7 +180,8 @@ private slots:
         state.InsertTop(List::lstWarnings, " 221 (\xB5)");
         // Nothing reaches a widget until the view renders.
         QCOMPARE(form->lbl1V1status->Caption(), QStringLiteral("---"));
-        QTRY_COMPARE(form->lbl1V1status->Caption(), QStringLiteral("open"));
+        Frames(1);
+        QCOMPARE(form->lbl1V1status->Caption(), QStringLiteral("open"));
         QCOMPARE(form->shp1V1->FillColor(), 0x0000FF00u);
         QCOMPARE(form->txtUptime->text(), QStringLiteral("42s"));
         QCOMPARE(form->lstWarnings->count(), 1);
@@ -195,7 +200,7 @@ private slots:
         const auto renders = form->view().Renders();
         state.SetCaption(Text::lblStatus, "Connected");  // as it already is
         state.SetFill(Fill::shpTG1, 0x80000011);         // already grey
-        QTest::qWait(3 * View::kFramePeriodMs);
+        Frames(3);
         QCOMPARE(form->view().Renders(), renders);
     }
 
@@ -225,45 +230,74 @@ private slots:
         QTRY_VERIFY(paints.count > 0);
     }
 
-    // A change after a quiet spell waits a moment for its answer; messages from the line end the
-    // wait.
-    void messagesEndTheWaitForAnAnswer() {
-        auto& state = p->app->state();
-        form->view().Render();
-        QTest::qWait(2 * View::kFramePeriodMs);
-        const auto renders = form->view().Renders();
-        state.SetCaption(Text::txtUptime, "42s");
-        QCoreApplication::processEvents();
-        form->view().LineAnswered();
-        QCOMPARE(form->view().Renders(), renders + 1);
-        QCOMPARE(form->txtUptime->text(), QStringLiteral("42s"));
-        // Within a frame of the last render the pace holds, answer or not.
-        state.SetCaption(Text::txtUptime, "43s");
-        form->view().LineAnswered();
-        QCOMPARE(form->view().Renders(), renders + 1);
-        QTRY_COMPARE(form->txtUptime->text(), QStringLiteral("43s"));
+    // A change waits for the rest of a frame since the last render, and after a quiet spell only
+    // a moment for its answer; messages from the line end that moment early, never the frame.
+    void aChangeIsDrawnWhenItsFrameComes_data() {
+        QTest::addColumn<int>("quietMs");     // from the last render to the change
+        QTest::addColumn<int>("drawnAfter");  // ms from the change, without an answer
+        QTest::addColumn<bool>("answerDraws");
+        constexpr int frame = View::kFramePeriodMs, gather = View::kGatherMs;
+        QTest::newRow("right after a render") << 0 << frame << false;
+        QTest::newRow("mid-frame") << 20 << frame - 20 << false;
+        QTest::newRow("the frame nearly over") << frame - 1 << gather << false;
+        QTest::newRow("a frame since the render") << frame << gather << true;
+        QTest::newRow("after a quiet spell") << 10 * frame << gather << true;
     }
 
+    void aChangeIsDrawnWhenItsFrameComes() {
+        QFETCH(int, quietMs);
+        QFETCH(int, drawnAfter);
+        QFETCH(bool, answerDraws);
+        auto& state = p->app->state();
+        View& view = form->view();
+        view.Render();
+        clock.now += std::chrono::milliseconds(quietMs);
+        const auto renders = view.Renders();
+        state.SetCaption(Text::txtUptime, "42s");
+        clock.now += std::chrono::milliseconds(drawnAfter) - 1ms;
+        view.FrameDue();
+        QCOMPARE(view.Renders(), renders);
+        QCOMPARE(form->txtUptime->text(), QString());
+        view.LineAnswered();
+        QCOMPARE(view.Renders(), renders + answerDraws);
+        clock.now += 1ms;
+        view.FrameDue();
+        QCOMPARE(view.Renders(), renders + 1);
+        QCOMPARE(form->txtUptime->text(), QStringLiteral("42s"));
+        view.LineAnswered();  // nothing waits now
+        QCOMPARE(view.Renders(), renders + 1);
+    }
+
+    // Changes at every millisecond: renders stand a frame apart, neither closer nor much further,
+    // with the event loop turning between changes as it does between arrivals from the port; the
+    // newest value shows once the changes stop.
     void burstRendersAtScreenPace() {
         auto& state = p->app->state();
-        form->view().Render();
-        const auto before = form->view().Renders();
-        QElapsedTimer clock;
-        clock.start();
+        View& view = form->view();
+        view.Render();
+        const auto start = clock.now;
+        auto renders = view.Renders();
+        auto renderedAt = clock.now;
         int n = 0;
-        // Changes as fast as they come, with the event loop turning between them as it does
-        // between arrivals from the port.
-        while (clock.elapsed() < 300) {
+        QList<qint64> gaps;
+        while (clock.now - start < 300ms) {
+            clock.now += 1ms;
             state.SetCaption(Text::txtUptime, std::to_string(++n) + "s");
             QCoreApplication::processEvents();
+            view.LineAnswered();
+            view.FrameDue();
+            if (view.Renders() == renders) continue;
+            QCOMPARE(view.Renders(), renders + 1);
+            QCOMPARE(form->txtUptime->text(), QString::number(n) + "s");
+            gaps << (clock.now - renderedAt).count();
+            renders = view.Renders();
+            renderedAt = clock.now;
         }
-        const qint64 elapsed = clock.elapsed();
-        const auto renders = form->view().Renders() - before;
-        QVERIFY2(renders >= 2, qPrintable(QString::number(renders)));
-        QVERIFY2(renders <= static_cast<quint64>(elapsed / View::kFramePeriodMs + 1),
-                 qPrintable(QStringLiteral("%1 renders in %2 ms").arg(renders).arg(elapsed)));
-        // The newest value shows once the changes stop.
-        QTRY_COMPARE(form->txtUptime->text(), QString::number(n) + "s");
+        for (const qint64 gap : gaps)
+            QVERIFY2(gap == View::kFramePeriodMs, qPrintable(QString::number(gap)));
+        QCOMPARE(gaps.size(), 300 / View::kFramePeriodMs);
+        Frames(1);
+        QCOMPARE(form->txtUptime->text(), QString::number(n) + "s");
     }
 
     void longStatusTextShowsItsBeginning() {
@@ -292,7 +326,8 @@ private slots:
     void ownNoticesShowWhole() {
         QFETCH(QString, notice);
         emit p->app->link().StatusText(notice);
-        QTRY_COMPARE(form->txtStatus->text(), notice);
+        Frames(1);
+        QCOMPARE(form->txtStatus->text(), notice);
         QCOMPARE(form->txtStatus->toolTip(), notice);
         // Bytes written next as a caption are Latin-1 again, even the very bytes that stand for
         // the notice to a reader of bytes ('?' where Latin-1 has no character).
@@ -414,6 +449,15 @@ private slots:
     }
 
 private:
+    // Moves the view's clock a frame at a time, the frame timer's handler called at each.
+    void Frames(int count) {
+        for (int i = 0; i < count; ++i) {
+            clock.now += std::chrono::milliseconds(View::kFramePeriodMs);
+            form->view().FrameDue();
+        }
+    }
+
+    HandClock clock;
     std::unique_ptr<PanelOnPty> p;
     Form1* form = nullptr;
 };

@@ -4,6 +4,8 @@
 #include <signal.h>
 
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QtTest>
 
 #include "app/publishing.h"
@@ -284,20 +286,38 @@ private slots:
         QSignalSpy discarded(view.client.get(), &MqttClient::ArrivalsDiscarded);
         QVERIFY(view.Connected());
 
-        // This thread takes nothing until both floods have reached the view's network thread.
+        // The view's thread takes nothing until both floods have reached its network thread: it
+        // is held at a gate while this one waits for the count, and then hands the view back.
         const int states = 300, events = MqttClient::kMaxQueuedArrivals + 500;
         QByteArray stateLines, eventLines;
         for (int i = 0; i < states; ++i)
             stateLines += QByteArray(50 * 1024, 'x') + QByteArray::number(i) + '\n';
         for (int i = 0; i < events; ++i) eventLines += QByteArray::number(i) + '\n';
-        // Too large: had the broker sent it, it would be counted before the rest arrived.
-        Publish(broker, "plant/state", QByteArray(200 * 1024, 'y') + '\n', true);
-        Publish(broker, "plant/state", stateLines, true);
-        Publish(broker, "plant/events", eventLines, false);
-        const QDeadlineTimer deadline(kWait);
-        while (view.client->ArrivedCount() < states + events && !deadline.hasExpired())
-            QThread::msleep(10);
-        QCOMPARE(view.client->ArrivedCount(), states + events);
+        {
+            QSemaphore gate;
+            QThread busy;
+            auto open = qScopeGuard([&] {
+                gate.release();
+                busy.quit();
+                busy.wait();
+            });
+            view.client->moveToThread(&busy);
+            busy.start();
+            QMetaObject::invokeMethod(view.client.get(), [&gate] { gate.acquire(); });
+            // Too large: had the broker sent it, it would be counted before the rest arrived.
+            Publish(broker, "plant/state", QByteArray(200 * 1024, 'y') + '\n', true);
+            Publish(broker, "plant/state", stateLines, true);
+            Publish(broker, "plant/events", eventLines, false);
+            QTRY_COMPARE_WITH_TIMEOUT(view.client->ArrivedCount(), states + events, kWait);
+            // Its thread ends only once what waits for the view is taken or moved back here.
+            QMetaObject::invokeMethod(view.client.get(), [&view, &busy, here = thread()] {
+                view.client->moveToThread(here);
+                busy.quit();
+            });
+            open.dismiss();
+            gate.release();
+            busy.wait();
+        }
 
         QTRY_COMPARE_WITH_TIMEOUT(view.Heard("events").size(), MqttClient::kMaxQueuedArrivals,
                                   kWait);

@@ -58,12 +58,14 @@ public:
         process_.start(QStringLiteral("mosquitto"), {"-c", Path("mosquitto.conf")});
         if (!process_.waitForStarted())
             return Fail("cannot run mosquitto: " + process_.errorString());
-        const QDeadlineTimer deadline(10000);
-        while (!Probe(port_) || (options_.tls && !Probe(tlsPort_))) {
-            if (process_.state() == QProcess::NotRunning) return Fail("mosquitto ended: " + Log());
-            if (deadline.hasExpired()) return Fail(QStringLiteral("mosquitto never listened"));
-            QTest::qWait(10);
-        }
+        const bool settled = QTest::qWaitFor(
+            [this] {
+                return process_.state() == QProcess::NotRunning ||
+                       (Probe(port_) && (!options_.tls || Probe(tlsPort_)));
+            },
+            10000);
+        if (process_.state() == QProcess::NotRunning) return Fail("mosquitto ended: " + Log());
+        if (!settled) return Fail(QStringLiteral("mosquitto never listened"));
         return true;
     }
 

@@ -10,7 +10,8 @@
 #include "support/windowed_panel.h"
 
 // The whole panel, window and own timers included, on port 3 served by the simulated controller
-// through a symbolic link to its pseudo-terminal.
+// through a symbolic link to its pseudo-terminal. The view paces its renders by the clock given,
+// the system's when none.
 struct LivePanel {
     static constexpr int kWait = 10000;  // ms; generous for a loaded CI machine
     static constexpr unsigned kGrey = 0x80000011u;
@@ -21,7 +22,7 @@ struct LivePanel {
     std::unique_ptr<WindowedPanel> panel;
     vp::panel::Form1* form = nullptr;
 
-    bool Start(QString* error) {
+    bool Start(QString* error, const vp::SteadyClock* viewClock = nullptr) {
         sim = std::make_unique<vp::sim::SimulatedController>();
         if (const vp::Result<> started = sim->Start(); !started.ok()) {
             if (error) *error = started.error();
@@ -32,7 +33,8 @@ struct LivePanel {
             if (error) *error = linked.error();
             return false;
         }
-        panel = std::make_unique<WindowedPanel>(vp::app::Panel::Options{.ports = {{3, link}}});
+        panel = std::make_unique<WindowedPanel>(vp::app::Panel::Options{.ports = {{3, link}}},
+                                                viewClock);
         form = &panel->form();
         return true;
     }
