@@ -77,7 +77,7 @@ ldd /usr/bin/vacuum-panel | grep -E 'libX11|libxcb|libQt6Gui|libQt6Widgets' &&
 bash scripts/test-gateway-service.sh build-pkg/bin/vacuum-controller-sim ||
     fail "the gateway's service"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$panel_deb" "$trend_deb"
-# No display here; the panel opens its platform before reading even --version.
+# No display here: the panel's screenshot and the trend viewer's picture are drawn offscreen.
 export QT_QPA_PLATFORM=offscreen
 for program in vacuum-panel vacuum-controller-sim vacuum-trend vacuum-journal; do
     [ "$(/usr/bin/$program --version)" = "$program $version" ] || fail "$program --version"
