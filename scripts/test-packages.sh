@@ -82,7 +82,7 @@ said=$(/usr/bin/vacuum-panel --headless --simulate 2>&1 > /dev/null) || code=$?
 [ "$code" -eq 2 ] && [ "$(wc -l <<< "$said")" -eq 1 ] && [[ $said == *"--simulate needs"* ]] ||
     fail "the gateway alone answered --simulate with $code: $said"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$panel_deb" "$trend_deb"
-# No display here; the panel opens its platform before reading even --version.
+# No display here: the panel's screenshot and the trend viewer's picture are drawn offscreen.
 export QT_QPA_PLATFORM=offscreen
 for program in vacuum-panel vacuum-controller-sim vacuum-trend vacuum-journal; do
     [ "$(/usr/bin/$program --version)" = "$program $version" ] || fail "$program --version"

@@ -2,6 +2,7 @@
 
 #include <QPointF>
 #include <array>
+#include <optional>
 #include <vector>
 
 #include "trend/log_reader.h"
@@ -29,5 +30,12 @@ inline constexpr qint64 kGapMsecs = 3 * 60 * 1000;
 Traces BuildTraces(const std::vector<LogFile>& files, int columns = 0);
 
 qint64 PointCount(const Traces& traces);
+
+// Whole decades around the readings: the pressure axis runs from 10^low to 10^high mbar.
+struct DecadeSpan {
+    int low = 0;
+    int high = 0;
+};
+std::optional<DecadeSpan> DecadesOf(const Traces& traces);
 
 }  // namespace vp::trend

@@ -62,27 +62,6 @@ TimeTicks TimeTicksFor(qint64 first, qint64 last) {
 
 }  // namespace
 
-std::optional<DecadeSpan> DecadesOf(const Traces& traces) {
-    double low = std::numeric_limits<double>::infinity();
-    double high = 0;
-    for (const auto& segments : traces) {
-        for (const Segment& segment : segments) {
-            for (const QPointF& p : segment) {
-                low = std::min(low, p.y());
-                high = std::max(high, p.y());
-            }
-        }
-    }
-    if (!(high > 0)) return std::nullopt;
-    // Readings are kept as floats: 1.000E-6 comes back a hair below 1E-6, and must not cost
-    // a decade of the axis.
-    constexpr double kSlack = 1e-6;
-    DecadeSpan span{static_cast<int>(std::floor(std::log10(low) + kSlack)),
-                    static_cast<int>(std::ceil(std::log10(high) - kSlack))};
-    if (span.high <= span.low) span.high = span.low + 1;
-    return span;
-}
-
 TracePlot::TracePlot(QChart* chart) : QGraphicsItem(chart) {
     setZValue(5);  // with Qt Charts' own series: above the grid and axes, below the legend
     area_ = chart->plotArea();

@@ -3,18 +3,10 @@
 #include <QChart>
 #include <QGraphicsItem>
 #include <QString>
-#include <optional>
 
 #include "trend/traces.h"
 
 namespace vp::trend {
-
-// Whole decades around the readings: the pressure axis runs from 10^low to 10^high mbar.
-struct DecadeSpan {
-    int low = 0;
-    int high = 0;
-};
-std::optional<DecadeSpan> DecadesOf(const Traces& traces);
 
 // Draws the traces in the chart's plot area, one path a gauge with a break at every gap. Qt
 // Charts has no line with breaks, and one series per unbroken run costs time with the square of
