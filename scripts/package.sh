@@ -2,6 +2,8 @@
 # Builds the Debian packages from a clean Release build of the programs alone (no tests, no
 # benchmarks) in build-pkg/, and writes vacuum-panel_<version>_<arch>.deb and
 # vacuum-trend_<version>_<arch>.deb into build-pkg/packages/ (or the folder given as $1).
+# The packages' Maintainer is VP_PACKAGE_MAINTAINER if set, else "$DEBFULLNAME <$DEBEMAIL>" as
+# Debian's own tools take it, else the project's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="build-pkg"
@@ -18,8 +20,14 @@ export CXXFLAGS LDFLAGS
 # A compiler cache, where there is one, makes a second packaging of the same sources quick.
 launcher=()
 if command -v ccache > /dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
+maintainer=${VP_PACKAGE_MAINTAINER:-}
+if [ -z "$maintainer" ] && [ -n "${DEBFULLNAME:-}" ] && [ -n "${DEBEMAIL:-}" ]; then
+    maintainer="$DEBFULLNAME <$DEBEMAIL>"
+fi
+site=()
+if [ -n "$maintainer" ]; then site=("-DVP_PACKAGE_MAINTAINER=$maintainer"); fi
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVP_TEST_DIRS= -DVP_BENCH=OFF \
-    "${launcher[@]}"
+    "${launcher[@]}" "${site[@]}"
 nice -n 10 cmake --build "$build"
 mkdir -p "$out"
 (cd "$build" && cpack -B "$out")

@@ -6,7 +6,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=build-pkg/packages
-bash scripts/package.sh "$out"
+# Built as a site would build its own: the Maintainer field is the site's.
+maintainer="Plant Works Packaging <packages@plant.example>"
+DEBFULLNAME="Plant Works Packaging" DEBEMAIL=packages@plant.example bash scripts/package.sh "$out"
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-pkg/CMakeCache.txt)
 arch=$(dpkg --print-architecture)
@@ -40,6 +42,8 @@ is_png() { [ "$(head -c 8 "$1" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a 
 dpkg-deb -f "$panel_deb" Depends | grep -q libqt6charts && fail "vacuum-panel depends on Qt Charts"
 dpkg-deb -f "$trend_deb" Depends | grep -q libqt6charts || fail "vacuum-trend lacks Qt Charts"
 for deb in "${debs[@]}"; do
+    [ "$(dpkg-deb -f "$deb" Maintainer)" = "$maintainer" ] ||
+        fail "$(basename "$deb"): Maintainer is not the site's ($maintainer)"
     echo "$(basename "$deb"): $(stat -c %s "$deb") bytes, installed $(dpkg-deb -f "$deb" \
         Installed-Size) KiB; Depends: $(dpkg-deb -f "$deb" Depends)"
 done
