@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The journal of a year of a busy plant (one list entry a minute, 50 operator actions a day, a
 // link event an hour): its size, vacuum-journal over one day and over the whole year, and what
 // handing a record to the journal costs the event loop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end measurements of the wired panel (app::Panel, its window shown) in this process, on
 // whichever platform QT_QPA_PLATFORM names: offscreen, or the real xcb one under xvfb-run.
 //

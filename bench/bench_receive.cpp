@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The receive path, measured in process: first the protocol layer alone (cutting at CR, the
 // checksum test, the dispatch decision, reading the report's fields), then the same reports
 // through the wired panel into its state, and into the state with the window shown (offscreen)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up time of vacuum-panel, offscreen: from just before the process is spawned to the
 // moment its window's first frame is painted (reported by the preloaded first_frame library).
 // Runs it several times and prints the median and the slowest.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vacuum-trend over long spans of daily logs: the real program plots generated logs to a PNG; the
 // figure is the time from its spawn to its exit and its peak resident memory (wait4's
 // ru_maxrss).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Preloaded into vacuum-panel by bench_startup: notes the moment the first top-level window has
 // been painted and flushed, prints it (CLOCK_MONOTONIC, ns) on the descriptor named by
 // VP_FIRST_FRAME_FD, and ends the process. The program itself carries nothing for this.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Twenty plants on one broker, as a site would run them: one mosquitto on 127.0.0.1, twenty
 // simulated controllers (in this process, on a thread of their own), each behind its own
 // `vacuum-panel --headless --publish mqtt://127.0.0.1:PORT/site/plantNN` process, one subscriber

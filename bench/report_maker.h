@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Controller lines made from the line layout alone, for benchmarks, the soak run and the fuzz

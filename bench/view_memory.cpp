@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The memory of a view that a broker floods: one mosquitto on 127.0.0.1, one real view
 // (`vacuum-panel-window --view`, offscreen) and mosquitto_pub publishing COUNT retained states of
 // the largest size a view reads, as fast as the broker takes them.

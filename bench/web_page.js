@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the plant's page in headless Chromium against a running broker:
 //   node bench/web_page.js WEB_DIR PAGE_BASE_URL BROKER_TCP_URL [IDLE_SECONDS]
 // prints one tab-separated line per figure: name, value, unit (bench/run holds the targets).

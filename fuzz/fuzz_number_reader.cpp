@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The lenient number reading the controller's fields and the set-point boxes go through, and
 // the number texts that show its results: any bytes, no undefined behaviour, and the 16-bit
 // conversion never hands out a value that does not fit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whatever the line delivers, cut into arrivals wherever the fuzzer likes, goes the way it goes in
 // the panel, without a window: Link::ReceiveText -> MessageReceived -> state::HandleMessage ->
 // DecodeStatus and the lists. After every arrival: at most 256 bytes wait in the receive buffer,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The set-point procedure with whatever an operator could type: it never crashes, and what goes
 // out on the line (read back from the far end of a pseudo-terminal, exactly as the controller
 // would) is one "0NN_VVV" frame with VVV within 20..100 when the box turns white, and nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the seed corpus: make_fuzz_corpus DIR makes DIR/receive, DIR/number_reader and
 // DIR/set_points, one small file per seed.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whatever a broker delivers on a plant's `view` or `state` topic, into a fresh view: no undefined
 // behaviour, nothing applied from a refused view, and what was applied comes back whole: the
 // view's own payload applies to a fresh state and gives the same payload again, and applied once

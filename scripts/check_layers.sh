@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fails when a file of src/, sim/, trend/ or web/ includes against the rules in LAYERS: a project header
 # of a folder it may not use, or a Qt module it may not use.
 #   check_layers.sh [ROOT]   ROOT: the tree to check (default: this repository)

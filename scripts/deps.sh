@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs everything the panel, its simulator, tests and benchmarks need, from Debian's packages.
 # Safe to run again: apt-get only installs what is missing.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian packages from a clean Release build of the programs alone (no tests, no
 # benchmarks) in build-pkg/, and writes vacuum-panel_<version>_<arch>.deb and
 # vacuum-trend_<version>_<arch>.deb into build-pkg/packages/ (or the folder given as $1).

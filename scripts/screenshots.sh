@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes the README's pictures from a real window under Xvfb: the panel at start, and the panel
 # on its simulated controller after an operator's first minute (Connect, rotary pump on, valves
 # open, both TMPs on), clicked the way a person would, through the menu bar.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks the installed vacuum-panel-gateway as its service runs: its user and folders with their
 # modes, the unit verified and its exposure measured, and the unit's ExecStart run by hand as the
 # service's user (with the unit's groups, no capabilities, no new privileges, in its folder)

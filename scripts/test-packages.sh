@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian packages and checks them as a plant PC would meet them: lintian, the menu
 # entries, `cmake --install` laying out the same files, apt-get install, the installed programs
 # run, the gateway's service as far as this machine's init lets it, and after removal nothing of

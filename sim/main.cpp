@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vacuum-controller-sim: serves a simulated vacuum controller on a pseudo-terminal.
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/pty_bridge.h"
 
 #include <fcntl.h>

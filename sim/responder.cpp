@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/responder.h"
 
 #include "sim/replies.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/simulated_controller.h"
 
 #include <sys/stat.h>

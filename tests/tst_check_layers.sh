@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The layer check on small trees: a clean one passes; each tree that breaks one rule once fails,
 # and the check names the offending file and why.
 #   tst_check_layers.sh CHECK_LAYERS_SCRIPT

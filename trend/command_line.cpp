@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "trend/command_line.h"
 
 #include <QCommandLineParser>

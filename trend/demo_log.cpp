@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vacuum-trend-demo-log FOLDER [--date yyyy-MM-dd]: writes one day of the simulated plant into
 // FOLDER/log through the panel's own log writer, a record a minute, the way the panel would have
 // logged it had an operator run the plant that day. A file of that day already there is left

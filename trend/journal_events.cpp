@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "trend/journal_events.h"
 
 #include <QDateTime>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "trend/log_follower.h"
 
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "trend/log_reader.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "trend/log_selection.h"
 
 #include <QDir>

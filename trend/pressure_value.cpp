@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "trend/pressure_value.h"
 
 #include <cmath>

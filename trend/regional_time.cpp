@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "trend/regional_time.h"
 
 #include <QStringList>

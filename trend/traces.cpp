@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "trend/traces.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "trend/trend_window.h"
 
 #include <QChartView>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the plant page and the plant list share: the prefix from the address, the broker's
 // address, and a connection that retries with a growing, capped delay. Read-only: nothing here
 // publishes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every plant whose online topic the broker holds under the prefix in the address (all plants
 // without one), with its online state and quality, each linking to its page. Read-only.
 (function () {

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes OUTPUT: the page INPUT with every script it names and its style sheet put inside it, from
 # the folders in SEARCH. One file to fetch: the broker's web server answers each request
 # at its own pace, and a page of six files took twice as long to appear as a page of one.

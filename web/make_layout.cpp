@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the page's layout from the window's layout tables, so that a change of the window changes
 // the page: every control with its place in pixels and its colours as the window shows them, and
 // which controls the plant's messages write. Usage: make_layout OUTPUT.js

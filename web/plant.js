@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One plant's synoptic, drawn from the layout generated from the window's tables and fed by the
 // plant's retained topics view, state and online. Read-only: the page subscribes and never
 // publishes; its buttons, boxes and lists are pictures.

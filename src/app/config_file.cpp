@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/config_file.h"
 
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/log_line.h"
 
 #include <sys/stat.h>

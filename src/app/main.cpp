@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vacuum-panel, the gateway's program for a rack PC beside the controller: it runs --headless
 // itself, needing neither a display nor the window system's libraries, and hands every other run
 // to vacuum-panel-window, the program with the window and the simulated controller.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/panel.h"
 
 #include "state/dispatcher.h"

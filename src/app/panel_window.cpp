@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/panel_window.h"
 
 #include "app/panel.h"

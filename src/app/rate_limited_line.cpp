@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/rate_limited_line.h"
 
 namespace vp::app {

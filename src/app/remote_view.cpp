@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/remote_view.h"
 
 #include <cstdio>

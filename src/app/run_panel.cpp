@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/run_panel.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/service_notify.h"
 
 #include <systemd/sd-daemon.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vacuum-journal: prints the plant journal, filtered, as text, csv or json.
 #include <QCoreApplication>
 #include <cstdio>

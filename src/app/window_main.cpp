@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vacuum-panel-window, the program that vacuum-panel hands every run with a window to, and every
 // run on the simulated controller: headless too, with the headless program's semantics.
 #include <QApplication>

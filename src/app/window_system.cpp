@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/window_system.h"
 
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "journal/command_meanings.h"
 
 #include "text/number_reader.h"

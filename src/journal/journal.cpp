@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "journal/journal.h"
 
 #include <QDateTime>

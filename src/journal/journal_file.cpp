@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "journal/journal_file.h"
 
 #include <sqlite3.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "journal/journal_reader.h"
 
 #include <sqlite3.h>

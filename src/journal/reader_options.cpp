@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "journal/reader_options.h"
 
 #include <QCommandLineParser>

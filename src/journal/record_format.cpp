@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "journal/record_format.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/comm_port.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/link.h"
 
 #include "link/port_errors.h"

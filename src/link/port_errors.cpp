@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/port_errors.h"
 
 namespace vp::link {

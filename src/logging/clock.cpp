@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "logging/clock.h"
 
 #include <QDate>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "logging/pressure_log.h"
 
 #include <QDir>

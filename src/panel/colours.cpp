@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/colours.h"
 
 #include <QtGlobal>

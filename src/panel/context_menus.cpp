@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/context_menus.h"
 
 #include <QCursor>

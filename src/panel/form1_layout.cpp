@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's layout as data: one table per part of the window, one row per control, in the
 // order and units (twips) of the layout drawings, so the two can be read side by side.
 #include "panel/form1_layout.h"

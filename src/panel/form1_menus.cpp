@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The menu bar as data: fourteen menus from left to right, each with its entries in order.
 // The same menus open as pop-ups over the diagram.
 #include <QMenuBar>

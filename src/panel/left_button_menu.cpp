@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/left_button_menu.h"
 
 #include <QMouseEvent>

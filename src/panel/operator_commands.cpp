@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/operator_commands.h"
 
 #include <string>

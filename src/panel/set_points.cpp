@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/set_points.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The numbers the controller speaks in, each named once. They stay plain ints, not enum types:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/message_kind.h"
 
 #include <cmath>

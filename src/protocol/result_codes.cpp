@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/result_codes.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "protocol/rx_buffer.h"
 
 namespace vp::protocol {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/broker_url.h"
 
 #include <arpa/inet.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/credentials.h"
 
 #include <QList>

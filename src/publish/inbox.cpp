@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/inbox.h"
 
 #include <utility>

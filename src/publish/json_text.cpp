@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/json_text.h"
 
 #include <QJsonArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/mqtt_client.h"
 
 #include <mosquitto.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/option_file.h"
 
 #include <fcntl.h>

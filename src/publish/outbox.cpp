@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/outbox.h"
 
 #include <algorithm>

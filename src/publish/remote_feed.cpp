@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/remote_feed.h"
 
 #include "publish/mqtt_client.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/state_reader.h"
 
 #include <QJsonArray>

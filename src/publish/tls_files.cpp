@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "publish/tls_files.h"
 
 #include <openssl/bio.h>

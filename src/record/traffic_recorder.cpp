@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "record/traffic_recorder.h"
 
 #include <QDateTime>

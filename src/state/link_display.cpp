@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "state/link_display.h"
 
 #include "state/panel_state.h"

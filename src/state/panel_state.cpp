@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "state/panel_state.h"
 
 #include <QString>

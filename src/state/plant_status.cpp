@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "state/plant_status.h"
 
 #include <QDateTime>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "state/quality.h"
 
 #include "state/panel_state.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text/number_reader.h"
 
 #include <algorithm>

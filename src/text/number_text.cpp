@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text/number_text.h"
 
 #include <charconv>

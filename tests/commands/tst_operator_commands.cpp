@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands as the controller sees them: every button and menu entry, clicked for real, sends
 // one frame the controller knows, signed right, a command of its own (only the mode buttons and
 // the "Mode" menu share theirs). Then the three speed set-points: what the operator types, the

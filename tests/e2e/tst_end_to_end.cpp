@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole road: simulated controller -> pseudo-terminal -> QSerialPort -> the window, with the
 // window's own timers running. Waits are bounded polls on the controls.
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plant on the network against a real mosquitto: the simulated controller on a pty -> a panel
 // without a window publishing -> the broker -> a remote view in one process; each quality reached
 // by its cause on the line, as a fresh subscriber reads it; then vacuum-panel run as the program:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A session against the simulated controller, recorded by the panel and played back into a
 // second panel, leaves both windows showing the same thing.
 #include <QTemporaryDir>

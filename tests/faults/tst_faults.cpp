@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The controller misbehaving while the panel runs: simulated controller on a pseudo-terminal,
 // the real window with its own timers. Each fault must show up where the operator looks (the
 // counters, the lists), and the reports after it must still reach the diagram.

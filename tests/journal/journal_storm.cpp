@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes warning records into the journal named by its argument as fast as it can, and says on
 // standard output how many are written, until it is killed.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The link without a window on a real port over a pty: frames and counters, connect and
 // disconnect with every status text, the connection display, the polls and the watchdog, read from
 // its signals; ticks called directly, its timers never started. Then the port object alone against

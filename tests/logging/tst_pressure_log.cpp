@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pressure log's writer against what a folder may do to it and the regional date; the panel's
 // log tick, from the pressure texts of real status reports; then the real clock in the operator's
 // regional forms: time of day only, never the zone.

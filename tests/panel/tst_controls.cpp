@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A caption shows as a toolkit label given the text a reader sees (CR LF a line break, a lone CR
 // a blank), and a fits label takes that label's size; the frame painted from its kept look is a
 // group box; a lamp covers its box.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as the operator first sees it: controls, captions, colours, and the port settings
 // the load leaves behind. Then the view between the panel's state and the window: every control
 // the state names exists with the right kind, a render writes what changed and only that, renders

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vacuum-panel as a user starts it: without a display for --help, with a FIFO nobody reads as its
 // record, and with nothing on standard error that is not the user's business; the broker's files
 // as a site gets them wrong, each refused at start. Then the command line read on its own: what it

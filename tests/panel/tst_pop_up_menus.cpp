@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real menus, opened as the operator opens them (a right press on the diagram, a click on the
 // menu bar) and clicked with the mouse: only the left button chooses an entry.
 #include <QMenuBar>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole panel against a controller that stops reading for seconds and then reads again: the
 // port stays open, the polls go on, and the diagram comes back as soon as the controller reads.
 #include <QPushButton>

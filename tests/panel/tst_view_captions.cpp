@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A view's window where a panel names its serial port: the broker it reads the plant from, and
 // whether it reaches it, against a real mosquitto that is away, comes, and goes again; the
 // plant's own link once its state comes, and that the plant is gone once it says so.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Bytes of the line for tests: views into them, one code as a byte, and a message signed the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a line holds: the frame and the receiver's checksum test; arrivals cut into messages (order,
 // splits anywhere, the 256-byte bound, every byte value); what a received message is; the status
 // report's own texts; the result-code and warning tables by their properties. Which field of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MQTT client against a real mosquitto that misbehaves: away for a while, frozen, refusing by
 // its ACL, speaking TLS where plain was expected and the other way round, flooding a slow view,
 // and a gateway's old session left behind a dead connection.

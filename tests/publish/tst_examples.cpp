@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The examples a site copies, checked against the tree they read: the Node-RED flow parses, its
 // wires lead to nodes that exist, it subscribes only to topics the gateway publishes and reads
 // online with the state's quality; the Telegraf configuration's topics are the tree's as well.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The headless gateway as a site runs it, against a real mosquitto: a hang-up from the service
 // manager ends it as cleanly as SIGTERM (but not under nohup), a second signal ends it at once,
 // and under the broker's ACL (the one the README gives) nobody but the gateway's user can grey

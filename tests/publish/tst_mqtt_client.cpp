@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the network tests cannot see from outside: URL and credentials rules, the client's queue
 // bound, first connect retried, no will after a clean stop, TLS checks. The publisher's own tests
 // are in tst_publisher.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plant's JSON payloads and their reader: a view sent through its payload arrives whole in a
 // fresh view; the meaning fields say what the report said, and a reading only while it is
 // current; numbers keep their type; a bad payload changes nothing.

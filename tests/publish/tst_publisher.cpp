@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The publisher, tick by tick without a broker: each topic at its own pace, nothing when nothing
 // changed, and the truth it leaves behind; then two gateways on one prefix against a real broker.
 #include <QJsonDocument>

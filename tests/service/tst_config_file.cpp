@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A plant's configuration file under the command line: every key reaches the options it stands
 // for, the command line overrides it, and a bad file is one line naming the file, the line and
 // the key, with exit code 2.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gateway's word to the service manager, heard on a real AF_UNIX datagram socket bound as
 // NOTIFY_SOCKET: ready, watchdog pings from the event loop (and none while it is blocked), the
 // link's and the broker's state, stopping on SIGTERM; and its lines as the journal reads them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The panel's reading of controller lines, written here from the line layout alone so the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vacuum-controller-sim program, run as a person or a script would run it.
 #include <QFileInfo>
 #include <QProcess>

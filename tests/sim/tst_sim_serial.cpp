@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The simulated controller: its plant model, the pressure encoding, the answers to frames and the
 // fault requests without a line, then seen from a real serial port on its pseudo-terminal.
 #include <QSignalSpy>

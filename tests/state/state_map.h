@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The whole panel state by control name (captions, fills, lists, counters, last pressures), so a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the operator reads for each code that has a name, written from the controller's own
 // numbers: the error list's entry of every result code with a text, and the caption of every
 // operating mode. A name given the wrong number shows here as a wrong text.

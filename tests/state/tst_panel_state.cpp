@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel's state without a window: its own rules; the link's events as the panel shows them;
 // which controls, lists and counters each message writes, and nothing else, and which list took
 // the news; each report field onto its controls alone, and the colours back after the grey.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Numbers read from the operator's and the controller's texts, and written in the panel's forms.
 #include <QtTest>
 #include <limits>

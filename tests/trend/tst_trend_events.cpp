@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The journal's events on the trend, as a person sees them in a --png picture.
 #include <QDateTime>
 #include <QImage>

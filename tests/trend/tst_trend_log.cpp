@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trend viewer's log reading: pressure logs read wherever they were written, what cannot be
 // read named, logs followed as they grow, and the lines cut from them. Qt Core only.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The trend viewer's plot and window: the chart drawn from the logs, its axes, the window's
 // progress; then the vacuum-trend program and the demo log writer, run as a person would run them.
 #include <QChart>

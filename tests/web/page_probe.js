@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drives headless Chromium for the page's tests: reads one command a line on standard input and
 // answers each with one JSON line on standard output.
 //   open NAME URL    opens URL in a tab called NAME

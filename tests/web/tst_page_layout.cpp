@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The page's layout is written from the same tables the window is built from: every control the
 // window creates is described, at the place the window puts it, and nothing else is.
 #include <QtTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plant's page in real headless Chromium, served by a real mosquitto set up as the package's
 // example configuration, compared with the real window.
 #include <QElapsedTimer>
