@@ -26,6 +26,7 @@
 #include "support/broker.h"
 #include "support/file_with_mode.h"
 #include "support/link_probe.h"
+#include "support/program.h"
 
 using namespace vp;
 using state::List;
@@ -58,36 +59,6 @@ struct Gateway {
         headless->Start(3);
         return publishing->Start().ok();
     }
-};
-
-// One vacuum-panel process, with what it says on standard error.
-struct Program {
-    explicit Program(const QStringList& arguments) {
-        // A rack PC or a service: no display, and no window system asked for.
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(name);
-        process.setProcessEnvironment(environment);
-        process.setStandardOutputFile(QProcess::nullDevice());
-        QObject::connect(&process, &QProcess::readyReadStandardError,
-                         [this] { err += process.readAllStandardError(); });
-        process.start(QStringLiteral(VP_PANEL_PROGRAM), arguments);
-    }
-    ~Program() {
-        process.kill();
-        process.waitForFinished();
-    }
-    qsizetype Said(const char* text) const { return err.count(text); }
-    // Never to pid 0 (a process already ended): that would be this test's own process group.
-    void Signal(int signal) const {
-        if (process.processId() > 0) ::kill(pid_t(process.processId()), signal);
-    }
-    bool Ended() {
-        return process.waitForFinished(kWait) && process.exitStatus() == QProcess::NormalExit;
-    }
-
-    QProcess process;
-    QByteArray err;
 };
 
 // The view shows a plant whose panel is on line.
@@ -310,6 +281,7 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGTERM") << int(SIGTERM);
         QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP, not under nohup") << int(SIGHUP);
     }
     void headlessGatewayEndsCleanly() {
         QFETCH(int, signal);
@@ -339,8 +311,7 @@ private slots:
             QVERIFY2(!mapped.contains(library), library);
 
         panel.Signal(signal);
-        QVERIFY(panel.Ended());
-        QCOMPARE(panel.process.exitCode(), 0);
+        QVERIFY(panel.EndedWith(0));
         // Retained; a clean goodbye drops the will, so only the panel's own word can put it there.
         // The plant is left as last known, offline, and no reading claims to be current.
         Retained late(Here());
@@ -445,8 +416,7 @@ private slots:
         QCOMPARE(after.client.heard.size(), 17 + 1);  // and the round trip's marker
 
         Program remove({"--publish", Here(), "--discovery", ha, "--discovery-remove"});
-        QVERIFY(remove.Ended());
-        QCOMPARE(remove.process.exitCode(), 0);
+        QVERIFY(remove.EndedWith(0));
         Retained gone(broker_.Url(ha));
         QVERIFY(gone.Read());
         QCOMPARE(gone.client.heard.size(), 1);  // the marker alone
@@ -547,8 +517,7 @@ private slots:
         arguments.replaceInStrings("LOOSE", loose);
         names.replace("LOOSE", loose);
         Program panel(arguments);
-        QVERIFY(panel.Ended());
-        QCOMPARE(panel.process.exitCode(), 2);
+        QVERIFY(panel.EndedWith(2));
         QVERIFY2(panel.err.startsWith("vacuum-panel: ") && panel.err.count('\n') == 1 &&
                      panel.err.endsWith('\n') && panel.err.contains(names.toUtf8()),
                  panel.err.constData());

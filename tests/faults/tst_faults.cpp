@@ -24,44 +24,6 @@ private slots:
 
     void cleanup() { live.Stop(); }
 
-    void eachFaultIsShownAndReportsGoOn_data() {
-        QTest::addColumn<QString>("fault");
-        QTest::addColumn<int>("crcErrors");
-        QTest::addColumn<QString>("error");
-        QTest::addColumn<QString>("warning");
-        QTest::newRow("bad checksum") << "bad-checksum" << 1 << ""
-                                      << "";
-        QTest::newRow("error report") << "error-report=170" << 0 << "170 (no response from icpcon)"
-                                      << "";
-        QTest::newRow("warning") << "warning=235" << 0 << ""
-                                 << " 235 (OP_ROTARY_PUMP_TRIP)";
-    }
-
-    void eachFaultIsShownAndReportsGoOn() {
-        QFETCH(QString, fault);
-        QFETCH(int, crcErrors);
-        QFETCH(QString, error);
-        QFETCH(QString, warning);
-        Connect();
-        const int sent = live.sim->FramesReceived();
-        QVERIFY(live.sim->InjectFault(fault).ok());
-        // The faulty reply has gone out once the controller has answered a few frames more.
-        QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > sent + 5, kWait);
-        ReportsGoOn();
-        QCOMPARE(Crc(), crcErrors);
-        if (crcErrors > 0)
-            QCOMPARE(live.form->lblCrcErrors->Caption(),
-                     QStringLiteral(" %1 received crc errors").arg(crcErrors));
-        QCOMPARE(live.form->lstErrors->count(), error.isEmpty() ? 0 : 1);
-        if (!error.isEmpty()) {
-            QCOMPARE(live.form->lstErrors->item(0)->text(), error);
-            QCOMPARE(live.form->lblOperationErrors->Caption(),
-                     QStringLiteral("1 operation errors"));
-        }
-        QCOMPARE(live.form->lstWarnings->count(), warning.isEmpty() ? 0 : 1);
-        if (!warning.isEmpty()) QCOMPARE(live.form->lstWarnings->item(0)->text(), warning);
-    }
-
     void wrongLengthReportIsCountedNotDrawn_data() {
         QTest::addColumn<QString>("fault");
         QTest::newRow("short reply") << "wrong-length=40";
@@ -80,23 +42,6 @@ private slots:
         QCOMPARE(Received() - Shown(), 1);
         QCOMPARE(Crc(), 0);
         QCOMPARE(live.form->lstMessages->count(), 0);
-    }
-
-    void silenceGreysTheDiagram() {
-        vp::link::Link& link = live.panel->link();
-        vp::test::LinkProbe::Watchdog(link).stop();  // the watchdog's periods are driven here
-        Connect();
-        QVERIFY(live.sim->InjectFault("silence=3").ok());
-        int frames = live.sim->FramesReceived();
-        QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames + 3, kWait);
-        link.Timer5_Timer();  // the period that may have seen the last answer
-        frames = live.sim->FramesReceived();
-        QTRY_VERIFY_WITH_TIMEOUT(live.sim->FramesReceived() > frames + 3, kWait);
-        link.Timer5_Timer();  // polls went out all period and none was answered: grey
-        live.form->view().Render();
-        for (auto* shape : live.Indicators()) QCOMPARE(shape->FillColor(), kGrey);
-        // The silence ends and the next report brings the picture back.
-        QTRY_VERIFY_WITH_TIMEOUT(live.Live(), kWait);
     }
 
     void noiseCountsAsChecksumErrorsOnly() {

@@ -23,6 +23,7 @@
 #include "app/panel.h"
 #include "app/service_notify.h"
 #include "support/broker.h"
+#include "support/program.h"
 
 namespace {
 
@@ -116,30 +117,6 @@ private:
     int saved_ = -1;
 };
 
-// vacuum-panel as a service manager starts it: standard error into a file of the test's.
-struct Program {
-    Program(const QStringList& arguments, const QString& errorFile,
-            const QList<std::pair<QString, QString>>& variables) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "NOTIFY_SOCKET",
-                                 "WATCHDOG_USEC", "WATCHDOG_PID", "JOURNAL_STREAM"})
-            environment.remove(name);
-        for (const auto& [name, value] : variables) environment.insert(name, value);
-        process.setProcessEnvironment(environment);
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(errorFile, QIODevice::Append);
-        process.start(QStringLiteral(VP_PANEL_PROGRAM), arguments);
-    }
-    ~Program() {
-        process.kill();
-        process.waitForFinished();
-    }
-    bool Ended() {
-        return process.waitForFinished(kWait) && process.exitStatus() == QProcess::NormalExit;
-    }
-    QProcess process;
-};
-
 }  // namespace
 
 class TestServiceNotify : public QObject {
@@ -201,7 +178,6 @@ private slots:
         NotifySocket socket(dir_.filePath(QStringLiteral("gateway.notify")));
         QVERIFY(socket.ok());
         Program gateway({"--headless", "--simulate", "--publish", broker.Url("plant")},
-                        dir_.filePath(QStringLiteral("gateway.err")),
                         {{"NOTIFY_SOCKET", socket.path()}, {"WATCHDOG_USEC", "200000"}});
         QTRY_VERIFY_WITH_TIMEOUT(socket.First("READY=1") >= 0, kWait);
         QTRY_VERIFY_WITH_TIMEOUT(socket.Count("WATCHDOG=1") >= 3, kWait);
@@ -213,9 +189,8 @@ private slots:
         // The link's first word came before ready: its port had had its try.
         QVERIFY(socket.First("READY=1") > socket.First("STATUS=Port 3 open successfully"));
 
-        ::kill(pid_t(gateway.process.processId()), SIGTERM);
-        QVERIFY(gateway.Ended());
-        QCOMPARE(gateway.process.exitCode(), 0);
+        gateway.Signal(SIGTERM);
+        QVERIFY(gateway.EndedWith(0));
         const QList<QByteArray> all = socket.All();
         const qsizetype stopping = socket.First("STOPPING=1");
         QVERIFY(stopping > socket.First("READY=1"));
@@ -236,14 +211,14 @@ private slots:
         QVERIFY(QFile(err).open(QIODevice::WriteOnly));
         const QByteArray stream = journal ? StreamOf(err) : StreamOf(dir_.path());
         // Nobody listens on the broker's port: the broker is away, which is retried.
-        Program gateway({"--headless", "--simulate", "--publish", "mqtt://127.0.0.1:1/plant"}, err,
-                        {{"JOURNAL_STREAM", QString::fromLatin1(stream)}});
+        Program gateway({"--headless", "--simulate", "--publish", "mqtt://127.0.0.1:1/plant"},
+                        {{"JOURNAL_STREAM", QString::fromLatin1(stream)}}, err);
         const QByteArray info = journal ? "<6>" : "vacuum-panel: ";
         const QByteArray warning = journal ? "<4>" : "vacuum-panel: ";
         QTRY_VERIFY_WITH_TIMEOUT(ReadFile(err).contains(info + "link connected: Com3"), kWait);
         QTRY_VERIFY_WITH_TIMEOUT(ReadFile(err).contains(warning + "broker unreachable: "), kWait);
         QVERIFY(ReadFile(err).contains(info + "Port 3 open successfully\n"));
-        ::kill(pid_t(gateway.process.processId()), SIGTERM);
+        gateway.Signal(SIGTERM);
         QVERIFY(gateway.Ended());
 
         // What a retry cannot mend: an error, and exit code 2 for the unit not to restart on.
@@ -255,10 +230,9 @@ private slots:
         QFile::remove(err);
         QVERIFY(QFile(err).open(QIODevice::WriteOnly));
         const QByteArray again = journal ? StreamOf(err) : StreamOf(dir_.path());
-        Program bad({"--headless", "--config", conf}, err,
-                    {{"JOURNAL_STREAM", QString::fromLatin1(again)}});
-        QVERIFY(bad.Ended());
-        QCOMPARE(bad.process.exitCode(), 2);
+        Program bad({"--headless", "--config", conf},
+                    {{"JOURNAL_STREAM", QString::fromLatin1(again)}}, err);
+        QVERIFY(bad.EndedWith(2));
         QCOMPARE(ReadFile(err), (journal ? "<3>" : "vacuum-panel: ") + QFile::encodeName(conf) +
                                     ":1: speed: unknown key\n");
     }
