@@ -18,16 +18,11 @@
 #include "app/command_line.h"
 #include "record/traffic_recorder.h"
 #include "support/file_size_limit.h"
+#include "support/run_to_end.h"
 
 using vp::record::TrafficRecorder;
 
 namespace {
-
-struct Run {
-    int exitCode = -1;
-    bool finished = false;
-    QByteArray out, err;
-};
 
 const QString kNotice = QStringLiteral("Could not write traffic record: ");
 
@@ -45,29 +40,13 @@ QByteArray ReadAvailable(int fd) {
 
 Run Start(const QStringList& arguments, const QProcessEnvironment& environment, int waitMs = 20000,
           const QString& folder = {}) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    if (!folder.isEmpty()) process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(VP_PANEL_PROGRAM), arguments);
-    Run run;
-    run.finished = process.waitForFinished(waitMs) && process.exitStatus() == QProcess::NormalExit;
-    if (!run.finished) {
-        process.kill();
-        process.waitForFinished();
-    }
-    run.exitCode = process.exitCode();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return RunToEnd(QStringLiteral(VP_PANEL_PROGRAM), arguments, environment, folder, waitMs);
 }
 
 bool Openssl(const QString& folder, const QString& arguments) {
-    QProcess openssl;
-    openssl.setWorkingDirectory(folder);
-    openssl.setProcessChannelMode(QProcess::MergedChannels);
-    openssl.start(QStringLiteral("openssl"), arguments.split(' '));
-    return openssl.waitForFinished(30000) && openssl.exitStatus() == QProcess::NormalExit &&
-           openssl.exitCode() == 0;
+    const Run run = RunToEnd(QStringLiteral("openssl"), arguments.split(' '),
+                             QProcessEnvironment::systemEnvironment(), folder, 30000);
+    return run.finished && run.exitCode == 0;
 }
 
 }  // namespace
@@ -174,10 +153,10 @@ private slots:
     // simulated controller may ride along, and what needs the window's program is refused in
     // one line. Symbols with demangled names must be there at all, or the count proves nothing.
     void gatewayProgramCarriesNoSimulator() {
-        QProcess nm;
-        nm.start(QStringLiteral("nm"), {QStringLiteral("-C"), QStringLiteral(VP_PANEL_PROGRAM)});
-        QVERIFY(nm.waitForFinished(60000) && nm.exitCode() == 0);
-        const QByteArray symbols = nm.readAllStandardOutput();
+        const Run nm = RunToEnd(QStringLiteral("nm"), {"-C", QStringLiteral(VP_PANEL_PROGRAM)},
+                                QProcessEnvironment::systemEnvironment(), {}, 60000);
+        QVERIFY(nm.finished && nm.exitCode == 0);
+        const QByteArray& symbols = nm.out;
         QVERIFY(symbols.contains("vp::app::RunPanel("));
         QCOMPARE(symbols.count("vp::sim::"), 0);
     }
@@ -205,14 +184,11 @@ private slots:
         QTemporaryDir alone;
         const QString program = alone.filePath(QStringLiteral("vacuum-panel"));
         QVERIFY(QFile::copy(QStringLiteral(VP_PANEL_PROGRAM), program));
-        QProcess gateway;
-        gateway.setProcessEnvironment(withWindow_);
-        gateway.setWorkingDirectory(alone.path());
-        gateway.start(program, arguments);
-        QVERIFY(gateway.waitForFinished(20000));
-        QCOMPARE(QString::fromUtf8(gateway.readAllStandardError()),
+        const Run run = RunToEnd(program, arguments, withWindow_, alone.path());
+        QVERIFY(run.finished);
+        QCOMPARE(QString::fromUtf8(run.err),
                  QString(err).replace(QStringLiteral("%1"), alone.path()));
-        QCOMPARE(gateway.exitCode(), exitCode);
+        QCOMPARE(run.exitCode, exitCode);
     }
 
     // A FIFO nobody reads must not hold the window up: opening it would wait for a reader, and
@@ -249,11 +225,11 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir("log"));
         const Run run = Start({"--quit-after", "1"}, withWindow_, 20000, dir.path());
         QVERIFY2(run.finished && run.exitCode == 0, run.err.constData());
-        QProcess reader;
-        reader.start(QFileInfo(QStringLiteral(VP_PANEL_PROGRAM)).dir().filePath("vacuum-journal"),
+        const Run reader =
+            RunToEnd(QFileInfo(QStringLiteral(VP_PANEL_PROGRAM)).dir().filePath("vacuum-journal"),
                      {dir.filePath("log")});
-        QVERIFY(reader.waitForFinished(20000) && reader.exitCode() == 0);
-        const QList<QByteArray> records = reader.readAllStandardOutput().split('\n');
+        QVERIFY(reader.finished && reader.exitCode == 0);
+        const QList<QByteArray> records = reader.out.split('\n');
         QVERIFY2(records.first().contains(" start vacuum-panel "), records.first().constData());
         for (const QByteArray& record : records)
             if (!record.isEmpty()) QVERIFY2(record.contains(" Com3 "), record.constData());
