@@ -29,6 +29,9 @@ void Require(bool condition) {
 
 struct Line {
     int master = -1;
+    // Kept for the life of the process, and held here so that the leak check sees them held.
+    vp::app::Panel* panel = nullptr;
+    vp::app::PanelWindow* window = nullptr;
     vp::panel::Form1* form = nullptr;
 };
 
@@ -45,10 +48,11 @@ Line& Open() {
         Require(l.master >= 0 && grantpt(l.master) == 0 && unlockpt(l.master) == 0);
         fcntl(l.master, F_SETFL, fcntl(l.master, F_GETFL) | O_NONBLOCK);
         const QString slave = QString::fromLocal8Bit(ptsname(l.master));
-        auto* panel = new vp::app::Panel({.ports = vp::link::PortNames{{3, slave}}});
-        l.form = &(new vp::app::PanelWindow(*panel))->form();
+        l.panel = new vp::app::Panel({.ports = vp::link::PortNames{{3, slave}}});
+        l.window = new vp::app::PanelWindow(*l.panel);
+        l.form = &l.window->form();
         l.form->cmdConnect->click();
-        Require(panel->link().PortOpen());
+        Require(l.panel->link().PortOpen());
         // Nothing runs the event loop here, so no poll goes out; the timers stay idle.
         return l;
     }();

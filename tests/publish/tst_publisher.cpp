@@ -94,15 +94,15 @@ private slots:
     void aChangeOfMeaningAloneGoesOut() {
         const publish::Topics& t = publisher->topics();
         const auto hours = [](const char* tmp1) {
-            return test::View(test::Signed("040_" + test::Byte(150) + tmp1 + "000010"));
+            return test::Signed("040_" + test::Byte(150) + tmp1 + "000010");
         };
         link->ShowConnection(true, "Com3");
         state::HandleMessage(*s, test::View(Report()));
-        state::HandleMessage(*s, hours("1234.0"));
+        state::HandleMessage(*s, test::View(hours("1234.0")));
         publisher->Check();
         QVERIFY(!publisher->timer().isActive());  // all sent, nothing waits
         const QJsonObject view = publish::ViewObject(*s);
-        state::HandleMessage(*s, hours("1234.4"));
+        state::HandleMessage(*s, test::View(hours("1234.4")));
         QCOMPARE(publish::ViewObject(*s), view);
         QVERIFY(publisher->timer().isActive());  // it heard
         QTRY_COMPARE_WITH_TIMEOUT(publisher->SentCount(t.state), 2, kWait);
