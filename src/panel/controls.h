@@ -9,6 +9,8 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QWidget>
+#include <memory>
+#include <optional>
 
 #include "panel/colours.h"
 
@@ -36,14 +38,22 @@ public:
     int Height() const { return height_; }
 
 protected:
+    // A round shape keeps its drawn look: a pressure caption on a gauge changes with every poll,
+    // and each change would draw the whole antialiased outline again beneath it.
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void Draw(QPainter& painter) const;
+    QRegion OnBareWindow() const;
+    void KeepLook();
 
     Kind kind_;
     ColourValue fill_;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    QPixmap drawn_;  // round shapes: the look on the window's colour; null when stale
+    QRegion solid_;  // where that look holds whatever lies beneath
 };
 
 // A pipe of the diagram: one pixel wide, drawn between two points; no mouse events.
@@ -78,6 +88,7 @@ public:
     };
 
     Label(const QString& caption, unsigned look, ColourValue background, QWidget* parent);
+    ~Label() override;
 
     // The caption as written, line breaks as CR LF.
     const QString& Caption() const { return caption_; }
@@ -92,13 +103,37 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // Paints the caption from its kept layout: the same glyphs where the toolkit would have laid
+    // the text out again, for every paint of a caption that did not change.
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
-    QSize Fitted() const;
+    struct LaidOut;
+
+    // Taller than any window: a box that cuts no line off.
+    static constexpr int kUncut = 0x100000;
+
+    // The font as this label draws it, found and measured once: finding it again for every
+    // caption costs more than laying the caption out.
+    struct DrawnFont {
+        QFont font;
+        qreal leading;
+        qreal reach;  // how far ink may stand out of a glyph's advance, antialiasing included
+    };
+    const DrawnFont& Drawn();
+
+    QSize Fitted();
     void FitToCaption();
+    bool KeepsLayout() const;
+    const LaidOut& Layout(const QString& text, const QRect& box);
+    void Place(LaidOut& laid, const QRect& box) const;
+    QRect Changed(const LaidOut& before, const LaidOut& after);
 
     QString caption_;
     unsigned look_;
+    std::unique_ptr<LaidOut> laidOut_;
+    std::optional<DrawnFont> drawnFont_;
 };
 
 // A one-line text box whose background colour is the only feedback of a set-point.
