@@ -14,23 +14,13 @@
 #include "trend/log_selection.h"
 #include "trend/pressure_value.h"
 #include "trend/regional_time.h"
+#include "trace_sizes.h"
 #include "trend/traces.h"
 
 using namespace vp::trend;
 
 namespace {
 
-using Sized = QList<QList<size_t>>;
-
-// Points in each segment of each gauge's trace.
-Sized Sizes(const Traces& traces) {
-    Sized sizes;
-    for (const auto& trace : traces) {
-        sizes.append(QList<size_t>());
-        for (const Segment& segment : trace) sizes.last().append(segment.size());
-    }
-    return sizes;
-}
 
 QDateTime At(const QString& date, const QString& time) {
     return QDateTime(QDate::fromString(date, Qt::ISODate), QTime::fromString(time, Qt::ISODate));

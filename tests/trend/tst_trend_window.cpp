@@ -15,6 +15,7 @@
 
 #include "log_writer.h"
 #include "trend/log_reader.h"
+#include "trace_sizes.h"
 #include "trend/traces.h"
 #include "trend/trend_chart.h"
 #include "trend/trend_window.h"
@@ -23,17 +24,6 @@ using namespace vp::trend;
 
 namespace {
 
-using Sized = QList<QList<size_t>>;
-
-// Points in each segment of each gauge's trace.
-Sized Sizes(const Traces& traces) {
-    Sized sizes;
-    for (const auto& trace : traces) {
-        sizes.append(QList<size_t>());
-        for (const Segment& segment : trace) sizes.last().append(segment.size());
-    }
-    return sizes;
-}
 
 // A day: 10:00..10:04, a gap, 10:30..10:31; 2G1 reports from 10:02 only.
 Traces Day() {
